@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Installs what is needed, builds, and runs every test: unit tests, the
+# end-to-end tests of the real binaries under Xvfb, the unit tests again
+# under AddressSanitizer/UndefinedBehaviorSanitizer, and the fuzz targets for
+# a bounded time.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+
+bash scripts/deps.sh
+
+echo "== build"
+bash scripts/build.sh "$root/build"
+echo "== unit and end-to-end tests"
+ctest --test-dir "$root/build" --output-on-failure -j2
+
+echo "== unit tests under ASan/UBSan"
+bash scripts/build.sh "$root/build-asan" -DVS_SANITIZE=ON -DVS_BENCH=OFF
+ctest --test-dir "$root/build-asan" --output-on-failure -j2 -L unit
+
+if [ -d fuzz ] && ls fuzz/*.cpp >/dev/null 2>&1; then
+  echo "== fuzz targets (bounded)"
+  CC=clang CXX=clang++ bash scripts/build.sh "$root/build-fuzz" -DVS_FUZZ=ON -DVS_TESTS=OFF -DVS_BENCH=OFF
+  bash scripts/fuzz.sh "$root/build-fuzz" "${VS_FUZZ_SECONDS:-60}"
+fi
+echo "== all tests passed"

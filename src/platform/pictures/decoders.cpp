@@ -1,0 +1,2 @@
+// placeholder until the first picture decoder lands
+namespace vs {}

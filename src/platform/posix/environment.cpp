@@ -1,0 +1,49 @@
+#include <unistd.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "platform/posix/posix_platform.h"
+
+namespace vs {
+
+PosixPlatform::PosixPlatform(std::vector<std::string> args) : args_(std::move(args)) {}
+PosixPlatform::~PosixPlatform() = default;
+
+// The screen-saver machinery hands over one argument string; on POSIX the
+// shell has already split it, so join the words back with single blanks.
+std::string PosixPlatform::argument_string() const {
+  std::string joined;
+  for (size_t i = 0; i < args_.size(); ++i) {
+    if (i) joined += ' ';
+    joined += args_[i];
+  }
+  return joined;
+}
+
+std::optional<std::string> PosixPlatform::environment(const std::string& name) const {
+  const char* v = std::getenv(name.c_str());
+  if (!v) return std::nullopt;
+  return std::string(v);
+}
+
+std::string PosixPlatform::program_folder() const {
+  std::string buf(4096, '\0');
+  ssize_t n = readlink("/proc/self/exe", buf.data(), buf.size());
+  if (n <= 0 || static_cast<size_t>(n) >= buf.size()) return ".";
+  buf.resize(static_cast<size_t>(n));
+  size_t slash = buf.find_last_of('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return buf.substr(0, slash);
+}
+
+std::string PosixPlatform::user_config_folder() const {
+  if (auto xdg = environment("XDG_CONFIG_HOME"); xdg && !xdg->empty() && (*xdg)[0] == '/') {
+    return *xdg;
+  }
+  if (auto home = environment("HOME"); home && !home->empty()) return *home + "/.config";
+  return {};
+}
+
+}  // namespace vs

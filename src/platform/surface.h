@@ -1,0 +1,89 @@
+// A 32-bit pixel buffer in memory. Every picture box of the program is one of
+// these; backends only ever present finished regions of a Surface, so what is
+// on screen is identical on every system and tests can read every pixel.
+//
+// Pixels are stored BGRX: as a little-endian uint32 a pixel is
+// blue + 256 * green + 65536 * red, byte 3 unused and kept 0. Colours as the
+// forms know them (red + 256 * green + 65536 * blue) convert with the helpers
+// below.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace vs {
+
+constexpr uint32_t rgb_colour(uint32_t r, uint32_t g, uint32_t b) { return r | (g << 8) | (b << 16); }
+
+constexpr uint32_t colour_to_pixel(uint32_t colour) {
+  return ((colour & 0xFF) << 16) | (colour & 0xFF00) | ((colour >> 16) & 0xFF);
+}
+
+constexpr uint32_t pixel_to_colour(uint32_t pixel) { return colour_to_pixel(pixel & 0xFFFFFF); }
+
+constexpr uint32_t pixel_rgb(uint32_t r, uint32_t g, uint32_t b) { return b | (g << 8) | (r << 16); }
+
+// Rows [top, bottom) touched since the dirty range was last taken; empty when
+// top >= bottom.
+struct RowRange {
+  int top = 0;
+  int bottom = 0;
+  bool empty() const { return top >= bottom; }
+};
+
+class Surface {
+ public:
+  Surface() = default;
+  // Sizes below 0 count as 0.
+  Surface(int width, int height, uint32_t pixel = 0);
+
+  int width() const { return width_; }
+  int height() const { return height_; }
+  bool empty() const { return width_ == 0 || height_ == 0; }
+
+  uint32_t* row(int y) { return pixels_.data() + static_cast<size_t>(y) * width_; }
+  const uint32_t* row(int y) const { return pixels_.data() + static_cast<size_t>(y) * width_; }
+  uint32_t* data() { return pixels_.data(); }
+  const uint32_t* data() const { return pixels_.data(); }
+
+  // Unchecked read; (x, y) must lie inside.
+  uint32_t at(int x, int y) const { return pixels_[static_cast<size_t>(y) * width_ + x]; }
+
+  // A new size keeps the overlapping top-left part and fills the rest with
+  // black, as a picture box with a persistent image does when resized.
+  void resize(int width, int height);
+
+  void clear(uint32_t pixel = 0);
+  // Clipped to the surface.
+  void fill_rect(int x, int y, int w, int h, uint32_t pixel);
+  // Points outside are ignored.
+  void set_pixel(int x, int y, uint32_t pixel);
+  // A one-pixel line between fractional points, clipped; the end points are
+  // rounded half to even and both are drawn, so a zero-length line marks its
+  // pixel.
+  void draw_line(float x0, float y0, float x1, float y1, uint32_t pixel);
+  // Nearest-neighbour stretch of src's rectangle (sx, sy, sw, sh) onto
+  // (dx, dy, dw, dh) of this surface: rows and columns are dropped or
+  // repeated, never blended. Both rectangles may lie partly outside their
+  // surfaces; what falls outside is clipped.
+  void stretch_from(const Surface& src, int sx, int sy, int sw, int sh, int dx, int dy, int dw,
+                    int dh);
+  // Same-size copy of src's rectangle (sx, sy, w, h) to (dx, dy), clipped on
+  // both sides.
+  void copy_from(const Surface& src, int sx, int sy, int w, int h, int dx, int dy);
+
+  // Rows changed by the drawing operations since the last call; resets the
+  // range. Backends present only these rows.
+  RowRange take_dirty();
+  void mark_dirty(int top, int bottom);
+  void mark_all_dirty() { mark_dirty(0, height_); }
+
+ private:
+  int width_ = 0;
+  int height_ = 0;
+  std::vector<uint32_t> pixels_;
+  RowRange dirty_;
+};
+
+}  // namespace vs
