@@ -1,0 +1,43 @@
+// The controls and form-level values of the saver screen form, shared by its
+// procedures (the loop, the picture fitting, the relief renderer).
+#pragma once
+
+#include <cstdint>
+
+#include "platform/surface.h"
+
+namespace vs {
+
+struct SaverForm {
+  Surface Display;   // the visible drawing surface, screen-sized
+  Surface Master;    // the current picture fitted for drawing
+  Surface Pic_Orgn;  // the picture as loaded
+  int16_t Scr_W = 0;
+  int16_t Scr_H = 0;
+  int16_t Play_Pos = 0;
+
+  // The renderer's working values, set anew at the start of every drawing.
+  int16_t Pos_X = 0;
+  int16_t Pos_Y = 0;
+  int16_t Step_X = 1;
+  int16_t Step_Y = 1;
+  int Rel_Scale = 1;
+  double Ofs_X = 0;
+  double Ofs_Y = 0;
+  double Prev_X = 0;
+  double Prev_Y = 0;
+  uint32_t Pix_Color = 0;
+  int16_t Pix_Height = 0;
+  uint8_t Way_Now = 0;
+};
+
+// What the renderer calls after every pixel: the saver screen processes
+// pending events and presents changed rows; tests count or do nothing.
+class EventHook {
+ public:
+  virtual ~EventHook() = default;
+  // False when the program has ended meanwhile: the drawing stops at once.
+  virtual bool DoEvents() = 0;
+};
+
+}  // namespace vs
