@@ -131,9 +131,14 @@ class Platform {
   // the counter is below 0.
   virtual int show_cursor(bool show) = 0;
 
+  // The system's screen-saver flags. Only Windows has them (saver running,
+  // saver enabled); X has no such system-wide state, so by default these
+  // do nothing.
+  virtual void set_saver_running(bool /*running*/) {}
+  virtual void set_saver_active() {}
+
   // A modal message box with an OK button; returns when it is closed.
-  virtual void message_box(const std::string& text, const std::string& title,
-                           MessageIcon icon) = 0;
+  virtual void message_box(const std::string& text, const std::string& title, MessageIcon icon) = 0;
 };
 
 }  // namespace vs

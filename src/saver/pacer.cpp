@@ -1,0 +1,19 @@
+#include "saver/pacer.h"
+
+#include "platform/numeric.h"
+
+namespace vs {
+
+int Pacer::rows_per_second_from(const std::optional<std::string>& value) {
+  if (!value || value->empty()) return kDefaultRowsPerSecond;
+  std::optional<double> v = parse_number(*value);
+  if (!v || *v < 0 || *v > 100000) return kDefaultRowsPerSecond;
+  return static_cast<int>(round_half_even(*v));
+}
+
+std::optional<int64_t> Pacer::row_due_us(int row) const {
+  if (rows_per_second_ <= 0) return std::nullopt;
+  return drawing_start_us_ + static_cast<int64_t>(row) * 1000000 / rows_per_second_;
+}
+
+}  // namespace vs
