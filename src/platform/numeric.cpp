@@ -53,8 +53,12 @@ std::optional<int64_t> int_div(double a, double b) {
 
 namespace {
 
-bool is_blank(char c) { return c == ' ' || c == '\t'; }
-bool is_digit(char c) { return c >= '0' && c <= '9'; }
+bool is_blank(char c) {
+  return c == ' ' || c == '\t';
+}
+bool is_digit(char c) {
+  return c >= '0' && c <= '9';
+}
 
 // from_chars rather than strtod: the reading must not depend on the locale.
 std::optional<double> to_double(std::string_view t) {

@@ -19,7 +19,9 @@ char mode_letter(std::string_view argument_string) {
 
 namespace {
 
-std::string_view from_fourth(std::string_view s) { return s.size() > 3 ? s.substr(3) : ""; }
+std::string_view from_fourth(std::string_view s) {
+  return s.size() > 3 ? s.substr(3) : "";
+}
 
 }  // namespace
 

@@ -39,8 +39,8 @@ void OffscreenPlatform::sleep_ms(int ms) {
 }
 
 void OffscreenPlatform::add_preview_parent(ForeignWindow id, int width, int height) {
-  preview_parents_[id] = ScreenInfo{width, height, screen_.twips_per_pixel_x,
-                                    screen_.twips_per_pixel_y};
+  preview_parents_[id] =
+      ScreenInfo{width, height, screen_.twips_per_pixel_x, screen_.twips_per_pixel_y};
 }
 
 void OffscreenPlatform::destroy_preview_parent(ForeignWindow id) {
