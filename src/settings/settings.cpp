@@ -1,1 +1,151 @@
-namespace vs {}
+#include "settings/settings.h"
+
+#include <array>
+#include <optional>
+#include <string_view>
+
+#include "platform/cp932.h"
+#include "platform/numeric.h"
+#include "settings/catalogue.h"
+#include "settings/ini.h"
+#include "settings/settings_location.h"
+
+namespace vs {
+
+namespace {
+
+constexpr std::string_view kSection = "Section";
+constexpr std::string_view kChangeKey = "画像ﾁｪﾝｼﾞ";
+constexpr std::string_view kSizeKey = "画像のｻｲｽﾞ";
+constexpr std::string_view kFolderKey = "画像のﾌｫﾙﾀﾞ";
+constexpr std::string_view kKindKey = "画像種類_";  // followed by the index digit
+constexpr std::string_view kWayKey = "描画方法";
+
+std::string kind_key(size_t index) {
+  return std::string(kKindKey) + static_cast<char>('0' + index);
+}
+
+// Keys as the file holds them. They are all representable, so the conversion
+// cannot fail for them.
+std::string file_key(std::string_view utf8) {
+  return utf8_to_cp932(utf8).value_or("");
+}
+
+// A number as the file holds it: a sign position (blank or minus), then the
+// digits: " 1", " 0", "-1".
+std::string number_text(int16_t v) {
+  int magnitude = v < 0 ? -static_cast<int>(v) : v;
+  return (v < 0 ? "-" : " ") + std::to_string(magnitude);
+}
+
+// Empty gives the default; a text that is not a 16-bit number leaves the
+// variable as it was.
+void load_number(std::string_view file, std::string_view key, int16_t fallback, int16_t& variable) {
+  std::string text = ini::read_value(file, kSection, file_key(key));
+  if (text.empty()) {
+    variable = fallback;
+  } else if (std::optional<int16_t> v = parse_floor_int16(text)) {
+    variable = *v;
+  }
+}
+
+// The folder as the program spells paths, or empty when the value cannot
+// name one: bytes that are not valid code page 932 (or a NUL) cannot be a
+// folder the chooser gave us, so they count like a folder that no longer
+// exists.
+std::string folder_from_file(std::string_view bytes) {
+  if (bytes.find('\0') != std::string_view::npos) return {};
+  return cp932_to_utf8(bytes).value_or("");
+}
+
+}  // namespace
+
+void Load_Settings(Varnoscape_B& m, Platform& p) {
+  SettingsLocation where = settings_location(p);
+  // A file that cannot be read is treated like a missing one: defaults.
+  ReadResult r = p.read_file(where.path);
+  std::string file = r.status == ReadResult::Status::Ok ? std::move(r.bytes) : std::string();
+
+  load_number(file, kChangeKey, 0, m.Set_Change);
+  load_number(file, kSizeKey, 0, m.Set_Size);
+  for (size_t i = 0; i < m.Set_Kind.size(); ++i) load_number(file, kind_key(i), 1, m.Set_Kind[i]);
+
+  // The kinds come first: the catalogue is built for the enabled ones only.
+  m.File_Count = 0;
+  m.Set_Folder = folder_from_file(ini::read_value(file, kSection, file_key(kFolderKey)));
+  if (!m.Set_Folder.empty()) {
+    if (Folder_Exists(p, m.Set_Folder)) {
+      Build_Catalogue(m, p, m.Set_Folder);
+    } else {
+      m.Set_Folder.clear();
+    }
+  }
+
+  load_number(file, kWayKey, 0, m.Set_Way);
+}
+
+SaveResult Save_Settings(Varnoscape_B& m, Platform& p, const std::string& folder_label) {
+  SettingsLocation where = settings_location(p);
+  SaveResult result;
+  result.path = where.path;
+  m.Set_Folder = folder_label;
+
+  const std::array<std::string, 8> keys{std::string(kChangeKey),
+                                        std::string(kSizeKey),
+                                        std::string(kFolderKey),
+                                        kind_key(0),
+                                        kind_key(1),
+                                        kind_key(2),
+                                        kind_key(3),
+                                        std::string(kWayKey)};
+
+  // Everything else in the file has to survive the save, so a file that
+  // exists but cannot be read is not replaced.
+  ReadResult old = p.read_file(where.path);
+  if (old.status == ReadResult::Status::Error) {
+    result.error = old.error;
+    result.unwritten.assign(keys.begin(), keys.end());
+    return result;
+  }
+  std::string file = old.status == ReadResult::Status::Ok ? std::move(old.bytes) : std::string();
+
+  std::string refusal;
+  auto put = [&](const std::string& key, const ini::Edit& edit) {
+    if (edit.ok) return;
+    if (refusal.empty()) refusal = key + ": " + edit.refusal;
+    result.unwritten.push_back(key);
+  };
+  auto put_number = [&](const std::string& key, int16_t v) {
+    put(key, ini::write_value_as_is(file, kSection, file_key(key), number_text(v)));
+  };
+
+  put_number(keys[0], m.Set_Change);
+  put_number(keys[1], m.Set_Size);
+  if (std::optional<std::string> folder = utf8_to_cp932(m.Set_Folder)) {
+    put(keys[2], ini::write_value(file, kSection, file_key(keys[2]), *folder));
+  } else {
+    put(keys[2], {false, "the folder name holds characters that code page 932 cannot hold"});
+  }
+  for (size_t i = 0; i < m.Set_Kind.size(); ++i) put_number(keys[3 + i], m.Set_Kind[i]);
+  put_number(keys[7], m.Set_Way);
+
+  if (!where.per_user_folder.empty()) {
+    WriteResult made = p.make_folders(where.per_user_folder);
+    if (!made.ok) {
+      result.error = made.error;
+      result.unwritten.assign(keys.begin(), keys.end());
+      return result;
+    }
+  }
+  WriteResult written = p.replace_file(where.path, file);
+  if (!written.ok) {
+    result.error = written.error;
+    result.unwritten.assign(keys.begin(), keys.end());
+    return result;
+  }
+  result.ok = result.unwritten.empty();
+  result.error = refusal;
+  return result;
+}
+
+}  // namespace vs

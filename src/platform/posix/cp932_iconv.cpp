@@ -59,6 +59,10 @@ std::optional<std::string> utf8_to_cp932(std::string_view utf8) {
   std::string out;
   size_t used = 0;
   if (!c.convert(utf8, out, used)) return std::nullopt;
+  // glibc also maps characters that code page 932 does not hold to look-alikes
+  // ("¥" to "\", "¢" to "￠"); such a text would come back as another one, so
+  // only a conversion that reads back unchanged counts.
+  if (cp932_to_utf8(out) != utf8) return std::nullopt;
   return out;
 }
 
@@ -79,7 +83,9 @@ std::u32string cp932_to_utf32_lossless(std::string_view bytes) {
     size_t used = 0;
     bool ok = c.convert(bytes, out, used);
     for (size_t i = 0; i + 4 <= out.size(); i += 4) {
-      auto b = [&](size_t k) { return static_cast<char32_t>(static_cast<unsigned char>(out[i + k])); };
+      auto b = [&](size_t k) {
+        return static_cast<char32_t>(static_cast<unsigned char>(out[i + k]));
+      };
       result.push_back(b(0) | (b(1) << 8) | (b(2) << 16) | (b(3) << 24));
     }
     if (ok) break;
