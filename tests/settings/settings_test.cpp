@@ -1,0 +1,442 @@
+#include "settings/settings.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/cp932.h"
+#include "platform/offscreen/offscreen_platform.h"
+#include "settings/settings_location.h"
+
+namespace vs {
+namespace {
+
+namespace fs = std::filesystem;
+
+// The keys as the file holds them (code page 932).
+const std::string kChange = "\x89\xE6\x91\x9C\xC1\xAA\xDD\xBC\xDE";
+const std::string kSize = "\x89\xE6\x91\x9C\x82\xCC\xBB\xB2\xBD\xDE";
+const std::string kFolder = "\x89\xE6\x91\x9C\x82\xCC\xCC\xAB\xD9\xC0\xDE";
+std::string kind(int i) {
+  return "\x89\xE6\x91\x9C\x8E\xED\x97\xDE\x5F" + std::to_string(i);
+}
+const std::string kWay = "\x95\x60\x89\xE6\x95\xFB\x96\x40";
+
+// "写真" (photo) in UTF-8 and in code page 932.
+const std::string kPhotoUtf8 = "写真";
+const std::string kPhotoCp932 = "\x8E\xCA\x90\x5E";
+
+class TempFolder {
+ public:
+  TempFolder() {
+    std::string pattern = (fs::temp_directory_path() / "vs-settings-XXXXXX").string();
+    if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
+    path_ = pattern;
+  }
+  ~TempFolder() {
+    std::error_code ec;
+    fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ec);
+    fs::remove_all(path_, ec);
+  }
+  std::string path() const { return path_.string(); }
+  std::string operator/(const std::string& name) const { return (path_ / name).string(); }
+
+ private:
+  fs::path path_;
+};
+
+void put_file(const std::string& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary) << bytes;
+}
+
+std::string get_file(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// Counts the file accesses of a save.
+class CountingPlatform : public OffscreenPlatform {
+ public:
+  ReadResult read_file(const std::string& path) override {
+    ++reads;
+    return OffscreenPlatform::read_file(path);
+  }
+  WriteResult replace_file(const std::string& path, std::string_view bytes) override {
+    ++writes;
+    return OffscreenPlatform::replace_file(path, bytes);
+  }
+  int reads = 0;
+  int writes = 0;
+};
+
+class SettingsFile : public ::testing::Test {
+ protected:
+  SettingsFile() { p.set_env("VARNOSCAPE_INI", ini); }
+
+  Varnoscape_B load(const std::string& bytes) {
+    put_file(ini, bytes);
+    Varnoscape_B m;
+    Load_Settings(m, p);
+    return m;
+  }
+
+  TempFolder dir;
+  std::string ini = dir / "Varnoscape.ini";
+  CountingPlatform p;
+};
+
+TEST_F(SettingsFile, NoFileGivesTheDefaults) {
+  Varnoscape_B m;
+  m.Set_Change = 5, m.Set_Size = 5, m.Set_Kind = {7, 7, 7, 7}, m.Set_Way = 5;
+  m.Set_Folder = "/somewhere";
+  m.File_Count = 3;
+  Load_Settings(m, p);
+  EXPECT_EQ(m.Set_Change, 0);
+  EXPECT_EQ(m.Set_Size, 0);
+  EXPECT_EQ(m.Set_Kind, (std::array<int16_t, 4>{1, 1, 1, 1}));
+  EXPECT_EQ(m.Set_Folder, "");
+  EXPECT_EQ(m.Set_Way, 0);
+  EXPECT_EQ(m.File_Count, 0);
+}
+
+TEST_F(SettingsFile, NumbersAreReadAsTheirFloorOrLeftAlone) {
+  struct Case {
+    const std::string* key;
+    std::string text;
+    int16_t Varnoscape_B::*field;
+    int16_t expected;  // starting from 0
+  };
+  for (const Case& c : std::initializer_list<Case>{
+           {&kChange, " 1", &Varnoscape_B::Set_Change, 1},
+           {&kChange, "1", &Varnoscape_B::Set_Change, 1},
+           {&kChange, "  -1  ", &Varnoscape_B::Set_Change, -1},
+           {&kSize, "1.9", &Varnoscape_B::Set_Size, 1},
+           {&kWay, "-0.5", &Varnoscape_B::Set_Way, -1},
+           {&kWay, "abc", &Varnoscape_B::Set_Way, 0},
+           {&kChange, "40000", &Varnoscape_B::Set_Change, 0},
+           {&kChange, "32767", &Varnoscape_B::Set_Change, 32767},
+           {&kChange, "-32768", &Varnoscape_B::Set_Change, -32768},
+           {&kChange, "\" 1\"", &Varnoscape_B::Set_Change, 1},
+       }) {
+    Varnoscape_B m = load("[Section]\r\n" + *c.key + "=" + c.text + "\r\n");
+    EXPECT_EQ(m.*c.field, c.expected) << c.text;
+  }
+  // A refused text keeps what the variable held before.
+  put_file(ini, "[Section]\r\n" + kWay + "=abc\r\n" + kChange + "=40000\r\n");
+  Varnoscape_B m;
+  m.Set_Way = 1, m.Set_Change = 1;
+  Load_Settings(m, p);
+  EXPECT_EQ(m.Set_Way, 1);
+  EXPECT_EQ(m.Set_Change, 1);
+}
+
+TEST_F(SettingsFile, KindKeysEnableOnlyWithOne) {
+  TempFolder pictures;
+  for (const char* name : {"a.bmp", "b.gif", "c.jpg", "d.wmf"}) put_file(pictures / name, "x");
+  std::string head = "[Section]\r\n" + kFolder + "=" + pictures.path() + "\r\n";
+
+  Varnoscape_B m = load(head + kind(2) + "=\r\n");
+  EXPECT_EQ(m.Set_Kind, (std::array<int16_t, 4>{1, 1, 1, 1}));
+  EXPECT_EQ(m.File_Count, 4);
+
+  m = load(head + kind(2) + "=0\r\n");
+  EXPECT_EQ(m.Set_Kind[2], 0);
+  EXPECT_EQ(m.File_Count, 3);
+
+  m = load(head + kind(2) + "= 2\r\n" + kind(0) + "=x\r\n");
+  EXPECT_EQ(m.Set_Kind, (std::array<int16_t, 4>{0, 1, 2, 1}));
+  ASSERT_EQ(m.File_Count, 2);
+  EXPECT_EQ(m.File_List[1], pictures / "b.gif");
+  EXPECT_EQ(m.File_List[2], pictures / "d.wmf");
+}
+
+TEST_F(SettingsFile, FolderIsTakenOnlyWhenItExists) {
+  TempFolder pictures;
+  fs::create_directory(pictures / kPhotoUtf8);
+  put_file(pictures / kPhotoUtf8 + "/x.jpg", "x");
+
+  Varnoscape_B m = load("[Section]\r\n" + kFolder + "=" + pictures.path() + "/" + kPhotoCp932);
+  EXPECT_EQ(m.Set_Folder, pictures / kPhotoUtf8);
+  ASSERT_EQ(m.File_Count, 1);
+  EXPECT_EQ(m.File_List[1], pictures / kPhotoUtf8 + "/x.jpg");
+
+  for (std::string gone : {pictures / "removed", pictures.path() + "/\x81",
+                           pictures.path() + std::string("\0/x", 3)}) {
+    m = load("[Section]\r\n" + kFolder + "=" + gone + "\r\n");
+    EXPECT_EQ(m.Set_Folder, "");
+    EXPECT_EQ(m.File_Count, 0);
+  }
+}
+
+TEST_F(SettingsFile, UnreadableFileGivesTheDefaults) {
+  fs::create_directory(ini);
+  Varnoscape_B m;
+  m.Set_Change = 9;
+  Load_Settings(m, p);
+  EXPECT_EQ(m.Set_Change, 0);
+  EXPECT_EQ(m.Set_Kind, (std::array<int16_t, 4>{1, 1, 1, 1}));
+}
+
+TEST_F(SettingsFile, FreshFileHoldsTheEightKeysInOrder) {
+  Varnoscape_B m;
+  m.Set_Change = 1, m.Set_Size = 0, m.Set_Kind = {1, -1, 0, 1}, m.Set_Way = 1;
+  SaveResult r = Save_Settings(m, p, "/pictures/" + kPhotoUtf8);
+  EXPECT_TRUE(r.ok) << r.error;
+  EXPECT_EQ(r.path, ini);
+  EXPECT_TRUE(r.unwritten.empty());
+  EXPECT_EQ(m.Set_Folder, "/pictures/" + kPhotoUtf8);
+  EXPECT_EQ(get_file(ini), "[Section]\r\n" + kChange + "= 1\r\n" + kSize + "= 0\r\n" + kFolder +
+                               "=/pictures/" + kPhotoCp932 + "\r\n" + kind(0) + "= 1\r\n" +
+                               kind(1) + "=-1\r\n" + kind(2) + "= 0\r\n" + kind(3) + "= 1\r\n" +
+                               kWay + "= 1\r\n");
+  EXPECT_EQ(p.reads, 1);
+  EXPECT_EQ(p.writes, 1);
+}
+
+TEST_F(SettingsFile, SaveKeepsEverythingElseAndLoadsBack) {
+  TempFolder pictures;
+  put_file(pictures / "one.bmp", "x");
+  put_file(pictures / "two.gif", "x");
+  const std::string before =
+      "; settings of the picture saver\r\n"
+      "stray=before any section\r\n"
+      "[Other]\n"
+      "  keep = me  \n"
+      "\n"
+      "  [  SECTION  ]  \r\n"
+      "\t" +
+      kChange +
+      "   =   0   \r\n"
+      "; a comment between the keys\r\n"
+      "unrelated=1\r\n" +
+      kWay +
+      " = 0\r"
+      "\r\n"
+      "[Last]\r\n"
+      "x=y";
+  put_file(ini, before);
+  Varnoscape_B m;
+  m.Set_Change = 1, m.Set_Size = 1, m.Set_Kind = {1, 1, 0, 1}, m.Set_Way = 1;
+  SaveResult r = Save_Settings(m, p, pictures.path());
+  ASSERT_TRUE(r.ok) << r.error;
+
+  EXPECT_EQ(get_file(ini),
+            "; settings of the picture saver\r\n"
+            "stray=before any section\r\n"
+            "[Other]\n"
+            "  keep = me  \n"
+            "\n"
+            "  [  SECTION  ]  \r\n"
+            "\t" +
+                kChange +
+                "   = 1\r\n"
+                "; a comment between the keys\r\n"
+                "unrelated=1\r\n" +
+                kWay + " = 1\r" + kSize + "= 1\r\n" + kFolder + "=" + pictures.path() + "\r\n" +
+                kind(0) + "= 1\r\n" + kind(1) + "= 1\r\n" + kind(2) + "= 0\r\n" + kind(3) +
+                "= 1\r\n"
+                "\r\n"
+                "[Last]\r\n"
+                "x=y");
+
+  Varnoscape_B back;
+  Load_Settings(back, p);
+  EXPECT_EQ(back.Set_Change, 1);
+  EXPECT_EQ(back.Set_Size, 1);
+  EXPECT_EQ(back.Set_Kind, m.Set_Kind);
+  EXPECT_EQ(back.Set_Way, 1);
+  EXPECT_EQ(back.Set_Folder, pictures.path());
+  ASSERT_EQ(back.File_Count, 2);
+  EXPECT_EQ(back.File_List[1], pictures / "one.bmp");
+
+  // Saving the same record again changes nothing.
+  std::string once = get_file(ini);
+  ASSERT_TRUE(Save_Settings(back, p, back.Set_Folder).ok);
+  EXPECT_EQ(get_file(ini), once);
+}
+
+TEST_F(SettingsFile, LongFolderComesBackWhole) {
+  TempFolder pictures;
+  std::string folder = pictures.path();
+  for (int i = 0; i < 6; ++i) folder += "/" + kPhotoUtf8 + std::string(60, 'a' + i);
+  fs::create_directories(folder);
+  put_file(folder + "/z.wmf", "x");
+  ASSERT_GT(utf8_to_cp932(folder)->size(), 300u);
+
+  Varnoscape_B m;
+  m.Set_Kind = {1, 1, 1, 1};
+  ASSERT_TRUE(Save_Settings(m, p, folder).ok);
+  Varnoscape_B back;
+  Load_Settings(back, p);
+  EXPECT_EQ(back.Set_Folder, folder);
+  ASSERT_EQ(back.File_Count, 1);
+  EXPECT_EQ(back.File_List[1], folder + "/z.wmf");
+}
+
+TEST_F(SettingsFile, FolderThatTheReaderWouldChangeIsQuoted) {
+  TempFolder pictures;
+  for (std::string name : {" leading blank", "trailing blank ", "'quoted'"}) {
+    std::string folder = pictures / name;
+    fs::create_directory(folder);
+    Varnoscape_B m;
+    ASSERT_TRUE(Save_Settings(m, p, folder).ok);
+    Varnoscape_B back;
+    Load_Settings(back, p);
+    EXPECT_EQ(back.Set_Folder, folder);
+  }
+}
+
+TEST_F(SettingsFile, FolderThatCannotBeStoredIsRefusedAndTheRestWritten) {
+  const std::string old_folder = kFolder + "=/old/folder\r\n";
+  for (std::string folder :
+       {std::string("/a\nb"), std::string("/a\rb"), std::string("/caf\xC3\xA9"),
+        std::string("/\xC2\xA5yen"), std::string("/bad\xFF")}) {
+    put_file(ini, "[Section]\r\n" + old_folder);
+    Varnoscape_B m;
+    m.Set_Way = 1;
+    SaveResult r = Save_Settings(m, p, folder);
+    EXPECT_FALSE(r.ok);
+    EXPECT_NE(r.error.find("画像のﾌｫﾙﾀﾞ"), std::string::npos) << r.error;
+    EXPECT_EQ(r.unwritten, std::vector<std::string>{"画像のﾌｫﾙﾀﾞ"});
+    std::string after = get_file(ini);
+    EXPECT_NE(after.find(old_folder), std::string::npos);
+    EXPECT_NE(after.find(kWay + "= 1\r\n"), std::string::npos);
+  }
+}
+
+TEST_F(SettingsFile, FailedWriteIsReportedAndTheOldFileKept) {
+  Varnoscape_B m;
+  m.Set_Change = 1;
+
+  // The file's folder is not a folder.
+  put_file(dir / "plain", "x");
+  p.set_env("VARNOSCAPE_INI", dir / "plain/Varnoscape.ini");
+  SaveResult r = Save_Settings(m, p, "");
+  EXPECT_FALSE(r.ok);
+  EXPECT_EQ(r.path, dir / "plain/Varnoscape.ini");
+  EXPECT_EQ(r.error, "Not a directory");
+  EXPECT_EQ(r.unwritten.size(), 8u);
+
+  // No room for the temporary file's name next to an existing file.
+  std::string long_name = dir / std::string(250, 'n');
+  put_file(long_name, "[Section]\r\nold=1\r\n");
+  p.set_env("VARNOSCAPE_INI", long_name);
+  r = Save_Settings(m, p, "");
+  EXPECT_FALSE(r.ok);
+  EXPECT_EQ(r.path, long_name);
+  EXPECT_EQ(r.error, "File name too long");
+  EXPECT_EQ(get_file(long_name), "[Section]\r\nold=1\r\n");
+
+  // A settings path that cannot be read is not replaced: what it holds would
+  // be lost.
+  fs::create_directory(dir / "folder.ini");
+  p.set_env("VARNOSCAPE_INI", dir / "folder.ini");
+  r = Save_Settings(m, p, "");
+  EXPECT_FALSE(r.ok);
+  EXPECT_EQ(r.error, "Is a directory");
+  EXPECT_TRUE(fs::is_directory(dir / "folder.ini"));
+}
+
+TEST_F(SettingsFile, ReadOnlyFolderIsReported) {
+  put_file(ini, "[Section]\r\nold=1\r\n");
+  fs::permissions(dir.path(), fs::perms::owner_read | fs::perms::owner_exec);
+  if (std::ofstream(dir / "probe")) GTEST_SKIP() << "this user may write anywhere";
+  Varnoscape_B m;
+  SaveResult r = Save_Settings(m, p, "");
+  EXPECT_FALSE(r.ok);
+  EXPECT_EQ(r.path, ini);
+  EXPECT_EQ(r.error, "Permission denied");
+  EXPECT_EQ(get_file(ini), "[Section]\r\nold=1\r\n");
+}
+
+// A platform whose writable folders and path style the test decides.
+class PlacesPlatform : public OffscreenPlatform {
+ public:
+  PathStyle path_style() const override { return style; }
+  bool folder_writable(const std::string& folder) override { return writable.count(folder) > 0; }
+  PathStyle style = kPosixPaths;
+  std::set<std::string> writable;
+};
+
+TEST(SettingsLocation, FollowsTheOrderOfPlaces) {
+  PlacesPlatform p;
+  p.set_program_folder("/opt/varnoscape");
+  p.set_user_config_folder("/home/u/.config");
+  p.writable = {"/opt/varnoscape"};
+
+  p.set_env("VARNOSCAPE_INI", "/named/by/env.ini");
+  EXPECT_EQ(settings_location(p).path, "/named/by/env.ini");
+  EXPECT_EQ(settings_location(p).per_user_folder, "");
+
+  p.set_env("VARNOSCAPE_INI", "");
+  EXPECT_EQ(settings_location(p).path, "/opt/varnoscape/Varnoscape.ini");
+  p.set_env("VARNOSCAPE_INI", std::nullopt);
+  EXPECT_EQ(settings_location(p).path, "/opt/varnoscape/Varnoscape.ini");
+  EXPECT_EQ(settings_location(p).per_user_folder, "");
+
+  p.writable.clear();
+  EXPECT_EQ(settings_location(p).path, "/home/u/.config/varnoscape/Varnoscape.ini");
+  EXPECT_EQ(settings_location(p).per_user_folder, "/home/u/.config/varnoscape");
+
+  p.set_user_config_folder("");
+  EXPECT_EQ(settings_location(p).path, "/opt/varnoscape/Varnoscape.ini");
+
+  // A program in the root folder: the folder text is joined as it is.
+  p.set_program_folder("/");
+  p.writable = {"/"};
+  EXPECT_EQ(settings_location(p).path, "//Varnoscape.ini");
+}
+
+TEST(SettingsLocation, WindowsSpelling) {
+  PlacesPlatform p;
+  p.set_env("VARNOSCAPE_INI", std::nullopt);
+  p.style = kWindowsPaths;
+  p.set_program_folder("C:\\Windows\\System32");
+  p.set_user_config_folder("C:\\Users\\u\\AppData\\Roaming");
+  EXPECT_EQ(settings_location(p).path,
+            "C:\\Users\\u\\AppData\\Roaming\\Varnoscape\\Varnoscape.ini");
+  p.set_program_folder("D:\\");
+  p.writable = {"D:\\"};
+  EXPECT_EQ(settings_location(p).path, "D:\\\\Varnoscape.ini");
+}
+
+TEST(SettingsLocation, SaveCreatesThePerUserFolder) {
+  TempFolder dir;
+  TempFolder program;
+  OffscreenPlatform p;
+  p.set_env("VARNOSCAPE_INI", std::nullopt);
+  p.set_program_folder(program / "not-there");
+  p.set_user_config_folder(dir / "config");
+  Varnoscape_B m;
+  m.Set_Way = 1;
+  SaveResult r = Save_Settings(m, p, "");
+  ASSERT_TRUE(r.ok) << r.error;
+  EXPECT_EQ(r.path, dir / "config/varnoscape/Varnoscape.ini");
+  Varnoscape_B back;
+  Load_Settings(back, p);
+  EXPECT_EQ(back.Set_Way, 1);
+
+  // Beside the program once that folder is writable.
+  p.set_program_folder(program.path());
+  r = Save_Settings(m, p, "");
+  ASSERT_TRUE(r.ok) << r.error;
+  EXPECT_EQ(r.path, program / "Varnoscape.ini");
+  EXPECT_TRUE(fs::exists(program / "Varnoscape.ini"));
+
+  // A per-user folder that cannot be made is reported.
+  put_file(dir / "file", "x");
+  p.set_program_folder(program / "not-there");
+  p.set_user_config_folder(dir / "file");
+  r = Save_Settings(m, p, "");
+  EXPECT_FALSE(r.ok);
+  EXPECT_NE(r.error.find("Not a directory"), std::string::npos) << r.error;
+}
+
+}  // namespace
+}  // namespace vs
