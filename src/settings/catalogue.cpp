@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <array>
 #include <limits>
+#include <optional>
 #include <string_view>
+#include <vector>
 
 #include "settings/wildcard.h"
 
@@ -25,6 +27,51 @@ size_t folder_end(const std::string& path, PathStyle style) {
   return 0;
 }
 
+// One reading of a mask's folder: the names, and each name's attribute
+// value once it has been asked for.
+struct Listing {
+  std::string prefix;  // the folder part and a separator
+  std::vector<std::string> names;
+  std::vector<std::optional<int>> attrs;
+  std::vector<bool> asked;
+};
+
+std::optional<Listing> read_listing(Platform& p, const std::string& mask, PathStyle style) {
+  // The folder is listed as the mask spells it, separator included, so a
+  // root ("/" + "/*.bmp") lists the root and not the current folder.
+  std::optional<std::vector<std::string>> names =
+      p.list_folder(mask.substr(0, folder_end(mask, style)));
+  if (!names) return std::nullopt;
+  Listing listing;
+  listing.prefix = Folder_Of(mask, style) + style.separator;
+  listing.attrs.resize(names->size());
+  listing.asked.resize(names->size());
+  listing.names = std::move(*names);
+  return listing;
+}
+
+// Appends the names matching pattern whose attribute value is exactly attr.
+void take_matches(Varnoscape_B& m, Platform& p, Listing& listing, std::string_view pattern,
+                  int16_t attr) {
+  if (m.File_List.empty()) m.File_List.resize(1);
+  for (size_t i = 0; i < listing.names.size(); ++i) {
+    if (!wildcard_match(pattern, listing.names[i])) continue;
+    std::string path = listing.prefix + listing.names[i];
+    if (!listing.asked[i]) {
+      listing.attrs[i] = p.file_attributes(path);
+      listing.asked[i] = true;
+    }
+    // A name without attributes does not exist as far as the listing goes
+    // (a dangling link, or a file removed since the folder was read).
+    if (!listing.attrs[i] || *listing.attrs[i] != attr) continue;
+    // The count is 16-bit: the 32768th match ends this mask's listing.
+    if (m.File_Count == std::numeric_limits<int16_t>::max()) return;
+    ++m.File_Count;
+    m.File_List.resize(static_cast<size_t>(m.File_Count) + 1);
+    m.File_List[static_cast<size_t>(m.File_Count)] = std::move(path);
+  }
+}
+
 }  // namespace
 
 std::string Kind_Mask(int index, PathStyle style) {
@@ -36,11 +83,16 @@ void Build_Catalogue(Varnoscape_B& m, Platform& p, const std::string& Folder) {
   m.File_Count = 0;
   if (Folder.empty()) return;
   PathStyle style = p.path_style();
+  // Every mask names the same folder, so it is read once and each name's
+  // attributes are asked once; the passes then pick from that reading in
+  // the order they would have listed it.
+  std::optional<Listing> listing = read_listing(p, Folder + Kind_Mask(0, style), style);
   for (int16_t attr : kPassAttrs) {
     m.File_Attr = attr;
     for (size_t index = 0; index < m.Set_Kind.size(); ++index) {
-      if (m.Set_Kind[index] != 1) continue;
-      List_Files(m, p, Folder + Kind_Mask(static_cast<int>(index), style), m.File_Attr);
+      if (m.Set_Kind[index] != 1 || !listing) continue;
+      std::string pattern = Kind_Mask(static_cast<int>(index), style).substr(1);
+      take_matches(m, p, *listing, pattern, m.File_Attr);
     }
   }
   if (m.File_Count > 1) Sort_Catalogue(m);
@@ -48,27 +100,9 @@ void Build_Catalogue(Varnoscape_B& m, Platform& p, const std::string& Folder) {
 
 void List_Files(Varnoscape_B& m, Platform& p, const std::string& Mask, int16_t Attr) {
   PathStyle style = p.path_style();
-  size_t end = folder_end(Mask, style);
-  std::string prefix = Folder_Of(Mask, style) + style.separator;
-  // The folder is listed as the mask spells it, separator included, so a
-  // root ("/" + "/*.bmp") lists the root and not the current folder.
-  std::optional<std::vector<std::string>> names = p.list_folder(Mask.substr(0, end));
-  if (!names) return;
-  std::string_view pattern = std::string_view(Mask).substr(end);
-  if (m.File_List.empty()) m.File_List.resize(1);
-  for (const std::string& name : *names) {
-    if (!wildcard_match(pattern, name)) continue;
-    std::string path = prefix + name;
-    // A name without attributes does not exist as far as the listing goes
-    // (a dangling link, or a file removed since the folder was read).
-    std::optional<int> attr = p.file_attributes(path);
-    if (!attr || *attr != Attr) continue;
-    // The count is 16-bit: the 32768th match ends this mask's listing.
-    if (m.File_Count == std::numeric_limits<int16_t>::max()) return;
-    ++m.File_Count;
-    m.File_List.resize(static_cast<size_t>(m.File_Count) + 1);
-    m.File_List[static_cast<size_t>(m.File_Count)] = std::move(path);
-  }
+  std::optional<Listing> listing = read_listing(p, Mask, style);
+  if (!listing) return;
+  take_matches(m, p, *listing, std::string_view(Mask).substr(folder_end(Mask, style)), Attr);
 }
 
 // Ascending by bytes (std::string compares its chars as unsigned). This is

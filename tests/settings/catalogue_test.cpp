@@ -259,9 +259,30 @@ TEST(Catalogue, OnlyExactAttributeValuesZeroArchiveOrReadOnly) {
   Build_Catalogue(m, p, "D:\\Pics");
   EXPECT_EQ(entries(m),
             (std::vector<std::string>{"D:\\Pics\\arc.bmp", "D:\\Pics\\n.bmp", "D:\\Pics\\ro.bmp"}));
-  // A name that vanished is passed over. Three passes of four masks, each listing the folder as the
-  // mask names it.
-  EXPECT_EQ(p.listed.size(), 12u);
+  // A name that vanished is passed over. All masks name one folder, read
+  // as the masks spell it.
+  EXPECT_EQ(p.listed, std::vector<std::string>{"D:\\Pics\\"});
+}
+
+TEST(Catalogue, ListFilesAppendsOneMaskInListingOrder) {
+  FakeListing p;
+  p.style = kPosixPaths;
+  p.folders["/p/"] = {"b.gif", "a.GIF", "c.gif", "d.bmp", "e.gif"};
+  p.attrs = {{"/p/b.gif", 1}, {"/p/a.GIF", 1}, {"/p/c.gif", 0}, {"/p/d.bmp", 1}, {"/p/e.gif", 1}};
+  Varnoscape_B m;
+  m.File_List = {"", "/old/z.bmp"};
+  m.File_Count = 1;
+  List_Files(m, p, "/p/*.gif", 1);
+  EXPECT_EQ(entries(m),
+            (std::vector<std::string>{"/old/z.bmp", "/p/b.gif", "/p/a.GIF", "/p/e.gif"}));
+  // A folder that cannot be listed adds nothing.
+  List_Files(m, p, "/q/*.gif", 1);
+  EXPECT_EQ(m.File_Count, 4);
+  // No folder part: the entries start with a lone separator.
+  p.folders[""] = {"x.jpg"};
+  p.attrs["/x.jpg"] = 0;
+  List_Files(m, p, "*.jpg", 0);
+  EXPECT_EQ(m.File_List[5], "/x.jpg");
 }
 
 TEST(Catalogue, DriveRootDoublesTheSeparator) {
