@@ -18,8 +18,9 @@ class RandomSource {
 };
 
 // Refills Play_Order(1..File_Count): 1..File_Count in order when Set_Change
-// is 0, otherwise a random permutation. Play_Order must have File_Count + 1
-// slots and File_Count must be at least 1.
+// is 0, otherwise a random permutation (the generator is re-seeded before
+// every draw). Play_Order grows to File_Count + 1 slots when it is shorter;
+// an empty catalogue leaves it as it is.
 void Make_Play_Order(Varnoscape_B& m, RandomSource& rng);
 
 }  // namespace vs
