@@ -1,6 +1,7 @@
 #include "platform/surface.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 
 #include "platform/numeric.h"
@@ -57,51 +58,87 @@ void Surface::fill_rect(int x, int y, int w, int h, uint32_t pixel) {
   mark_dirty(y0, y1);
 }
 
-void Surface::set_pixel(int x, int y, uint32_t pixel) {
-  if (static_cast<unsigned>(x) >= static_cast<unsigned>(width_) ||
-      static_cast<unsigned>(y) >= static_cast<unsigned>(height_)) {
-    return;
-  }
-  pixels_[static_cast<size_t>(y) * width_ + x] = pixel;
-  if (dirty_.empty()) {
-    dirty_ = {y, y + 1};
-  } else if (y < dirty_.top) {
-    dirty_.top = y;
-  } else if (y >= dirty_.bottom) {
-    dirty_.bottom = y + 1;
-  }
-}
-
 namespace {
 
-// Far enough outside any surface to change nothing visible, near enough to
-// keep a line's step count bounded whatever coordinates come in.
-constexpr int64_t kCoordLimit = 1 << 20;
+// Whole-pixel end points beyond this distance are pre-clipped in floating
+// point so that a stray far-away coordinate cannot make a line take billions
+// of steps; lines within it are drawn exactly as Bresenham gives them.
+constexpr int64_t kExactSpan = int64_t{1} << 16;
 
-int clamp_coord(float v) {
-  return static_cast<int>(std::clamp<int64_t>(round_half_even(v), -kCoordLimit, kCoordLimit));
+// Liang-Barsky: shortens the segment to the part inside the box; false when
+// nothing of it is inside.
+bool clip_to_box(double& x0, double& y0, double& x1, double& y1, double xmin, double ymin,
+                 double xmax, double ymax) {
+  double t0 = 0.0, t1 = 1.0;
+  const double dx = x1 - x0, dy = y1 - y0;
+  const double p[4] = {-dx, dx, -dy, dy};
+  const double q[4] = {x0 - xmin, xmax - x0, y0 - ymin, ymax - y0};
+  for (int i = 0; i < 4; ++i) {
+    if (p[i] == 0.0) {
+      if (q[i] < 0.0) return false;
+      continue;
+    }
+    const double t = q[i] / p[i];
+    if (p[i] < 0.0) {
+      if (t > t1) return false;
+      if (t > t0) t0 = t;
+    } else {
+      if (t < t0) return false;
+      if (t < t1) t1 = t;
+    }
+  }
+  const double nx0 = x0 + t0 * dx, ny0 = y0 + t0 * dy;
+  x1 = x0 + t1 * dx, y1 = y0 + t1 * dy;
+  x0 = nx0, y0 = ny0;
+  return true;
 }
 
 }  // namespace
 
 void Surface::draw_line(float fx0, float fy0, float fx1, float fy1, uint32_t pixel) {
-  int x0 = clamp_coord(fx0), y0 = clamp_coord(fy0);
-  int x1 = clamp_coord(fx1), y1 = clamp_coord(fy1);
+  if (!std::isfinite(fx0) || !std::isfinite(fy0) || !std::isfinite(fx1) || !std::isfinite(fy1)) {
+    return;
+  }
+  double x0 = fx0, y0 = fy0, x1 = fx1, y1 = fy1;
+  const double limit = static_cast<double>(kExactSpan);
+  const bool far = std::fabs(x0) > limit || std::fabs(y0) > limit || std::fabs(x1) > limit ||
+                   std::fabs(y1) > limit;
+  if (far && !clip_to_box(x0, y0, x1, y1, -1.0, -1.0, width_, height_)) return;
+  draw_segment(static_cast<int>(round_half_even(x0)), static_cast<int>(round_half_even(y0)),
+               static_cast<int>(round_half_even(x1)), static_cast<int>(round_half_even(y1)), pixel);
+}
+
+void Surface::draw_segment_clipped(int x0, int y0, int x1, int y1, uint32_t pixel) {
   if (std::max(x0, x1) < 0 || std::min(x0, x1) >= width_ || std::max(y0, y1) < 0 ||
       std::min(y0, y1) >= height_) {
     return;
   }
-  // Bresenham, both end points included.
-  int dx = std::abs(x1 - x0), sx = x0 < x1 ? 1 : -1;
-  int dy = -std::abs(y1 - y0), sy = y0 < y1 ? 1 : -1;
-  int err = dx + dy;
-  for (;;) {
-    set_pixel(x0, y0, pixel);
-    if (x0 == x1 && y0 == y1) break;
-    int e2 = 2 * err;
-    if (e2 >= dy) err += dy, x0 += sx;
-    if (e2 <= dx) err += dx, y0 += sy;
+  // 64-bit: the differences of two ints need not fit an int.
+  int64_t dx = std::abs(int64_t{x1} - x0), dy = -std::abs(int64_t{y1} - y0);
+  if (std::max(dx, -dy) > kExactSpan) {
+    double a = x0, b = y0, c = x1, d = y1;
+    if (!clip_to_box(a, b, c, d, -1.0, -1.0, width_, height_)) return;
+    x0 = static_cast<int>(round_half_even(a)), y0 = static_cast<int>(round_half_even(b));
+    x1 = static_cast<int>(round_half_even(c)), y1 = static_cast<int>(round_half_even(d));
+    dx = std::abs(int64_t{x1} - x0), dy = -std::abs(int64_t{y1} - y0);
   }
+  const int sx = x0 < x1 ? 1 : -1, sy = y0 < y1 ? 1 : -1;
+  int64_t err = dx + dy;
+  int64_t x = x0, y = y0;
+  int top = height_, bottom = 0;
+  for (;;) {
+    if (x >= 0 && x < width_ && y >= 0 && y < height_) {
+      pixels_[static_cast<size_t>(y) * static_cast<size_t>(width_) + static_cast<size_t>(x)] =
+          pixel;
+      top = std::min(top, static_cast<int>(y));
+      bottom = std::max(bottom, static_cast<int>(y) + 1);
+    }
+    if (x == x1 && y == y1) break;
+    const int64_t e2 = 2 * err;
+    if (e2 >= dy) err += dy, x += sx;
+    if (e2 <= dx) err += dx, y += sy;
+  }
+  if (top < bottom) touch_rows(top, bottom);
 }
 
 void Surface::stretch_from(const Surface& src, int sx, int sy, int sw, int sh, int dx, int dy,
@@ -132,19 +169,21 @@ void Surface::stretch_from(const Surface& src, int sx, int sy, int sw, int sh, i
 }
 
 void Surface::copy_from(const Surface& src, int sx, int sy, int w, int h, int dx, int dy) {
-  // Clip against the source, then against the destination.
-  if (sx < 0) w += sx, dx -= sx, sx = 0;
-  if (sy < 0) h += sy, dy -= sy, sy = 0;
-  if (dx < 0) w += dx, sx -= dx, dx = 0;
-  if (dy < 0) h += dy, sy -= dy, dy = 0;
-  w = std::min({w, src.width() - sx, width_ - dx});
-  h = std::min({h, src.height() - sy, height_ - dy});
-  if (w <= 0 || h <= 0) return;
-  for (int y = 0; y < h; ++y) {
-    const uint32_t* in = src.row(sy + y) + sx;
-    std::copy(in, in + w, row(dy + y) + dx);
+  // Clip against the source, then against the destination, in 64 bits so
+  // that far-off positions cannot overflow.
+  int64_t x = sx, y = sy, tx = dx, ty = dy, cw = w, ch = h;
+  if (x < 0) cw += x, tx -= x, x = 0;
+  if (y < 0) ch += y, ty -= y, y = 0;
+  if (tx < 0) cw += tx, x -= tx, tx = 0;
+  if (ty < 0) ch += ty, y -= ty, ty = 0;
+  cw = std::min({cw, src.width() - x, width_ - tx});
+  ch = std::min({ch, src.height() - y, height_ - ty});
+  if (cw <= 0 || ch <= 0) return;
+  for (int64_t r = 0; r < ch; ++r) {
+    const uint32_t* in = src.row(static_cast<int>(y + r)) + x;
+    std::copy(in, in + cw, row(static_cast<int>(ty + r)) + tx);
   }
-  mark_dirty(dy, dy + h);
+  mark_dirty(static_cast<int>(ty), static_cast<int>(ty + ch));
 }
 
 }  // namespace vs

@@ -14,15 +14,21 @@
 
 namespace vs {
 
-constexpr uint32_t rgb_colour(uint32_t r, uint32_t g, uint32_t b) { return r | (g << 8) | (b << 16); }
+constexpr uint32_t rgb_colour(uint32_t r, uint32_t g, uint32_t b) {
+  return r | (g << 8) | (b << 16);
+}
 
 constexpr uint32_t colour_to_pixel(uint32_t colour) {
   return ((colour & 0xFF) << 16) | (colour & 0xFF00) | ((colour >> 16) & 0xFF);
 }
 
-constexpr uint32_t pixel_to_colour(uint32_t pixel) { return colour_to_pixel(pixel & 0xFFFFFF); }
+constexpr uint32_t pixel_to_colour(uint32_t pixel) {
+  return colour_to_pixel(pixel & 0xFFFFFF);
+}
 
-constexpr uint32_t pixel_rgb(uint32_t r, uint32_t g, uint32_t b) { return b | (g << 8) | (r << 16); }
+constexpr uint32_t pixel_rgb(uint32_t r, uint32_t g, uint32_t b) {
+  return b | (g << 8) | (r << 16);
+}
 
 // Rows [top, bottom) touched since the dirty range was last taken; empty when
 // top >= bottom.
@@ -57,12 +63,47 @@ class Surface {
   void clear(uint32_t pixel = 0);
   // Clipped to the surface.
   void fill_rect(int x, int y, int w, int h, uint32_t pixel);
-  // Points outside are ignored.
-  void set_pixel(int x, int y, uint32_t pixel);
+  // Points outside are ignored. Inline: the relief sets millions of pixels
+  // one call at a time.
+  void set_pixel(int x, int y, uint32_t pixel) {
+    if (static_cast<unsigned>(x) >= static_cast<unsigned>(width_) ||
+        static_cast<unsigned>(y) >= static_cast<unsigned>(height_)) {
+      return;
+    }
+    pixels_[static_cast<size_t>(y) * static_cast<size_t>(width_) + static_cast<size_t>(x)] = pixel;
+    touch_rows(y, y + 1);
+  }
   // A one-pixel line between fractional points, clipped; the end points are
   // rounded half to even and both are drawn, so a zero-length line marks its
-  // pixel.
+  // pixel. Non-finite coordinates draw nothing.
   void draw_line(float x0, float y0, float x1, float y1, uint32_t pixel);
+  // The same line between whole pixel positions: Bresenham from (x0, y0) to
+  // (x1, y1), both ends drawn, clipped. Lines lying wholly inside take the
+  // inline path without a bounds test per pixel.
+  void draw_segment(int x0, int y0, int x1, int y1, uint32_t pixel) {
+    if (static_cast<unsigned>(x0) >= static_cast<unsigned>(width_) ||
+        static_cast<unsigned>(x1) >= static_cast<unsigned>(width_) ||
+        static_cast<unsigned>(y0) >= static_cast<unsigned>(height_) ||
+        static_cast<unsigned>(y1) >= static_cast<unsigned>(height_)) {
+      draw_segment_clipped(x0, y0, x1, y1, pixel);
+      return;
+    }
+    touch_rows(y0 < y1 ? y0 : y1, (y0 < y1 ? y1 : y0) + 1);
+    const int dx = x1 > x0 ? x1 - x0 : x0 - x1;
+    const int dy = y1 > y0 ? y0 - y1 : y1 - y0;  // negative, as Bresenham wants it
+    const int sx = x0 < x1 ? 1 : -1;
+    const ptrdiff_t sy = y0 < y1 ? width_ : -static_cast<ptrdiff_t>(width_);
+    uint32_t* p = row(y0) + x0;
+    int steps = dx > -dy ? dx : -dy;
+    int err = dx + dy;
+    for (;;) {
+      *p = pixel;
+      if (steps-- == 0) break;
+      const int e2 = 2 * err;
+      if (e2 >= dy) err += dy, p += sx;
+      if (e2 <= dx) err += dx, p += sy;
+    }
+  }
   // Nearest-neighbour stretch of src's rectangle (sx, sy, sw, sh) onto
   // (dx, dy, dw, dh) of this surface: rows and columns are dropped or
   // repeated, never blended. Both rectangles may lie partly outside their
@@ -80,6 +121,17 @@ class Surface {
   void mark_all_dirty() { mark_dirty(0, height_); }
 
  private:
+  // Widens the dirty range to take in rows [top, bottom), which lie inside.
+  void touch_rows(int top, int bottom) {
+    if (dirty_.top >= dirty_.bottom) {
+      dirty_ = {top, bottom};
+      return;
+    }
+    if (top < dirty_.top) dirty_.top = top;
+    if (bottom > dirty_.bottom) dirty_.bottom = bottom;
+  }
+  void draw_segment_clipped(int x0, int y0, int x1, int y1, uint32_t pixel);
+
   int width_ = 0;
   int height_ = 0;
   std::vector<uint32_t> pixels_;

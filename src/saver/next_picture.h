@@ -1,0 +1,29 @@
+// One step of the slide show: the next picture of the play order is loaded
+// into Pic_Orgn and fitted into Master, to the screen or at its own size.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "platform/picture.h"
+#include "platform/platform.h"
+#include "saver/saver_form.h"
+#include "settings/module_state.h"
+#include "settings/play_order.h"
+
+namespace vs {
+
+// Advances Play_Pos, clears Master, loads File_List(Play_Order(Play_Pos))
+// into Pic_Orgn and fits it into Master by Set_Size. A file that cannot be
+// loaded leaves Pic_Orgn as it was, so the previous picture is fitted again
+// (and under the own-size rule for pictures within the screen Master stays
+// black). After the last position the play order is rebuilt (when there is
+// more than one picture) and Play_Pos goes back to 0.
+void Next_Picture(SaverForm& f, Varnoscape_B& m, Platform& p, RandomSource& rng);
+
+// The same with the loading done by `load`: the render tool hands over a
+// picture it has already read.
+using PictureLoader = std::function<PictureResult(const std::string& path)>;
+void Next_Picture(SaverForm& f, Varnoscape_B& m, const PictureLoader& load, RandomSource& rng);
+
+}  // namespace vs
