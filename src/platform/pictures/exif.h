@@ -1,0 +1,22 @@
+// The EXIF orientation of a photo and the turn that puts it upright.
+#pragma once
+
+#include <string_view>
+
+#include "platform/surface.h"
+
+namespace vs {
+
+// The orientation (1 to 8) stored in an APP1 segment's payload ("Exif\0\0"
+// followed by a TIFF header), read from IFD0's tag 0x0112. 1 (as stored)
+// when the payload is not EXIF, has no such tag, or is damaged.
+int exif_orientation(std::string_view app1_payload);
+
+// The picture as it is meant to be seen, for an EXIF orientation:
+// 1 as stored, 2 mirrored left-right, 3 turned half round, 4 mirrored
+// top-bottom, 5 mirrored along the main diagonal, 6 turned a quarter
+// clockwise, 7 mirrored along the other diagonal, 8 turned a quarter
+// anticlockwise. Other values leave it as stored.
+Surface orient_picture(Surface picture, int orientation);
+
+}  // namespace vs

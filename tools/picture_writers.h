@@ -1,0 +1,360 @@
+// Small writers for the sample pictures: BMP and WMF by hand (every header
+// variant the decoders accept can be written), GIF and JPEG through giflib
+// and libjpeg. For the sample generator and the tests; inputs are always our
+// own, so errors simply abort.
+#pragma once
+
+#include <cstdio>
+
+#include <gif_lib.h>
+#include <jpeglib.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <initializer_list>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/surface.h"
+
+namespace vs::samples {
+
+using Bytes = std::string;
+
+inline void put8(Bytes& b, uint32_t v) {
+  b.push_back(static_cast<char>(v & 0xFF));
+}
+inline void put16(Bytes& b, uint32_t v) {
+  put8(b, v), put8(b, v >> 8);
+}
+inline void put32(Bytes& b, uint32_t v) {
+  put16(b, v), put16(b, v >> 16);
+}
+
+// ---------------------------------------------------------------- BMP ----
+
+struct BmpSpec {
+  int width = 0;
+  int height = 0;  // rows in `rows`; written negative when top_down
+  int bits = 24;
+  uint32_t compression = 0;
+  bool top_down = false;
+  uint32_t header_size = 40;      // 12 (OS/2 core), 40, 108 (V4) or 124 (V5)
+  std::vector<uint32_t> masks;    // after a 40-byte header, or inside V4/V5
+  std::vector<uint32_t> palette;  // as pixels
+  Bytes data;                     // the encoded pixel data, in file order
+};
+
+inline Bytes write_bmp(const BmpSpec& s) {
+  const bool core = s.header_size == 12;
+  Bytes head;
+  put32(head, s.header_size);
+  if (core) {
+    put16(head, static_cast<uint32_t>(s.width)), put16(head, static_cast<uint32_t>(s.height));
+    put16(head, 1), put16(head, static_cast<uint32_t>(s.bits));
+  } else {
+    put32(head, static_cast<uint32_t>(s.width));
+    put32(head, static_cast<uint32_t>(s.top_down ? -s.height : s.height));
+    put16(head, 1), put16(head, static_cast<uint32_t>(s.bits));
+    put32(head, s.compression), put32(head, static_cast<uint32_t>(s.data.size()));
+    put32(head, 3780), put32(head, 3780);  // 96 dpi
+    put32(head, static_cast<uint32_t>(s.palette.size())), put32(head, 0);
+    if (s.header_size > 40) {
+      for (size_t i = 0; i < 4; ++i) put32(head, i < s.masks.size() ? s.masks[i] : 0);
+      put32(head, 0x73524742);  // 'sRGB'
+    }
+    head.resize(s.header_size, '\0');
+    if (s.header_size == 40) {
+      for (uint32_t m : s.masks) put32(head, m);
+    }
+  }
+  for (uint32_t c : s.palette) {
+    put8(head, c), put8(head, c >> 8), put8(head, c >> 16);
+    if (!core) put8(head, 0);
+  }
+  Bytes file = "BM";
+  put32(file, static_cast<uint32_t>(14 + head.size() + s.data.size()));
+  put32(file, 0);
+  put32(file, static_cast<uint32_t>(14 + head.size()));
+  return file + head + s.data;
+}
+
+// Rows of 1 to 8 bit indices (index(x, y) gives the index of a pixel in
+// picture order) or of 16/24/32-bit pixels, padded to 32 bits, in file order.
+template <class PixelBits>
+Bytes encode_rows(int width, int height, int bits, bool top_down, PixelBits pixel_bits) {
+  Bytes out;
+  const size_t stride = (static_cast<size_t>(width) * bits + 31) / 32 * 4;
+  for (int r = 0; r < height; ++r) {
+    const int y = top_down ? r : height - 1 - r;
+    Bytes row(stride, '\0');
+    for (int x = 0; x < width; ++x) {
+      uint32_t v = pixel_bits(x, y);
+      if (bits < 8) {
+        size_t bit = static_cast<size_t>(x) * bits;
+        row[bit / 8] = static_cast<char>(row[bit / 8] | (v << (8 - bits - bit % 8)));
+      } else {
+        for (int k = 0; k < bits / 8; ++k)
+          row[static_cast<size_t>(x) * (bits / 8) + k] = static_cast<char>((v >> (8 * k)) & 0xFF);
+      }
+    }
+    out += row;
+  }
+  return out;
+}
+
+// RLE8 or RLE4, bottom-up: runs of equal indices (pairs of indices for
+// RLE4) as encoded runs, the rest as absolute runs, one end of line per row.
+template <class Index>
+Bytes encode_rle(int width, int height, bool rle4, Index index) {
+  Bytes out;
+  for (int y = height - 1; y >= 0; --y) {
+    int x = 0;
+    while (x < width) {
+      int run = 1;
+      while (x + run < width && run < 255 && index(x + run, y) == index(x, y)) ++run;
+      if (run >= 3 || width - x < 3) {
+        put8(out, static_cast<uint32_t>(run));
+        uint32_t v = static_cast<uint32_t>(index(x, y));
+        put8(out, rle4 ? (v << 4) | v : v);
+        x += run;
+        continue;
+      }
+      // Absolute run up to the next stretch of three equal indices.
+      int n = 0;
+      while (x + n < width && n < 255 &&
+             !(x + n + 2 < width && index(x + n, y) == index(x + n + 1, y) &&
+               index(x + n, y) == index(x + n + 2, y))) {
+        ++n;
+      }
+      if (n < 3) n = std::min(3, width - x);
+      put8(out, 0), put8(out, static_cast<uint32_t>(n));
+      Bytes chunk;
+      for (int k = 0; k < n; ++k) {
+        uint32_t v = static_cast<uint32_t>(index(x + k, y));
+        if (!rle4) {
+          put8(chunk, v);
+        } else if (k % 2 == 0) {
+          put8(chunk, v << 4);
+        } else {
+          chunk.back() = static_cast<char>(chunk.back() | v);
+        }
+      }
+      if (chunk.size() % 2) put8(chunk, 0);
+      out += chunk;
+      x += n;
+    }
+    put8(out, 0), put8(out, y == 0 ? 1 : 0);  // end of line, or of bitmap
+  }
+  return out;
+}
+
+// ---------------------------------------------------------------- GIF ----
+
+struct GifSpec {
+  int screen_width = 0, screen_height = 0;
+  int left = 0, top = 0, width = 0, height = 0;  // the frame
+  bool interlaced = false;
+  int transparent = -1;
+  std::vector<uint32_t> palette;  // as pixels, up to 256
+  std::vector<uint8_t> indices;   // width * height, row by row
+};
+
+inline int gif_output(GifFileType* gif, const GifByteType* data, int n) {
+  static_cast<Bytes*>(gif->UserData)
+      ->append(reinterpret_cast<const char*>(data), static_cast<size_t>(n));
+  return n;
+}
+
+inline Bytes write_gif(const GifSpec& s) {
+  Bytes out;
+  int error = 0;
+  GifFileType* gif = EGifOpen(&out, gif_output, &error);
+  if (gif == nullptr) std::abort();
+  EGifSetGifVersion(gif, true);
+  int size = 2;
+  while (size < static_cast<int>(s.palette.size())) size *= 2;
+  std::vector<GifColorType> colours(static_cast<size_t>(size), GifColorType{0, 0, 0});
+  for (size_t i = 0; i < s.palette.size(); ++i) {
+    colours[i] = {static_cast<GifByteType>(s.palette[i] >> 16),
+                  static_cast<GifByteType>(s.palette[i] >> 8),
+                  static_cast<GifByteType>(s.palette[i])};
+  }
+  ColorMapObject* map = GifMakeMapObject(size, colours.data());
+  bool ok = EGifPutScreenDesc(gif, s.screen_width, s.screen_height, 8, 0, map) == GIF_OK;
+  if (s.transparent >= 0) {
+    GraphicsControlBlock gcb{};
+    gcb.TransparentColor = s.transparent;
+    GifByteType ext[4];
+    size_t n = EGifGCBToExtension(&gcb, ext);
+    ok = ok && EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, static_cast<int>(n), ext) == GIF_OK;
+  }
+  ok = ok &&
+       EGifPutImageDesc(gif, s.left, s.top, s.width, s.height, s.interlaced, nullptr) == GIF_OK;
+  // Interlaced rows go out pass by pass: giflib writes them as given.
+  std::vector<int> order;
+  if (s.interlaced) {
+    for (auto [start, step] : {std::pair{0, 8}, {4, 8}, {2, 4}, {1, 2}}) {
+      for (int y = start; y < s.height; y += step) order.push_back(y);
+    }
+  } else {
+    for (int y = 0; y < s.height; ++y) order.push_back(y);
+  }
+  std::vector<GifPixelType> line(static_cast<size_t>(s.width));
+  for (int y : order) {
+    for (int x = 0; x < s.width; ++x) {
+      line[static_cast<size_t>(x)] = s.indices[static_cast<size_t>(y) * s.width + x];
+    }
+    ok = ok && EGifPutLine(gif, line.data(), s.width) == GIF_OK;
+  }
+  GifFreeMapObject(map);
+  if (EGifCloseFile(gif, &error) != GIF_OK || !ok) std::abort();
+  return out;
+}
+
+// --------------------------------------------------------------- JPEG ----
+
+struct JpegSpec {
+  enum class Colour { Rgb, Grey, AdobeCmyk } colour = Colour::Rgb;
+  bool progressive = false;
+  int quality = 92;
+  int orientation = 0;  // EXIF orientation to record; 0 = no EXIF
+};
+
+// An APP1 EXIF payload holding only IFD0 with the orientation tag.
+inline Bytes exif_payload(int orientation, bool big_endian = false) {
+  Bytes b("Exif\0\0", 6);
+  auto p16 = [&](uint32_t v) { big_endian ? (put8(b, v >> 8), put8(b, v)) : put16(b, v); };
+  auto p32 = [&](uint32_t v) { big_endian ? (p16(v >> 16), p16(v)) : (p16(v), p16(v >> 16)); };
+  b += big_endian ? "MM" : "II";
+  p16(42), p32(8);              // TIFF header, IFD0 right after it
+  p16(1);                       // one entry
+  p16(0x0112), p16(3), p32(1);  // orientation, SHORT, count 1
+  p16(static_cast<uint32_t>(orientation)), p16(0);
+  p32(0);  // no next IFD
+  return b;
+}
+
+inline Bytes write_jpeg(const Surface& picture, const JpegSpec& s) {
+  jpeg_compress_struct c{};
+  jpeg_error_mgr errors{};
+  c.err = jpeg_std_error(&errors);
+  jpeg_create_compress(&c);
+  unsigned char* buffer = nullptr;
+  unsigned long size = 0;
+  jpeg_mem_dest(&c, &buffer, &size);
+  c.image_width = static_cast<JDIMENSION>(picture.width());
+  c.image_height = static_cast<JDIMENSION>(picture.height());
+  c.input_components = s.colour == JpegSpec::Colour::Grey  ? 1
+                       : s.colour == JpegSpec::Colour::Rgb ? 3
+                                                           : 4;
+  c.in_color_space = s.colour == JpegSpec::Colour::Grey  ? JCS_GRAYSCALE
+                     : s.colour == JpegSpec::Colour::Rgb ? JCS_RGB
+                                                         : JCS_CMYK;
+  jpeg_set_defaults(&c);
+  jpeg_set_quality(&c, s.quality, TRUE);
+  if (s.progressive) jpeg_simple_progression(&c);
+  jpeg_start_compress(&c, TRUE);
+  if (s.orientation > 0) {
+    Bytes exif = exif_payload(s.orientation);
+    jpeg_write_marker(&c, JPEG_APP0 + 1, reinterpret_cast<const JOCTET*>(exif.data()),
+                      static_cast<unsigned>(exif.size()));
+  }
+  std::vector<unsigned char> row(static_cast<size_t>(picture.width()) * 4);
+  while (c.next_scanline < c.image_height) {
+    const uint32_t* in = picture.row(static_cast<int>(c.next_scanline));
+    unsigned char* o = row.data();
+    for (int x = 0; x < picture.width(); ++x) {
+      unsigned r = (in[x] >> 16) & 0xFF, g = (in[x] >> 8) & 0xFF, b = in[x] & 0xFF;
+      if (s.colour == JpegSpec::Colour::Grey) {
+        *o++ = static_cast<unsigned char>((r * 299 + g * 587 + b * 114 + 500) / 1000);
+      } else if (s.colour == JpegSpec::Colour::Rgb) {
+        *o++ = static_cast<unsigned char>(r), *o++ = static_cast<unsigned char>(g);
+        *o++ = static_cast<unsigned char>(b);
+      } else {
+        // Photoshop's inverted CMYK: no black ink, the colour in C, M and Y,
+        // each stored as 255 minus the ink.
+        *o++ = static_cast<unsigned char>(r), *o++ = static_cast<unsigned char>(g);
+        *o++ = static_cast<unsigned char>(b), *o++ = 255;
+      }
+    }
+    JSAMPROW rows[1] = {row.data()};
+    jpeg_write_scanlines(&c, rows, 1);
+  }
+  jpeg_finish_compress(&c);
+  Bytes out(reinterpret_cast<const char*>(buffer), size);
+  jpeg_destroy_compress(&c);
+  std::free(buffer);
+  return out;
+}
+
+// ---------------------------------------------------------------- WMF ----
+
+// Records of a Windows metafile. Shapes are filled with a solid brush and
+// drawn without an outline.
+class WmfWriter {
+ public:
+  void record(uint16_t function, std::initializer_list<int> params) {
+    const uint32_t words = 3 + static_cast<uint32_t>(params.size());
+    put32(records_, words), put16(records_, function);
+    for (int p : params) put16(records_, static_cast<uint32_t>(p));
+    if (words > max_words_) max_words_ = words;
+  }
+  void map_mode(int mode) { record(0x0103, {mode}); }
+  void window_org(int x, int y) { record(0x020B, {y, x}); }
+  void window_ext(int w, int h) { record(0x020C, {h, w}); }
+  // Slot 0 holds the null pen for every shape; slot 1 each shape's brush.
+  void begin_shapes() {
+    record(0x02FA, {5, 0, 0, 0, 0});  // CreatePenIndirect: PS_NULL
+    record(0x012D, {0});              // SelectObject
+  }
+  void brush(uint32_t pixel) {
+    if (has_brush_) record(0x01F0, {1});  // DeleteObject: the previous brush
+    has_brush_ = true;
+    const int r = (pixel >> 16) & 0xFF, g = (pixel >> 8) & 0xFF, b = pixel & 0xFF;
+    record(0x02FC, {0, r | (g << 8), b, 0});  // CreateBrushIndirect: BS_SOLID
+    record(0x012D, {1});
+  }
+  void rectangle(int l, int t, int r, int b) { record(0x041B, {b, r, t, l}); }
+  void ellipse(int l, int t, int r, int b) { record(0x0418, {b, r, t, l}); }
+  void polygon(std::initializer_list<std::pair<int, int>> points) {
+    const uint32_t words = 3 + 1 + 2 * static_cast<uint32_t>(points.size());
+    put32(records_, words), put16(records_, 0x0324),
+        put16(records_, static_cast<uint32_t>(points.size()));
+    for (auto [x, y] : points)
+      put16(records_, static_cast<uint32_t>(x)), put16(records_, static_cast<uint32_t>(y));
+    if (words > max_words_) max_words_ = words;
+  }
+
+  // The file, with a placeable header when units_per_inch > 0.
+  Bytes finish(int units_per_inch = 0, int left = 0, int top = 0, int right = 0, int bottom = 0) {
+    Bytes body = records_;
+    put32(body, 3), put16(body, 0);  // end of file
+    Bytes header;
+    put16(header, 1), put16(header, 9), put16(header, 0x0300);
+    put32(header, static_cast<uint32_t>(9 + body.size() / 2));
+    put16(header, 2);  // objects
+    put32(header, max_words_), put16(header, 0);
+    if (units_per_inch <= 0) return header + body;
+    Bytes place;
+    put32(place, 0x9AC6CDD7), put16(place, 0);
+    put16(place, static_cast<uint32_t>(left)), put16(place, static_cast<uint32_t>(top));
+    put16(place, static_cast<uint32_t>(right)), put16(place, static_cast<uint32_t>(bottom));
+    put16(place, static_cast<uint32_t>(units_per_inch)), put32(place, 0);
+    uint32_t sum = 0;
+    for (size_t i = 0; i < 20; i += 2) {
+      sum ^= static_cast<uint8_t>(place[i]) | (static_cast<uint8_t>(place[i + 1]) << 8);
+    }
+    put16(place, sum);
+    return place + header + body;
+  }
+
+ private:
+  Bytes records_;
+  uint32_t max_words_ = 3;
+  bool has_brush_ = false;
+};
+
+}  // namespace vs::samples
