@@ -36,8 +36,8 @@ struct Line {
 };
 
 Line line_at(std::string_view file, size_t pos) {
-  Line l{pos, file.find_first_of("\r\n", pos), 0};
-  if (l.end == npos) l.end = file.size();
+  Line l{pos, pos, 0};
+  while (l.end < file.size() && !is_line_break(file[l.end])) ++l.end;
   l.next = l.end;
   if (l.next < file.size()) {
     bool crlf = file[l.next] == '\r' && l.next + 1 < file.size() && file[l.next + 1] == '\n';
@@ -182,18 +182,31 @@ Edit write_value_as_is(std::string& file, std::string_view section, std::string_
                        std::string_view text) {
   if (std::string why = refusal(section, key, text); !why.empty()) return {false, why};
   Found f = locate(file, section, key);
-  std::string key_line = std::string(key) + "=" + std::string(text) + "\r\n";
+  // The key's line as it will read: the existing one keeps the key's own
+  // spelling and its line break, and only the value changes.
+  size_t begin = f.key ? f.key_line.begin : 0;
+  size_t end = f.key ? f.key_line.end : 0;
+  std::string line;
   if (f.key) {
-    // Keep the key's own spelling and the line's break; only the value changes.
-    if (f.value_begin == npos) {
-      file.insert(f.key_line.end, "=" + std::string(text));
-    } else {
-      file.replace(f.value_begin, f.key_line.end - f.value_begin, text);
-    }
-  } else if (f.section) {
-    insert_lines(file, f.insert_at, key_line);
+    size_t kept = (f.value_begin == npos ? f.key_line.end : f.value_begin) - begin;
+    line = file.substr(begin, kept) + (f.value_begin == npos ? "=" : "");
   } else {
-    insert_lines(file, file.size(), "[" + std::string(section) + "]\r\n" + key_line);
+    line = std::string(key) + "=";
+  }
+  line += text;
+  // A value can turn its line into something else: "[k" = "x]" would read as
+  // a section header.
+  Parsed p = parse_line(line);
+  if (p.kind != Kind::Key || !names_match(p.name, key) ||
+      p.value_begin + text.size() != line.size()) {
+    return {false, "the key and the value would not read back as one key line"};
+  }
+  if (f.key) {
+    file.replace(begin, end - begin, line);
+  } else if (f.section) {
+    insert_lines(file, f.insert_at, line + "\r\n");
+  } else {
+    insert_lines(file, file.size(), "[" + std::string(section) + "]\r\n" + line + "\r\n");
   }
   return {true, {}};
 }

@@ -290,7 +290,7 @@ TEST(IniWrite, ValuesComeBackWhole) {
 }
 
 TEST(IniWrite, RefusesWhatTheReaderCouldNotGiveBack) {
-  const std::string original = "[S]\r\nk=old\r\n";
+  const std::string original = "[S]\r\nk=old\r\n[k\r\n";
   struct Case {
     std::string section, key, value;
   };
@@ -309,6 +309,8 @@ TEST(IniWrite, RefusesWhatTheReaderCouldNotGiveBack) {
            {"S", ";k", "v"},
            {"S", "[k]", "v"},
            {"S", "k\n", "v"},
+           {"S", "[k", "x]"},  // "[k=x]" would read as a section header
+           {"S", "[K", "]"},
        }) {
     std::string file = original;
     ini::Edit e = write_value(file, c.section, c.key, c.value);
