@@ -1,0 +1,190 @@
+#include "saver/saver_screen.h"
+
+#include "platform/numeric.h"
+#include "saver/next_picture.h"
+#include "saver/relief.h"
+#include "startup/command_line.h"
+#include "startup/system_family.h"
+
+namespace vs {
+
+namespace {
+
+constexpr const char* kSaverTitle = "Varnoscape_Main";
+constexpr const char* kNoPicturesText = "画像ﾌｧｲﾙを指定して下さい ！";
+constexpr const char* kNoPicturesTitle = "Varnoscape (Saver Screen)";
+
+// The clock is looked at once per this many pixels: reading it costs more
+// than drawing a pixel, and a millisecond holds far more pixels than this.
+constexpr int kCallsPerClockCheck = 64;
+
+// Screen size in pixels the way the form computes it: twips divided by twips
+// per pixel, narrowed to 16 bits (a failed step leaves 0).
+int16_t screen_pixels(int pixels, int twips_per_pixel) {
+  std::optional<int64_t> q =
+      int_div(static_cast<double>(pixels) * twips_per_pixel, twips_per_pixel);
+  if (!q) return 0;
+  return to_int16(*q).value_or(0);
+}
+
+}  // namespace
+
+int32_t ShowCursor(Platform& p, int32_t show) {
+  return p.show_cursor(show != 0);
+}
+
+Varnoscape_S::Varnoscape_S(Varnoscape_B& m, Platform& p, RandomSource& rng)
+    : m_(m),
+      p_(p),
+      rng_(rng),
+      pacer_(Pacer::rows_per_second_from(p.environment("VARNOSCAPE_PACE"))) {}
+
+char Varnoscape_S::mode() const {
+  return mode_letter(p_.argument_string());
+}
+
+int Varnoscape_S::Form_Load() {
+  if (m_.File_Count == 0) {
+    if (mode() == 'S') m_.Cursor_Count = ShowCursor(p_, m_.Cursor_Count.value_or(0));
+    p_.message_box(kNoPicturesText, kNoPicturesTitle, MessageIcon::Warning);
+    return 0;
+  }
+  ScreenInfo screen = p_.screen();
+  f_.Scr_W = screen_pixels(screen.width, screen.twips_per_pixel_x);
+  f_.Scr_H = screen_pixels(screen.height, screen.twips_per_pixel_y);
+  // Without a window the saver would run on unseen and could never be ended.
+  if (!p_.create_saver_window(kSaverTitle)) return 1;
+  f_.Display = Surface(f_.Scr_W, f_.Scr_H);
+  f_.Play_Pos = 0;
+  Next_Picture(f_, m_, p_, rng_);
+  p_.show_saver_window();
+  f_.Display.mark_all_dirty();
+  present_changes();
+  Saver_Loop();
+  return exit_status_;
+}
+
+void Varnoscape_S::Saver_Loop() {
+  while (!ended_) {
+    pacer_.start_drawing(p_.now_us());
+    paced_row_ = 0;
+    Draw_Relief(f_, m_, *this);
+    if (ended_) break;
+    present_changes();
+    // Input that comes during the pause waits in the queue until it is over.
+    p_.sleep_ms(1000);
+    if (m_.File_Count > 1) Next_Picture(f_, m_, p_, rng_);
+    run_pending_events();
+  }
+}
+
+bool Varnoscape_S::DoEvents() {
+  if (ended_) return false;
+  if (f_.Pos_Y == paced_row_ && ++calls_since_clock_ < kCallsPerClockCheck) return true;
+  calls_since_clock_ = 0;
+  int64_t now = p_.now_us();
+  if (f_.Pos_Y != paced_row_) {
+    paced_row_ = f_.Pos_Y;
+    std::optional<int64_t> due = pacer_.row_due_us(paced_row_);
+    if (due && now < *due) {
+      // Ahead of the pace: show what is drawn, then wait for the row's time
+      // with the input handled as it comes.
+      present_changes();
+      last_present_us_ = now;
+      while (now < *due) {
+        int wait_ms = static_cast<int>((*due - now + 999) / 1000);
+        if (std::optional<Event> e = p_.next_event(wait_ms)) {
+          handle(*e);
+          if (ended_) return false;
+        }
+        now = p_.now_us();
+      }
+      last_poll_us_ = now;
+    }
+  }
+  if (now - last_poll_us_ >= Pacer::kPollIntervalUs) {
+    last_poll_us_ = now;
+    if (!run_pending_events()) return false;
+  }
+  if (now - last_present_us_ >= Pacer::kFrameIntervalUs) {
+    last_present_us_ = now;
+    present_changes();
+  }
+  return true;
+}
+
+bool Varnoscape_S::run_pending_events() {
+  while (!ended_) {
+    std::optional<Event> e = p_.next_event(0);
+    if (!e) break;
+    handle(*e);
+  }
+  return !ended_;
+}
+
+void Varnoscape_S::present_changes() {
+  RowRange rows = f_.Display.take_dirty();
+  if (!rows.empty()) p_.present(f_.Display, rows.top, rows.bottom);
+}
+
+void Varnoscape_S::handle(const Event& e) {
+  switch (e.kind) {
+    case Event::Kind::KeyDown:
+      Form_KeyDown();
+      break;
+    case Event::Kind::MouseDown:
+      Display_MouseDown();
+      break;
+    case Event::Kind::MouseMove:
+      Display_MouseMove(static_cast<float>(e.x), static_cast<float>(e.y));
+      break;
+    case Event::Kind::WindowGone:
+      // Someone else destroyed the saver window: nothing could end an
+      // invisible saver any more, so end now.
+      ended_ = true;
+      break;
+    case Event::Kind::Resized:
+      break;
+  }
+}
+
+void Varnoscape_S::Form_KeyDown() {
+  Saver_End();
+}
+
+void Varnoscape_S::Display_MouseDown() {
+  Saver_End();
+}
+
+void Varnoscape_S::Display_MouseMove(float x, float y) {
+  // Without a switch, movement never ends the saver.
+  if (p_.argument_string().empty()) return;
+  if (!Mouse_Set) {
+    // The first movement (the window coming up under the pointer) only
+    // records where the pointer is.
+    Mouse_X = x;
+    Mouse_Y = y;
+    Mouse_Set = -1;
+    return;
+  }
+  // Both coordinates must differ from the first position: a purely
+  // horizontal or vertical movement does not end the saver.
+  if (x == Mouse_X || y == Mouse_Y) return;
+  Saver_End();
+  if (!ended_) Mouse_Set = 0;
+}
+
+void Varnoscape_S::Saver_End() {
+  // The password check of the older Windows family would come first here;
+  // Is_WinNT is true on every system this program runs on.
+  if (mode() == 'S') {
+    Saver_Running(p_, true);
+    m_.Cursor_Count = ShowCursor(p_, m_.Cursor_Count.value_or(0));
+  }
+  p_.set_saver_active();
+  p_.destroy_window();
+  ended_ = true;
+  exit_status_ = 0;
+}
+
+}  // namespace vs

@@ -1,0 +1,92 @@
+#include "startup/preview_form.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+
+#include "saver/relief.h"
+#include "saver/saver_form.h"
+#include "settings/module_state.h"
+
+namespace vs {
+
+namespace {
+
+constexpr int kPreviewWidth = 152;
+constexpr int kPreviewHeight = 112;
+
+class NoEvents : public EventHook {
+ public:
+  bool DoEvents() override { return true; }
+};
+
+// A small landscape (rolling hills under a setting sun) for the relief to
+// lift: bright sky, a sun and hills of changing lightness.
+Surface preview_landscape(int width, int height) {
+  Surface s(width, height);
+  const double sun_x = width * 0.68, sun_y = height * 0.32, sun_r = height * 0.2;
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      double ridge = height * (0.55 + 0.12 * std::sin(x * 0.09) + 0.06 * std::sin(x * 0.23 + 1.0));
+      double r, g, b;
+      if (y >= ridge) {
+        double depth = (y - ridge) / std::max(1.0, height - ridge);
+        r = 40 + 60 * depth;
+        g = 150 - 70 * depth + 40 * std::sin(x * 0.3);
+        b = 60 + 20 * depth;
+      } else if (std::hypot(x - sun_x, y - sun_y) < sun_r) {
+        r = 255, g = 220, b = 120;
+      } else {
+        double t = static_cast<double>(y) / height;
+        r = 40 + 200 * t;
+        g = 60 + 90 * t;
+        b = 160 - 40 * t;
+      }
+      auto c = [](double v) { return static_cast<uint32_t>(std::clamp(v, 0.0, 255.0)); };
+      s.row(y)[x] = pixel_rgb(c(r), c(g), c(b));
+    }
+  }
+  return s;
+}
+
+}  // namespace
+
+Surface preview_picture() {
+  // The preview is the saver's own work: a landscape drawn as a relief of
+  // lines, the way the saver draws the user's pictures.
+  Varnoscape_B m;
+  m.Set_Way = 1;
+  SaverForm f;
+  f.Display = Surface(kPreviewWidth, kPreviewHeight);
+  f.Master = preview_landscape(kPreviewWidth - 16, kPreviewHeight - 52);
+  NoEvents hook;
+  Draw_Relief(f, m, hook);
+  f.Display.take_dirty();
+  return std::move(f.Display);
+}
+
+int Varnoscape_R::run(int64_t parent) {
+  std::optional<ScreenInfo> size =
+      p_.create_preview_window(static_cast<ForeignWindow>(static_cast<uint32_t>(parent)));
+  if (!size) return 0;
+  Img_Prev = preview_picture();
+  show(size->width, size->height);
+  for (;;) {
+    std::optional<Event> e = p_.next_event(1000);
+    if (!e) continue;
+    if (e->kind == Event::Kind::WindowGone) {
+      p_.destroy_window();
+      return 0;
+    }
+    if (e->kind == Event::Kind::Resized) show(e->x, e->y);
+  }
+}
+
+// The stored picture is stretched to whatever size the preview window has.
+void Varnoscape_R::show(int width, int height) {
+  window_ = Surface(width, height);
+  window_.stretch_from(Img_Prev, 0, 0, Img_Prev.width(), Img_Prev.height(), 0, 0, width, height);
+  if (!window_.empty()) p_.present(window_, 0, window_.height());
+}
+
+}  // namespace vs

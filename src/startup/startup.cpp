@@ -1,0 +1,67 @@
+#include "startup/startup.h"
+
+#include <memory>
+
+#include "saver/saver_screen.h"
+#include "settings/module_state.h"
+#include "settings/play_order.h"
+#include "settings/random_source.h"
+#include "settings/settings.h"
+#include "startup/command_line.h"
+#include "startup/preview_form.h"
+#include "startup/system_family.h"
+
+namespace vs {
+
+namespace {
+
+constexpr const char* kSaverTitle = "Varnoscape_Main";
+constexpr const char* kDialogTitle = "Varnoscapeの設定";
+
+}  // namespace
+
+int Main(Platform& p) {
+  Varnoscape_B m;
+
+  // Single-copy check: both searches are always made.
+  bool saver_open = p.window_exists(kSaverTitle);
+  bool dialog_open = p.window_exists(kDialogTitle);
+  if (saver_open || dialog_open) return 0;
+
+  if (mode_letter(p.argument_string()) == 'P') {
+    Varnoscape_R preview(p);
+    return preview.run(preview_handle(p.argument_string()));
+  }
+
+  Load_Settings(m, p);
+
+  if (mode_letter(p.argument_string()) == 'A') {
+    // The password change exists only on the older Windows family; on every
+    // other system (and with no usable number after the switch) nothing is
+    // changed.
+    if (!Is_WinNT()) {
+      (void)password_handle(p.argument_string());
+    }
+    return 0;
+  }
+
+  if (mode_letter(p.argument_string()) == 'C') {
+    // The settings dialog is not part of this edition yet: end at once.
+    return 0;
+  }
+
+  if (!p.argument_string().empty() && mode_letter(p.argument_string()) != 'S') return 0;
+
+  ClockRandomSource rng([&p] { return p.clock_seed(); }, p.clock_seed());
+  if (m.File_Count != 0) {
+    m.Play_Order.assign(static_cast<size_t>(m.File_Count) + 1, 0);
+    Make_Play_Order(m, rng);
+  }
+
+  if (mode_letter(p.argument_string()) == 'S') m.Cursor_Count = ShowCursor(p, 0);
+
+  Varnoscape_S saver(m, p, rng);
+  return saver.Form_Load();
+}
+
+}  // namespace vs

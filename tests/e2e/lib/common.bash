@@ -1,0 +1,92 @@
+# Shared helpers of the end-to-end tests: a private X server, a scratch
+# folder, a settings file, and waiting for windows and processes.
+# Usage: source this file, then `e2e_setup <build-dir> [WxH]`.
+
+set -euo pipefail
+
+e2e_fail() {
+  echo "FAIL: $*" >&2
+  exit 1
+}
+
+e2e_cleanup() {
+  local pid
+  for pid in ${E2E_PIDS:-}; do kill "$pid" 2>/dev/null || true; done
+  [ -n "${E2E_XVFB:-}" ] && kill "$E2E_XVFB" 2>/dev/null || true
+  [ -n "${E2E_TMP:-}" ] && rm -rf "$E2E_TMP"
+  return 0
+}
+
+# Starts Xvfb on a free display and points DISPLAY at it.
+e2e_setup() {
+  E2E_BUILD=$(cd "$1" && pwd)
+  local size=${2:-1024x768}
+  E2E_TMP=$(mktemp -d)
+  E2E_PIDS=""
+  trap e2e_cleanup EXIT
+  : >"$E2E_TMP/display"
+  Xvfb -displayfd 3 -screen 0 "${size}x24" -nolisten tcp 3>"$E2E_TMP/display" \
+    >"$E2E_TMP/xvfb.log" 2>&1 &
+  E2E_XVFB=$!
+  local i
+  for i in $(seq 1 100); do
+    [ -s "$E2E_TMP/display" ] && break
+    sleep 0.05
+  done
+  [ -s "$E2E_TMP/display" ] || e2e_fail "Xvfb did not start: $(cat "$E2E_TMP/xvfb.log")"
+  export DISPLAY=":$(head -n1 "$E2E_TMP/display")"
+  export VARNOSCAPE_INI="$E2E_TMP/Varnoscape.ini"
+  E2E_SAVER="$E2E_BUILD/varnoscape"
+  E2E_RENDER="$E2E_BUILD/varnoscape-render"
+  E2E_SAMPLES="$E2E_BUILD/samples"
+}
+
+# e2e_write_ini FOLDER [SIZE WAY CHANGE]: a settings file in code page 932.
+e2e_write_ini() {
+  local folder=$1 size=${2:-0} way=${3:-0} change=${4:-0}
+  printf '[Section]\r\n画像ﾁｪﾝｼﾞ= %s\r\n画像のｻｲｽﾞ= %s\r\n画像のﾌｫﾙﾀﾞ=%s\r\n画像種類_0= 1\r\n画像種類_1= 1\r\n画像種類_2= 1\r\n画像種類_3= 1\r\n描画方法= %s\r\n' \
+    "$change" "$size" "$folder" "$way" | iconv -f UTF-8 -t CP932 >"$VARNOSCAPE_INI"
+}
+
+# e2e_wait_window TITLE [SECONDS]: prints the id of the first window so titled.
+e2e_wait_window() {
+  local title=$1 seconds=${2:-10} id i
+  for i in $(seq 1 $((seconds * 20))); do
+    id=$(xdotool search --name "^${title}\$" 2>/dev/null | head -n1 || true)
+    if [ -n "$id" ]; then
+      echo "$id"
+      return 0
+    fi
+    sleep 0.05
+  done
+  return 1
+}
+
+# e2e_wait_exit PID [SECONDS]: waits for the process to end; prints its
+# status, or fails when it is still running after the time.
+e2e_wait_exit() {
+  local pid=$1 seconds=${2:-10} i
+  for i in $(seq 1 $((seconds * 20))); do
+    if ! kill -0 "$pid" 2>/dev/null; then
+      local status=0
+      wait "$pid" || status=$?
+      echo "$status"
+      return 0
+    fi
+    sleep 0.05
+  done
+  return 1
+}
+
+# e2e_still_running PID SECONDS: true when the process lives on that long.
+e2e_still_running() {
+  sleep "$2"
+  kill -0 "$1" 2>/dev/null
+}
+
+# e2e_start ARGS...: starts the saver in the background; sets E2E_PID.
+e2e_start() {
+  "$E2E_SAVER" "$@" >"$E2E_TMP/saver.out" 2>"$E2E_TMP/saver.err" &
+  E2E_PID=$!
+  E2E_PIDS="$E2E_PIDS $E2E_PID"
+}

@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# Preview: /p <id> puts the preview picture inside the given window, at its
+# size, and ends when that window goes; /p 0 and /p with garbage end at once.
+source "$(dirname "$0")/lib/common.bash"
+e2e_setup "$1" 800x600
+
+# xev makes a plain window and tells its id.
+xev -geometry 152x112+20+20 -event structure >"$E2E_TMP/xev.out" 2>&1 &
+xev_pid=$!
+E2E_PIDS="$E2E_PIDS $xev_pid"
+parent=""
+for _ in $(seq 1 100); do
+  parent=$(sed -n 's/^Outer window is \(0x[0-9a-f]*\).*/\1/p' "$E2E_TMP/xev.out" | head -n1)
+  [ -n "$parent" ] && break
+  sleep 0.05
+done
+[ -n "$parent" ] || e2e_fail "no parent window"
+sleep 0.3
+
+e2e_start /p $((parent))
+child=""
+for _ in $(seq 1 100); do
+  child=$(xwininfo -children -id "$parent" 2>/dev/null | sed -n 's/^ *\(0x[0-9a-f]*\) .*152x112+0+0.*/\1/p' | head -n1)
+  [ -n "$child" ] && break
+  sleep 0.05
+done
+[ -n "$child" ] || e2e_fail "no 152x112 child window at (0,0) inside the parent"
+sleep 0.3
+import -window root -crop 152x112+20+20 +repage "$E2E_TMP/preview.png"
+colours=$(convert "$E2E_TMP/preview.png" -format '%k' info:)
+[ "$colours" -gt 20 ] || e2e_fail "the preview shows only $colours colours"
+e2e_still_running "$E2E_PID" 0.3 || e2e_fail "the preview ended on its own"
+
+kill "$xev_pid"
+status=$(e2e_wait_exit "$E2E_PID" 5) || e2e_fail "the preview lived on after its parent went"
+[ "$status" = 0 ] || e2e_fail "status $status after the parent went"
+
+for arg in "/p 0" "/p abc" "/p:999999"; do
+  status=0
+  timeout 5 "$E2E_SAVER" $arg || status=$?
+  [ "$status" = 0 ] || e2e_fail "'$arg' ended with status $status (124 = still running)"
+done
+echo "PASS"
