@@ -1,0 +1,99 @@
+// Input and window events. The program asks about every millisecond while
+// it draws, so an empty poll costs one system call and no round trip.
+#include "platform/x11/x11_state.h"
+
+#include <poll.h>
+#include <algorithm>
+
+namespace vs {
+
+std::optional<Event> X11Platform::State::translate(XEvent& e) {
+  if (e.type == MappingNotify) {
+    XRefreshKeyboardMapping(&e.xmapping);
+    return std::nullopt;
+  }
+  if (!window || gone) return std::nullopt;
+  Window target = e.xany.window;
+  switch (e.type) {
+    case Expose:
+      if (target == window && presenter) {
+        presenter->repaint(e.xexpose.x, e.xexpose.y, e.xexpose.width, e.xexpose.height);
+      }
+      break;
+    case VisibilityNotify:
+      // Keep the saver screen above windows that pop up later.
+      if (target == window && !preview && e.xvisibility.state != VisibilityUnobscured) {
+        XRaiseWindow(display(), window);
+      }
+      break;
+    case KeyPress:
+      if (target == window) return Event{Event::Kind::KeyDown, e.xkey.x, e.xkey.y};
+      break;
+    case ButtonPress:
+      // Buttons 4 to 7 are the wheel, which is not a click.
+      if (target == window && e.xbutton.button >= Button1 && e.xbutton.button <= Button3) {
+        return Event{Event::Kind::MouseDown, e.xbutton.x, e.xbutton.y};
+      }
+      break;
+    case MotionNotify:
+      if (target == window) return Event{Event::Kind::MouseMove, e.xmotion.x, e.xmotion.y};
+      break;
+    case DestroyNotify:
+      if (e.xdestroywindow.window == window || (preview && e.xdestroywindow.window == parent)) {
+        gone = true;
+        release_input();
+        presenter.reset();
+        return Event{Event::Kind::WindowGone, 0, 0};
+      }
+      break;
+    case ConfigureNotify: {
+      int w = e.xconfigure.width, h = e.xconfigure.height;
+      if (e.xconfigure.window == window) {
+        if (presenter) presenter->resize(w, h);
+      } else if (preview && e.xconfigure.window == parent &&
+                 (w != parent_width || h != parent_height)) {
+        parent_width = w;
+        parent_height = h;
+        XResizeWindow(display(), window, w, h);
+        if (presenter) presenter->resize(w, h);
+        return Event{Event::Kind::Resized, w, h};
+      }
+      break;
+    }
+    default:
+      break;
+  }
+  return std::nullopt;
+}
+
+std::optional<Event> X11Platform::next_event(int timeout_ms) {
+  timeout_ms = std::max(timeout_ms, 0);
+  if (!x_->connected()) {
+    sleep_ms(timeout_ms);
+    return std::nullopt;
+  }
+  Display* d = x_->display();
+  const int64_t deadline = now_us() + static_cast<int64_t>(timeout_ms) * 1000;
+  for (;;) {
+    while (!x_->deferred.empty()) {
+      XEvent e = x_->deferred.front();
+      x_->deferred.pop_front();
+      if (auto event = x_->translate(e)) return event;
+    }
+    while (XEventsQueued(d, QueuedAlready) > 0) {
+      XEvent e;
+      XNextEvent(d, &e);
+      if (auto event = x_->translate(e)) return event;
+    }
+    XFlush(d);
+    int64_t left_us = deadline - now_us();
+    pollfd fd{ConnectionNumber(d), POLLIN, 0};
+    int wait_ms = left_us > 0 ? static_cast<int>((left_us + 999) / 1000) : 0;
+    // What arrives may be no event at all (a reply, or an error already
+    // recorded); a closed connection ends the process in the IO handler.
+    if (poll(&fd, 1, wait_ms) > 0 && XEventsQueued(d, QueuedAfterReading) > 0) continue;
+    if (deadline - now_us() <= 0) return std::nullopt;
+  }
+}
+
+}  // namespace vs

@@ -1,0 +1,48 @@
+// What the message box looks like: its layout for a measured text, and its
+// pixels. Drawn into a Surface and presented like every other window.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+#include "platform/x11/text.h"
+
+namespace vs::x11 {
+
+struct Rect {
+  int x = 0;
+  int y = 0;
+  int width = 0;
+  int height = 0;
+  bool contains(int px, int py) const {
+    return px >= x && py >= y && px < x + width && py < y + height;
+  }
+};
+
+struct MessageBoxLayout {
+  int width = 0;
+  int height = 0;
+  Rect icon;
+  Rect text;  // the text block; lines start at its top
+  Rect button;
+  int strip_top = 0;  // where the grey button strip starts
+};
+
+// The text's lines: split at CR LF, LF or CR.
+std::vector<std::string> split_lines(const std::string& text);
+
+// Places the icon, a text block of the given size and the OK button; the box
+// is never wider or higher than the screen.
+MessageBoxLayout layout_message_box(int text_width, int text_height, int screen_width,
+                                    int screen_height);
+
+// The 32 x 32 icon with its top-left corner at (x, y).
+void draw_message_icon(Surface& s, int x, int y, MessageIcon icon);
+
+// The whole box; font may be null (no font found): the text is left out and
+// the button keeps a drawn "OK".
+void draw_message_box(Surface& s, const MessageBoxLayout& layout, Font* font,
+                      const std::vector<std::string>& lines, MessageIcon icon, bool pressed);
+
+}  // namespace vs::x11

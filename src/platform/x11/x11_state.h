@@ -1,0 +1,53 @@
+// What the X11 backend keeps between calls. Private to src/platform/x11.
+#pragma once
+
+#include "platform/x11/x11_platform.h"
+
+#include <deque>
+#include <memory>
+
+#include "platform/x11/connection.h"
+#include "platform/x11/presenter.h"
+
+namespace vs {
+
+struct X11Platform::State {
+  Options options;
+  x11::Connection connection;
+
+  // Our one window: the saver screen or the preview child.
+  Window window = 0;
+  bool preview = false;
+  Window parent = 0;  // the foreign window holding the preview
+  int parent_width = 0;
+  int parent_height = 0;
+  bool gone = false;  // WindowGone was reported; nothing more comes from it
+  bool shown = false;
+  bool keyboard_grabbed = false;
+  bool pointer_grabbed = false;
+  std::unique_ptr<x11::Presenter> presenter;
+
+  // The message box while it is up.
+  Window box = 0;
+  // Events for our window that arrived while the message box waited.
+  std::deque<XEvent> deferred;
+
+  int cursor_counter = 0;
+  Cursor blank_cursor = 0;
+
+  Display* display() const { return connection.display; }
+  bool connected() const { return connection.connected(); }
+  // Takes keyboard and pointer for the saver window, retrying briefly.
+  void grab_input();
+  void release_input();
+  // The cursor that the counter asks for on our windows (0: the usual one).
+  Cursor wanted_cursor();
+  void apply_cursor(Window w);
+  // Forgets our window after it was destroyed (by us or with its parent).
+  void drop_window();
+  // What an X event means to the program; events it does not need to see
+  // (exposure, stacking, keyboard mapping) are handled here.
+  std::optional<Event> translate(XEvent& e);
+};
+
+}  // namespace vs
