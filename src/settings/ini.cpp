@@ -58,7 +58,8 @@ struct Parsed {
 //
 // A line that starts with "[" but holds no "]" is not a section header: it
 // does not end the section above it and is read as a key line like any
-// other, as the profile functions of Wine do. A line with no "=" is a key
+// other (as Wine's profile functions also do), so a damaged line never moves
+// the keys below it into a section of its own. A line with no "=" is a key
 // without a value: it reads as empty, and writing that key adds "=" and the
 // value to it.
 Parsed parse_line(std::string_view line) {
