@@ -106,8 +106,12 @@ PictureResult decode_bmp(std::string_view bytes) {
   }
   std::string_view data = bytes.substr(layout.pixel_offset);
   const bool rle = layout.compression == kBmpRle8 || layout.compression == kBmpRle4;
-  // The data must be there before the picture is allocated.
-  if (rle ? data.size() < 2 : !has_all_rows(layout, data)) {
+  // The data must be there, and sound, before the picture is allocated.
+  if (rle) {
+    if (std::string why = check_bmp_rle(layout, data); !why.empty()) {
+      return PictureResult::failure(why);
+    }
+  } else if (!has_all_rows(layout, data)) {
     return PictureResult::failure("truncated BMP data");
   }
   Surface picture(layout.width, layout.height);

@@ -44,6 +44,11 @@ inline int bmp_target_row(const BmpLayout& l, int64_t r) {
   return l.top_down ? static_cast<int>(r) : l.height - 1 - static_cast<int>(r);
 }
 
+// The reason RLE8 or RLE4 data cannot be decoded ("" when it can), found
+// without drawing: a file cut short or with runs outside the bitmap is
+// refused before its picture is allocated.
+std::string check_bmp_rle(const BmpLayout& l, std::string_view data);
+
 // Decodes RLE8 or RLE4 data into `out` (already sized, black). Returns the
 // reason when the data is corrupt or ends early.
 std::string decode_bmp_rle(const BmpLayout& l, std::string_view data, Surface& out);

@@ -11,14 +11,14 @@ namespace {
 
 constexpr const char* kCorrupt = "corrupt BMP RLE data";
 
-}  // namespace
-
-std::string decode_bmp_rle(const BmpLayout& l, std::string_view data, Surface& out) {
+// Follows the runs, calling paint(file_row, x, count, index_of_k) for each
+// run of pixels; returns the reason when the data is corrupt or ends early.
+template <class Paint>
+std::string walk_rle(const BmpLayout& l, std::string_view data, Paint paint) {
   const unsigned char* p = bytes_of(data);
   const size_t n = data.size();
   const bool rle4 = l.compression == kBmpRle4;
   const int64_t w = l.width, h = l.height;
-  auto colour = [&](unsigned index) { return index < l.palette.size() ? l.palette[index] : 0u; };
   size_t i = 0;
   int64_t x = 0, y = 0;  // y counts rows in file order
   while (i + 2 <= n) {
@@ -27,9 +27,8 @@ std::string decode_bmp_rle(const BmpLayout& l, std::string_view data, Surface& o
     if (count > 0) {
       // Encoded run: one index repeated, or two alternating for RLE4.
       if (y >= h || x + count > w) return kCorrupt;
-      uint32_t* row = out.row(bmp_target_row(l, y)) + x;
-      uint32_t first = colour(rle4 ? value >> 4 : value), second = colour(value & 0x0F);
-      for (unsigned k = 0; k < count; ++k) row[k] = (rle4 && (k & 1)) ? second : first;
+      paint(y, x, count,
+            [&](unsigned k) { return rle4 ? ((k & 1) ? value & 0x0F : value >> 4) : value; });
       x += count;
     } else if (value == 0) {  // end of line
       x = 0;
@@ -47,11 +46,10 @@ std::string decode_bmp_rle(const BmpLayout& l, std::string_view data, Surface& o
       const size_t bytes = rle4 ? (value + 1) / 2 : value;
       if (!in_range(n, i, bytes)) break;
       if (y >= h || x + value > w) return kCorrupt;
-      uint32_t* row = out.row(bmp_target_row(l, y)) + x;
-      for (unsigned k = 0; k < value; ++k) {
-        unsigned index = rle4 ? (p[i + k / 2] >> ((k & 1) ? 0 : 4)) & 0x0F : p[i + k];
-        row[k] = colour(index);
-      }
+      const unsigned char* run = p + i;
+      paint(y, x, value, [&](unsigned k) {
+        return rle4 ? (run[k / 2] >> ((k & 1) ? 0 : 4)) & 0x0Fu : unsigned{run[k]};
+      });
       x += value;
       i += bytes + (bytes & 1);
     }
@@ -59,6 +57,23 @@ std::string decode_bmp_rle(const BmpLayout& l, std::string_view data, Surface& o
   // The data ran out without an end-of-bitmap: fine once every row is done.
   if (y >= h || (y == h - 1 && x == w)) return {};
   return "truncated BMP data";
+}
+
+}  // namespace
+
+std::string check_bmp_rle(const BmpLayout& l, std::string_view data) {
+  return walk_rle(l, data, [](int64_t, int64_t, unsigned, auto) {});
+}
+
+std::string decode_bmp_rle(const BmpLayout& l, std::string_view data, Surface& out) {
+  const size_t colours = l.palette.size();
+  return walk_rle(l, data, [&](int64_t y, int64_t x, unsigned count, auto index_of) {
+    uint32_t* row = out.row(bmp_target_row(l, y)) + x;
+    for (unsigned k = 0; k < count; ++k) {
+      const unsigned index = index_of(k);
+      row[k] = index < colours ? l.palette[index] : 0u;
+    }
+  });
 }
 
 }  // namespace vs

@@ -29,8 +29,11 @@ int read_memory(GifFileType* gif, GifByteType* buffer, int wanted) {
 
 std::string gif_error(int code) {
   switch (code) {
+    // giflib reports a descriptor cut off by the end of the data as missing.
     case D_GIF_ERR_READ_FAILED:
     case D_GIF_ERR_EOF_TOO_SOON:
+    case D_GIF_ERR_NO_SCRN_DSCR:
+    case D_GIF_ERR_NO_IMAG_DSCR:
       return "truncated GIF data";
     case D_GIF_ERR_NOT_GIF_FILE:
       return "not a GIF file";

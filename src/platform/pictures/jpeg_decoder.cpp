@@ -37,6 +37,13 @@ struct JpegJob {
   std::jmp_buf jump{};
   Stop stop = Stop::None;
   char message[JMSG_LENGTH_MAX] = {};
+  bool reading_rows = false;  // in the scanline loop (else headers or scans)
+  struct {
+    bool seen = false;
+    bool while_reading_rows = false;
+    int scan = 0;
+    JDIMENSION row = 0;
+  } eof;
   std::string failure;  // a reason found outside libjpeg (size, colour space)
   int orientation = 1;
   Surface picture;
@@ -54,14 +61,15 @@ JpegJob& job_of(j_common_ptr cinfo) {
   std::longjmp(job.jump, 1);
 }
 
-// Warnings about damaged data are survived as libjpeg does, except the end of
-// the data: the rest of the picture would be made up.
+// Warnings about damaged data are survived as libjpeg does. The end of the
+// data is noted: libjpeg goes on with made-up grey, which is fine for a file
+// that lost only its end marker but not for one cut in the middle.
 void on_message(j_common_ptr cinfo, int level) {
   if (level >= 0) return;  // trace messages
-  if (cinfo->err->msg_code == JWRN_JPEG_EOF) {
-    JpegJob& job = job_of(cinfo);
-    job.stop = Stop::Truncated;
-    std::longjmp(job.jump, 1);
+  JpegJob& job = job_of(cinfo);
+  if (cinfo->err->msg_code == JWRN_JPEG_EOF && !job.eof.seen) {
+    auto* d = reinterpret_cast<j_decompress_ptr>(cinfo);
+    job.eof = {true, job.reading_rows, d->input_scan_number, d->output_scanline};
   }
   cinfo->err->num_warnings++;
 }
@@ -143,6 +151,7 @@ bool run(JpegJob& job, std::string_view bytes) {
   job.picture = Surface(width, height);
   if (cmyk) job.cmyk.resize(size_t{4} * c.output_width * kBatchRows);
   JSAMPROW rows[kBatchRows];
+  job.reading_rows = true;
   while (c.output_scanline < c.output_height) {
     const int top = static_cast<int>(c.output_scanline);
     const int n = std::min(kBatchRows, height - top);
@@ -168,6 +177,18 @@ bool run(JpegJob& job, std::string_view bytes) {
   return true;
 }
 
+// Whether the data ran out before the picture was whole. Rows are decoded an
+// iMCU row or two ahead of output, so an end met that close to the bottom
+// is only the missing end marker; a progressive file is whole enough once
+// its first scan is complete.
+bool cut_short(const JpegJob& job) {
+  if (!job.eof.seen) return false;
+  const jpeg_decompress_struct& c = job.cinfo;
+  if (!job.eof.while_reading_rows) return job.eof.scan <= 1;
+  const JDIMENSION lookahead = 2 * static_cast<JDIMENSION>(c.max_v_samp_factor) * DCTSIZE;
+  return job.eof.row + lookahead < c.output_height;
+}
+
 }  // namespace
 
 PictureResult decode_jpeg(std::string_view bytes) {
@@ -183,7 +204,9 @@ PictureResult decode_jpeg(std::string_view bytes) {
     jpeg_destroy_decompress(&job->cinfo);
     return PictureResult::failure("out of memory for the JPEG picture");
   }
+  const bool truncated = cut_short(*job);
   jpeg_destroy_decompress(&job->cinfo);
+  if (truncated || (!ok && job->eof.seen)) return PictureResult::failure("truncated JPEG data");
   if (ok) return PictureResult::success(orient_picture(std::move(job->picture), job->orientation));
   switch (job->stop) {
     case Stop::Truncated:

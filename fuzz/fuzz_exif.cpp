@@ -1,0 +1,15 @@
+// libFuzzer target: the EXIF orientation parser, and the turn it selects.
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+#include "platform/pictures/exif.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  const int o = vs::exif_orientation({reinterpret_cast<const char*>(data), size});
+  if (o < 1 || o > 8) __builtin_trap();
+  vs::Surface s(3, 2, 7);
+  vs::Surface turned = vs::orient_picture(std::move(s), o);
+  if (turned.width() * turned.height() != 6 || turned.at(0, 0) != 7) __builtin_trap();
+  return 0;
+}
