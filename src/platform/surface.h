@@ -91,17 +91,21 @@ class Surface {
     touch_rows(y0 < y1 ? y0 : y1, (y0 < y1 ? y1 : y0) + 1);
     const int dx = x1 > x0 ? x1 - x0 : x0 - x1;
     const int dy = y1 > y0 ? y0 - y1 : y1 - y0;  // negative, as Bresenham wants it
-    const int sx = x0 < x1 ? 1 : -1;
+    const ptrdiff_t sx = x0 < x1 ? 1 : -1;
     const ptrdiff_t sy = y0 < y1 ? width_ : -static_cast<ptrdiff_t>(width_);
     uint32_t* p = row(y0) + x0;
     int steps = dx > -dy ? dx : -dy;
     int err = dx + dy;
-    for (;;) {
-      *p = pixel;
-      if (steps-- == 0) break;
+    *p = pixel;
+    // The steps are taken with masks rather than branches: which way a step
+    // goes is as good as random for picture data, and a mispredicted branch
+    // costs more than the whole step.
+    while (steps-- > 0) {
       const int e2 = 2 * err;
-      if (e2 >= dy) err += dy, p += sx;
-      if (e2 <= dx) err += dx, p += sy;
+      const int step_x = -static_cast<int>(e2 >= dy), step_y = -static_cast<int>(e2 <= dx);
+      err += (dy & step_x) + (dx & step_y);
+      p += (sx & step_x) + (sy & step_y);
+      *p = pixel;
     }
   }
   // Nearest-neighbour stretch of src's rectangle (sx, sy, sw, sh) onto

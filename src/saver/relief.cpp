@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <limits>
 
 #include "platform/numeric.h"
@@ -26,83 +27,89 @@ int16_t height_of(double lightness) {
 
 // The height for every mx + mn (0..510), worked out once with the very
 // formula of Get_Lightness, so the walk needs one table look-up per pixel.
-const std::array<uint8_t, 511>& height_table() {
-  static const std::array<uint8_t, 511> table = [] {
-    std::array<uint8_t, 511> t{};
-    for (int s = 0; s <= 510; ++s) t[s] = static_cast<uint8_t>(height_of(lightness_of_sum(s)));
-    return t;
-  }();
-  return table;
+// At namespace scope, the walk reaches it without a guard or a register.
+std::array<uint8_t, 511> make_height_table() {
+  std::array<uint8_t, 511> t{};
+  for (int s = 0; s <= 510; ++s) t[s] = static_cast<uint8_t>(height_of(lightness_of_sum(s)));
+  return t;
+}
+const std::array<uint8_t, 511> kHeightOfSum = make_height_table();
+
+// Max and min without branches: the compiler shares the comparisons of a
+// plain three-way max and min in a branch, which picture data mispredicts.
+inline uint32_t max_of_bytes(uint32_t a, uint32_t b) {
+  return a ^ ((a ^ b) & (0u - static_cast<uint32_t>(a < b)));
+}
+inline uint32_t min_of_bytes(uint32_t a, uint32_t b) {
+  return a ^ ((a ^ b) & (0u - static_cast<uint32_t>(b < a)));
 }
 
-// Every screen position of the walk is a whole number of half pixels: the
-// offsets are halves of whole sizes. Rounding v2 / 2 half to even is then
-// exact integer work.
-inline int64_t round_halves(int64_t v2) {
-  const int64_t v = v2 >> 1;  // floor
-  return (v2 & 1) != 0 ? v + (v & 1) : v;
-}
-
-// Positions beyond an int lie outside every surface.
-inline int to_coord(int64_t v) {
-  if (v > std::numeric_limits<int>::max()) return std::numeric_limits<int>::max();
-  if (v < std::numeric_limits<int>::min()) return std::numeric_limits<int>::min();
-  return static_cast<int>(v);
-}
-
-// Where the walk stopped and what it last saw, for the form's values.
+// Where the walk stopped: the last pixel walked.
 struct WalkEnd {
-  int x = 0;  // column and row of the last pixel walked
+  int x = 0;
   int y = 0;
   uint32_t pixel = 0;
-  int64_t prev_x2 = 0;  // the previous point in half pixels (line mode)
-  int64_t prev_y2 = 0;
 };
 
+// round_half_even(v + 0.5) for a whole v: the even one of v and v + 1.
+inline int up_half_to_even(int v) {
+  return v + (v & 1);
+}
+
 // The hot loop: one pass over the grid, drawing in method kWay, the hook run
-// after every pixel. Positions are kept in half pixels so that the Prev_X = 0
-// test and the rounding are exact without floating point per pixel.
-template <uint8_t kWay>
-WalkEnd walk(const Surface& grid, Surface& display, int scale, int64_t ox2, int64_t oy2,
+// after every pixel. Rel_Scale is 1, so a column's screen X is x + Ofs_X and
+// a row's Y is y + Ofs_Y - height. The offsets are halves of whole sizes:
+// whole numbers, or ending in .5 (kHalfX, half_y), and so is every screen
+// position, which makes the rounding exact integer work. ofs_x and ofs_y
+// are the offsets rounded down.
+template <uint8_t kWay, bool kHalfX>
+WalkEnd walk(const Surface& grid, Surface& display, int ofs_x, int ofs_y, bool half_y,
              EventHook& hook) {
-  const std::array<uint8_t, 511>& heights = height_table();
   const int mw = grid.width(), mh = grid.height();
-  const int64_t step2 = 2 * int64_t{scale};
-  WalkEnd end;
-  int row_y[kMaxReliefHeight + 1];
+  int row_y[kMaxReliefHeight + 1];  // the screen row of each height
   for (int y = 0; y < mh; ++y) {
-    const int64_t base2 = step2 * y + oy2;
-    for (int h = 0; h <= kMaxReliefHeight; ++h)
-      row_y[h] = to_coord(round_halves(base2 - step2 * h));
-    const uint32_t* src = grid.row(y);
-    int64_t x2 = ox2;
-    int64_t prev_x2 = 0;  // 0: no previous point in this row
-    int64_t prev_y2 = 0;
+    for (int h = 0; h <= kMaxReliefHeight; ++h) {
+      const int v = y + ofs_y - h;
+      row_y[h] = half_y ? up_half_to_even(v) : v;
+    }
+    const uint32_t* const row = grid.row(y);
+    const uint32_t* const end = row + mw;
+    // Line mode: the previous point of the row; none at the start of a row
+    // and after a point whose X is exactly 0 (which reads as "none").
+    bool have_prev = false;
     int prev_sx = 0, prev_sy = 0;
-    for (int x = 0; x < mw; ++x, x2 += step2) {
-      const uint32_t p = src[x];
+    int v = ofs_x;  // x + Ofs_X rounded down
+    for (const uint32_t* src = row; src != end; ++src, ++v) {
+      const uint32_t p = *src;
       const uint32_t r = (p >> 16) & 0xFF, g = (p >> 8) & 0xFF, b = p & 0xFF;
-      const uint32_t mx = std::max(std::max(r, g), b);
-      const uint32_t mn = std::min(std::min(r, g), b);
-      const int h = heights[mx + mn];
-      const int sy = row_y[h];
-      const int sx = to_coord(round_halves(x2));
+      const uint32_t mx = max_of_bytes(max_of_bytes(r, g), b);
+      const uint32_t mn = min_of_bytes(min_of_bytes(r, g), b);
+      const int sy = row_y[kHeightOfSum[mx + mn]];
+      const int sx = kHalfX ? up_half_to_even(v) : v;
       if constexpr (kWay == kWayDots) {
         display.set_pixel(sx, sy, p & 0xFFFFFF);
       } else if constexpr (kWay == kWayLines) {
-        const int64_t y2 = base2 - step2 * h;
-        if (prev_x2 == 0) prev_x2 = x2, prev_y2 = y2, prev_sx = sx, prev_sy = sy;
+        if (!have_prev) prev_sx = sx, prev_sy = sy;
         display.draw_segment(prev_sx, prev_sy, sx, sy, p & 0xFFFFFF);
-        prev_x2 = x2, prev_y2 = y2, prev_sx = sx, prev_sy = sy;
+        prev_sx = sx, prev_sy = sy;
+        have_prev = kHalfX || sx != 0;
       }
       if (!hook.DoEvents()) [[unlikely]] {
-        const bool row_done = x + 1 >= mw;
-        return WalkEnd{x, y, p, row_done ? 0 : prev_x2, row_done ? 0 : prev_y2};
+        return WalkEnd{static_cast<int>(src - row), y, p};
       }
     }
-    end = WalkEnd{mw - 1, y, src[mw - 1], 0, 0};
   }
-  return end;
+  return WalkEnd{mw - 1, mh - 1, grid.at(mw - 1, mh - 1)};
+}
+
+// Halves of whole sizes below 2^31 fit an int when rounded down.
+template <uint8_t kWay>
+WalkEnd walk(const Surface& grid, Surface& display, double ofs_x, double ofs_y, EventHook& hook) {
+  const int floor_x = static_cast<int>(std::floor(ofs_x));
+  const int floor_y = static_cast<int>(std::floor(ofs_y));
+  const bool half_y = ofs_y != floor_y;
+  if (ofs_x != floor_x) return walk<kWay, true>(grid, display, floor_x, floor_y, half_y, hook);
+  return walk<kWay, false>(grid, display, floor_x, floor_y, half_y, hook);
 }
 
 // A Master without pixels: the walk's body still runs (once per row when it
@@ -175,18 +182,16 @@ void draw_relief_with(SaverForm& f, Varnoscape_B& m, EventHook& hook, PixelReade
     return;
   }
 
-  const int64_t ox2 = round_half_even(2.0 * f.Ofs_X);
-  const int64_t oy2 = round_half_even(2.0 * f.Ofs_Y);
   WalkEnd end;
   switch (f.Way_Now) {
     case kWayDots:
-      end = walk<kWayDots>(grid, display, f.Rel_Scale, ox2, oy2, hook);
+      end = walk<kWayDots>(grid, display, f.Ofs_X, f.Ofs_Y, hook);
       break;
     case kWayLines:
-      end = walk<kWayLines>(grid, display, f.Rel_Scale, ox2, oy2, hook);
+      end = walk<kWayLines>(grid, display, f.Ofs_X, f.Ofs_Y, hook);
       break;
     default:
-      end = walk<kWayNone>(grid, display, f.Rel_Scale, ox2, oy2, hook);
+      end = walk<kWayNone>(grid, display, f.Ofs_X, f.Ofs_Y, hook);
       break;
   }
 
@@ -197,13 +202,12 @@ void draw_relief_with(SaverForm& f, Varnoscape_B& m, EventHook& hook, PixelReade
   Get_Lightness(m);
   f.Pix_Color = pixel_to_colour(end.pixel);
   f.Pix_Height = height_of(m.Lightness);
-  int next_x = end.x + 1, next_y = end.y;
-  if (next_x >= mw) next_x = 0, ++next_y;
-  f.Pos_X = to_int16(next_x).value_or(f.Pos_X);
-  f.Pos_Y = to_int16(next_y).value_or(f.Pos_Y);
-  if (f.Way_Now == kWayLines) {
-    f.Prev_X = static_cast<double>(end.prev_x2) / 2.0;
-    f.Prev_Y = static_cast<double>(end.prev_y2) / 2.0;
+  const bool row_done = end.x + 1 >= mw;
+  f.Pos_X = to_int16(row_done ? 0 : end.x + 1).value_or(f.Pos_X);
+  f.Pos_Y = to_int16(row_done ? int64_t{end.y} + 1 : end.y).value_or(f.Pos_Y);
+  if (f.Way_Now == kWayLines && !row_done) {
+    f.Prev_X = end.x + f.Ofs_X;
+    f.Prev_Y = end.y + f.Ofs_Y - f.Pix_Height;
   }
 }
 
