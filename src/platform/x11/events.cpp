@@ -3,6 +3,7 @@
 #include "platform/x11/x11_state.h"
 
 #include <poll.h>
+
 #include <algorithm>
 
 namespace vs {
@@ -71,6 +72,11 @@ std::optional<Event> X11Platform::next_event(int timeout_ms) {
   if (!x_->connected()) {
     sleep_ms(timeout_ms);
     return std::nullopt;
+  }
+  if (!x_->pending.empty()) {
+    Event e = x_->pending.front();
+    x_->pending.pop_front();
+    return e;
   }
   Display* d = x_->display();
   const int64_t deadline = now_us() + static_cast<int64_t>(timeout_ms) * 1000;

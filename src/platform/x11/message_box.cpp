@@ -127,8 +127,15 @@ void X11Platform::message_box(const std::string& text, const std::string& title,
       XEvent e;
       XNextEvent(d, &e);
       if (e.xany.window != box) {
-        // The saver screen's own events wait until the program asks again.
-        if (x_->window && e.xany.window == x_->window) x_->deferred.push_back(e);
+        // The saver screen is repainted at once; its input waits until the
+        // program asks again.
+        if (x_->window && e.xany.window == x_->window) {
+          if (e.type == Expose) {
+            x_->translate(e);
+          } else {
+            x_->deferred.push_back(e);
+          }
+        }
         if (e.type == MappingNotify) XRefreshKeyboardMapping(&e.xmapping);
         continue;
       }

@@ -99,7 +99,7 @@ bool match_family(const std::string& family, const std::vector<char32_t>& needed
             FcPatternGetCharSet(font, FC_CHARSET, 0, &chars) == FcResultMatch &&
             (!exact || has_family(font, family));
   for (char32_t cp : needed) {
-    if (ok && cp != U' ' && cp != U'\t' && cp != U'\x3000') ok = FcCharSetHasChar(chars, cp);
+    if (ok && cp > U' ' && cp != U'\x3000') ok = FcCharSetHasChar(chars, cp);
   }
   if (ok) {
     FcPatternGetInteger(font, FC_INDEX, 0, &index);

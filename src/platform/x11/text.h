@@ -21,11 +21,11 @@ void blend_pixel(Surface& s, int x, int y, uint32_t pixel, int coverage);
 
 class Font {
  public:
-  // A font with every character of sample (blanks aside), at the given
-  // pixel height: the first of the families that is installed, else the
-  // first stand-in fontconfig offers for one of them. Nothing when no such
-  // font has the characters (fontconfig always answers with some font,
-  // often one without them).
+  // A font with every character of sample (blanks and line breaks aside)
+  // at the given pixel height: the first of the families that is installed,
+  // else the first stand-in fontconfig offers for one of them. Nothing when
+  // no such font has the characters (fontconfig always answers with some
+  // font, often one without them).
   static std::unique_ptr<Font> find(const std::vector<std::string>& families,
                                     const std::string& sample, int pixel_size);
   ~Font();

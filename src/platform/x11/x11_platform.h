@@ -8,7 +8,8 @@
 // A connection lost later (the server went away) ends the process at once
 // with status 1 and no message.
 //
-// One object per process: Xlib's error handlers are process-wide.
+// Use it from one thread. Several objects may live at once (each has its own
+// connection); Xlib's error handlers are shared by all of them.
 #pragma once
 
 #include <memory>
