@@ -62,8 +62,9 @@ inline int up_half_to_even(int v) {
 // position, which makes the rounding exact integer work. ofs_x and ofs_y
 // are the offsets rounded down.
 template <uint8_t kWay, bool kHalfX>
-WalkEnd walk(const Surface& grid, Surface& display, int ofs_x, int ofs_y, bool half_y,
+WalkEnd walk(const Surface& grid, SaverForm& f, int ofs_x, int ofs_y, bool half_y,
              EventHook& hook) {
+  Surface& display = f.Display;
   const int mw = grid.width(), mh = grid.height();
   int row_y[kMaxReliefHeight + 1];  // the screen row of each height
   for (int y = 0; y < mh; ++y) {
@@ -93,6 +94,15 @@ WalkEnd walk(const Surface& grid, Surface& display, int ofs_x, int ofs_y, bool h
         prev_sx = sx, prev_sy = sy;
         have_prev = kHalfX || sx != 0;
       }
+      // The hook sees the position of the next pixel (the saver screen paces
+      // the drawing by its row).
+      const int next_x = static_cast<int>(src - row) + 1;
+      if (next_x < mw) {
+        f.Pos_X = static_cast<int16_t>(next_x);
+      } else {
+        f.Pos_X = 0;
+        f.Pos_Y = static_cast<int16_t>(y + 1);
+      }
       if (!hook.DoEvents()) [[unlikely]] {
         return WalkEnd{static_cast<int>(src - row), y, p};
       }
@@ -103,22 +113,24 @@ WalkEnd walk(const Surface& grid, Surface& display, int ofs_x, int ofs_y, bool h
 
 // Halves of whole sizes below 2^31 fit an int when rounded down.
 template <uint8_t kWay>
-WalkEnd walk(const Surface& grid, Surface& display, double ofs_x, double ofs_y, EventHook& hook) {
+WalkEnd walk(const Surface& grid, SaverForm& f, double ofs_x, double ofs_y, EventHook& hook) {
   const int floor_x = static_cast<int>(std::floor(ofs_x));
   const int floor_y = static_cast<int>(std::floor(ofs_y));
   const bool half_y = ofs_y != floor_y;
-  if (ofs_x != floor_x) return walk<kWay, true>(grid, display, floor_x, floor_y, half_y, hook);
-  return walk<kWay, false>(grid, display, floor_x, floor_y, half_y, hook);
+  if (ofs_x != floor_x) return walk<kWay, true>(grid, f, floor_x, floor_y, half_y, hook);
+  return walk<kWay, false>(grid, f, floor_x, floor_y, half_y, hook);
 }
 
-// A Master without pixels: the walk's body still runs (once per row when it
-// has no columns, else once) and the hook with it, but there is nothing to
-// draw.
-void walk_empty(int mw, int mh, EventHook& hook) {
-  const int runs = mw == 0 ? std::max(mh, 1) : 1;
-  for (int i = 0; i < runs; ++i) {
+// A Master without pixels: the walk's steps and hook calls as they come
+// (once per row when it has no columns, else once), with nothing to draw.
+void walk_empty(SaverForm& f, int mw, int mh, EventHook& hook) {
+  int x = 0, y = 0;
+  do {
+    if (++x >= mw) x = 0, ++y;
+    f.Pos_X = static_cast<int16_t>(x);
+    f.Pos_Y = static_cast<int16_t>(y);
     if (!hook.DoEvents()) return;
-  }
+  } while (y < mh);
 }
 
 }  // namespace
@@ -177,20 +189,20 @@ void draw_relief_with(SaverForm& f, Varnoscape_B& m, EventHook& hook, PixelReade
   }
 
   if (mw == 0 || mh == 0) {
-    walk_empty(mw, mh, hook);
+    walk_empty(f, mw, mh, hook);
     return;
   }
 
   WalkEnd end;
   switch (f.Way_Now) {
     case kWayDots:
-      end = walk<kWayDots>(grid, display, f.Ofs_X, f.Ofs_Y, hook);
+      end = walk<kWayDots>(grid, f, f.Ofs_X, f.Ofs_Y, hook);
       break;
     case kWayLines:
-      end = walk<kWayLines>(grid, display, f.Ofs_X, f.Ofs_Y, hook);
+      end = walk<kWayLines>(grid, f, f.Ofs_X, f.Ofs_Y, hook);
       break;
     default:
-      end = walk<kWayNone>(grid, display, f.Ofs_X, f.Ofs_Y, hook);
+      end = walk<kWayNone>(grid, f, f.Ofs_X, f.Ofs_Y, hook);
       break;
   }
 
@@ -202,8 +214,6 @@ void draw_relief_with(SaverForm& f, Varnoscape_B& m, EventHook& hook, PixelReade
   f.Pix_Color = pixel_to_colour(end.pixel);
   f.Pix_Height = height_of(m.Lightness);
   const bool row_done = end.x + 1 >= mw;
-  f.Pos_X = to_int16(row_done ? 0 : end.x + 1).value_or(f.Pos_X);
-  f.Pos_Y = to_int16(row_done ? int64_t{end.y} + 1 : end.y).value_or(f.Pos_Y);
   if (f.Way_Now == kWayLines && !row_done) {
     f.Prev_X = end.x + f.Ofs_X;
     f.Prev_Y = end.y + f.Ofs_Y - f.Pix_Height;

@@ -16,6 +16,9 @@ constexpr int kMaxReliefHeight = 48;
 
 // Clears Display and draws Master on it as a relief, centred, rows top to
 // bottom. Stops at once when the hook reports that the program has ended.
+// When the hook runs, Pos_X and Pos_Y already name the next pixel (so the
+// row under way is known); the other working values are left as the last
+// pixel walked left them when the drawing returns.
 void Draw_Relief(SaverForm& f, Varnoscape_B& m, EventHook& hook);
 
 // Copies pic's pixels into grid, which the caller has sized: grid(x, y)

@@ -266,6 +266,25 @@ TEST_F(ReliefTest, HookRunsAfterEveryPixel) {
   }
 }
 
+TEST_F(ReliefTest, HookSeesThePositionOfTheNextPixel) {
+  class Recorder : public EventHook {
+   public:
+    explicit Recorder(const SaverForm& f) : f_(f) {}
+    bool DoEvents() override {
+      seen.push_back({f_.Pos_X, f_.Pos_Y});
+      return true;
+    }
+    std::vector<Point> seen;
+
+   private:
+    const SaverForm& f_;
+  } recorder(f);
+  f.Display = Surface(10, 10);
+  f.Master = Surface(3, 2, kWhite);
+  Draw_Relief(f, m, recorder);
+  EXPECT_EQ(recorder.seen, (std::vector<Point>{{1, 0}, {2, 0}, {0, 1}, {1, 1}, {2, 1}, {0, 2}}));
+}
+
 TEST_F(ReliefTest, OtherDrawingMethodsDrawNothing) {
   for (int16_t way : {2, -1, 300}) {
     draw(Surface(13, 7, kWhite), 40, 80, way);
@@ -289,14 +308,18 @@ TEST_F(ReliefTest, DrawingStopsWhenTheHookSaysTheProgramHasEnded) {
   }
 }
 
-TEST_F(ReliefTest, EmptyMasterDrawsNothing) {
-  for (Surface master : {Surface(), Surface(0, 5), Surface(5, 0)}) {
+TEST_F(ReliefTest, EmptyMasterDrawsNothingButStillWalks) {
+  struct Case {
+    Surface master;
+    int64_t calls;  // the walk's body runs at least once, once a row without columns
+  };
+  for (const Case& c : {Case{Surface(), 1}, Case{Surface(0, 5), 5}, Case{Surface(5, 0), 1}}) {
     f.Display = Surface(10, 10, kWhite);
-    f.Master = master;
+    f.Master = c.master;
     hook.calls = 0;
     Draw_Relief(f, m, hook);
     EXPECT_TRUE(lit().empty());
-    EXPECT_GE(hook.calls, 1);
+    EXPECT_EQ(hook.calls, c.calls);
   }
 }
 
