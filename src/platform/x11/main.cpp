@@ -1,2 +1,20 @@
-// Entry point of the Linux edition. Filled in with the X11 backend.
-int main() { return 0; }
+// Entry point of the Linux edition: the program runs on the X11 backend.
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "platform/x11/x11_platform.h"
+#include "startup/startup.h"
+
+int main(int argc, char** argv) {
+  vs::X11Platform platform(std::vector<std::string>(argv + 1, argv + argc));
+  if (!platform.connected()) {
+    // Every mode needs the screen, if only for the single-copy check.
+    const char* display = std::getenv("DISPLAY");
+    std::fprintf(stderr, "varnoscape: cannot open display %s\n",
+                 display && *display ? display : "(DISPLAY is not set)");
+    return 1;
+  }
+  return vs::Main(platform);
+}
