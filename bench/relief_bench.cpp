@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <functional>
+#include <vector>
 
 #include "platform/surface.h"
 #include "saver/relief.h"
@@ -60,13 +61,16 @@ double cpu_seconds() {
   return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
 }
 
-// The best of `reps` timings, in seconds.
-double best_of(int reps, const std::function<void()>& run) {
-  double best = 1e30;
+// The best time of each task over `reps` rounds, the tasks taking turns
+// within a round so that a change in the machine's load hits all alike.
+std::vector<double> best_of(int reps, const std::vector<std::function<void()>>& tasks) {
+  std::vector<double> best(tasks.size(), 1e30);
   for (int i = 0; i < reps; ++i) {
-    const double t0 = cpu_seconds();
-    run();
-    best = std::min(best, cpu_seconds() - t0);
+    for (size_t t = 0; t < tasks.size(); ++t) {
+      const double t0 = cpu_seconds();
+      tasks[t]();
+      best[t] = std::min(best[t], cpu_seconds() - t0);
+    }
   }
   return best;
 }
@@ -85,33 +89,39 @@ int main(int argc, char** argv) {
 
   vs::Surface out(kWidth, kHeight);
   uint64_t checksum = 0;
-  const double t_base = best_of(reps, [&] {
-    const uint32_t* src = f.Master.data();
-    uint32_t* dst = out.data();
-    for (size_t i = 0, n = static_cast<size_t>(kWidth) * kHeight; i < n; ++i) dst[i] = src[i];
-    checksum += out.at(kWidth / 2, kHeight / 2);
-  });
-  const double t_set = best_of(reps, [&] {
-    for (int y = 0; y < kHeight; ++y) {
-      const uint32_t* src = f.Master.row(y);
-      for (int x = 0; x < kWidth; ++x) out.set_pixel(x, y, src[x]);
-    }
-    checksum += out.at(kWidth / 3, kHeight / 3);
-  });
   // Through a pointer the compiler cannot see through, as in the walk.
   vs::EventHook* volatile opaque = &hook;
-  const double t_hook = best_of(reps, [&] {
-    vs::EventHook& h = *opaque;
-    for (int i = 0; i < kWidth * kHeight; ++i) checksum += h.DoEvents();
-  });
-  m.Set_Way = 2;  // walks and calls the hook, draws nothing
-  const double t_walk = best_of(reps, [&] { vs::Draw_Relief(f, m, hook); });
-  m.Set_Way = 0;
-  const double t_dots = best_of(reps, [&] { vs::Draw_Relief(f, m, hook); });
-  checksum += f.Display.at(kWidth / 2, kHeight / 2);
-  m.Set_Way = 1;
-  const double t_lines = best_of(reps, [&] { vs::Draw_Relief(f, m, hook); });
-  checksum += f.Display.at(kWidth / 2, kHeight / 2);
+  auto relief = [&](int16_t way) {
+    return [&f, &m, &hook, &checksum, way] {
+      m.Set_Way = way;
+      vs::Draw_Relief(f, m, hook);
+      checksum += f.Display.at(kWidth / 2, kHeight / 2);
+    };
+  };
+  const std::vector<double> t =
+      best_of(reps, {[&] {
+                       const uint32_t* src = f.Master.data();
+                       uint32_t* dst = out.data();
+                       for (size_t i = 0, n = static_cast<size_t>(kWidth) * kHeight; i < n; ++i) {
+                         dst[i] = src[i];
+                       }
+                       checksum += out.at(kWidth / 2, kHeight / 2);
+                     },
+                     [&] {
+                       for (int y = 0; y < kHeight; ++y) {
+                         const uint32_t* src = f.Master.row(y);
+                         for (int x = 0; x < kWidth; ++x) out.set_pixel(x, y, src[x]);
+                       }
+                       checksum += out.at(kWidth / 3, kHeight / 3);
+                     },
+                     [&] {
+                       vs::EventHook& h = *opaque;
+                       for (int i = 0; i < kWidth * kHeight; ++i) checksum += h.DoEvents();
+                     },
+                     relief(2),  // walks and calls the hook, draws nothing
+                     relief(0), relief(1)});
+  const double t_base = t[0], t_set = t[1], t_hook = t[2], t_walk = t[3], t_dots = t[4],
+               t_lines = t[5];
 
   std::printf("relief walk, %dx%d picture on a %dx%d screen, best of %d runs (thread CPU time)\n",
               kWidth, kHeight, kWidth, kHeight, reps);
