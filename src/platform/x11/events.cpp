@@ -73,11 +73,6 @@ std::optional<Event> X11Platform::next_event(int timeout_ms) {
     sleep_ms(timeout_ms);
     return std::nullopt;
   }
-  if (!x_->pending.empty()) {
-    Event e = x_->pending.front();
-    x_->pending.pop_front();
-    return e;
-  }
   Display* d = x_->display();
   const int64_t deadline = now_us() + static_cast<int64_t>(timeout_ms) * 1000;
   for (;;) {
@@ -86,19 +81,20 @@ std::optional<Event> X11Platform::next_event(int timeout_ms) {
       x_->deferred.pop_front();
       if (auto event = x_->translate(e)) return event;
     }
-    while (XEventsQueued(d, QueuedAlready) > 0) {
+    // Flushing also reads what has arrived into Xlib's queue (so do XSync
+    // and the presenter), where poll() no longer sees it: count the queue
+    // after the flush, and wait on the connection only when it is empty.
+    while (XEventsQueued(d, QueuedAfterFlush) > 0) {
       XEvent e;
       XNextEvent(d, &e);
       if (auto event = x_->translate(e)) return event;
     }
-    XFlush(d);
     int64_t left_us = deadline - now_us();
+    if (left_us <= 0) return std::nullopt;
     pollfd fd{ConnectionNumber(d), POLLIN, 0};
-    int wait_ms = left_us > 0 ? static_cast<int>((left_us + 999) / 1000) : 0;
-    // What arrives may be no event at all (a reply, or an error already
-    // recorded); a closed connection ends the process in the IO handler.
-    if (poll(&fd, 1, wait_ms) > 0 && XEventsQueued(d, QueuedAfterReading) > 0) continue;
-    if (deadline - now_us() <= 0) return std::nullopt;
+    // A closed connection shows as readable; the next read ends the process
+    // in the IO handler.
+    poll(&fd, 1, static_cast<int>((left_us + 999) / 1000));
   }
 }
 

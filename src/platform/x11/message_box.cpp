@@ -65,8 +65,8 @@ Window create_box_window(x11::Connection& c, const x11::MessageBoxLayout& l, boo
   a.border_pixel = 0;
   a.colormap = c.colormap;
   a.override_redirect = unmanaged ? True : False;
-  a.event_mask =
-      KeyPressMask | ButtonPressMask | ButtonReleaseMask | ExposureMask | StructureNotifyMask;
+  a.event_mask = KeyPressMask | KeyReleaseMask | ButtonPressMask | ButtonReleaseMask |
+                 ExposureMask | StructureNotifyMask;
   a.cursor = cursor;
   return XCreateWindow(
       c.display, c.root, (c.width - l.width) / 2, (c.height - l.height) / 2, l.width, l.height, 0,
@@ -123,6 +123,7 @@ void X11Platform::message_box(const std::string& text, const std::string& title,
     presenter.put(pixels, 0, l.height);
     XMapRaised(d, box);
     bool open = true;
+    unsigned int armed_key = 0;
     while (open) {
       XEvent e;
       XNextEvent(d, &e);
@@ -151,8 +152,14 @@ void X11Platform::message_box(const std::string& text, const std::string& title,
         case Expose:
           presenter.repaint(e.xexpose.x, e.xexpose.y, e.xexpose.width, e.xexpose.height);
           break;
+        // Closed when the key comes up again: a key pressed before the box
+        // came does not close it, and nothing is left to reach a window
+        // that is gone.
         case KeyPress:
-          if (closes_box(e.xkey)) open = false;
+          if (closes_box(e.xkey)) armed_key = e.xkey.keycode;
+          break;
+        case KeyRelease:
+          if (armed_key && e.xkey.keycode == armed_key) open = false;
           break;
         case ButtonPress:
           if (e.xbutton.button == Button1) pressed = l.button.contains(e.xbutton.x, e.xbutton.y);

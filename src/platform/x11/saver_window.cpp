@@ -51,15 +51,6 @@ void X11Platform::show_saver_window() {
   XSync(x_->display(), False);
   x_->shown = true;
   x_->grab_input();
-  // A window that comes up under the pointer gets a movement event on
-  // Windows, and the saver takes it as the starting position. X sends none
-  // (the pointer did not move), so make it here.
-  Window root = 0, child = 0;
-  int root_x = 0, root_y = 0, x = 0, y = 0;
-  unsigned int buttons = 0;
-  if (XQueryPointer(x_->display(), x_->window, &root, &child, &root_x, &root_y, &x, &y, &buttons)) {
-    x_->pending.push_back(Event{Event::Kind::MouseMove, x, y});
-  }
 }
 
 void X11Platform::State::grab_input() {

@@ -54,7 +54,6 @@ void X11Platform::State::drop_window() {
   gone = false;
   shown = false;
   deferred.clear();
-  pending.clear();
 }
 
 }  // namespace vs

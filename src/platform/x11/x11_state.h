@@ -31,8 +31,6 @@ struct X11Platform::State {
   Window box = 0;
   // Events for our window that arrived while the message box waited.
   std::deque<XEvent> deferred;
-  // Events of our own making, reported before anything from the server.
-  std::deque<Event> pending;
 
   int cursor_counter = 0;
   Cursor blank_cursor = 0;
