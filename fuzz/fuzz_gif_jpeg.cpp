@@ -11,7 +11,7 @@ namespace {
 // The declared size, as far as a quick look tells, so that runs are not
 // spent on pictures of a gigabyte that the size limit allows.
 bool looks_small(const uint8_t* d, size_t n) {
-  constexpr int64_t kLimit = int64_t{1} << 24;
+  constexpr int64_t kLimit = int64_t{1} << 20;
   if (n >= 10 && d[0] == 'G') return int64_t{d[6] | d[7] << 8} * (d[8] | d[9] << 8) <= kLimit;
   for (size_t i = 2; i + 9 <= n; ++i) {
     if (d[i] == 0xFF && d[i + 1] >= 0xC0 && d[i + 1] <= 0xCF && d[i + 1] != 0xC4 &&

@@ -265,7 +265,11 @@ int main(int argc, char** argv) {
     return 1;
   }
   using namespace vs::samples;
-  bool ok = write_bmps(out) & write_gifs(out) & write_jpegs(out) & write_metafiles(out) &
-            write_bad(out / "bad");
+  // Every writer runs even after one fails, so all problems are reported.
+  bool ok = write_bmps(out);
+  ok = write_gifs(out) && ok;
+  ok = write_jpegs(out) && ok;
+  ok = write_metafiles(out) && ok;
+  ok = write_bad(out / "bad") && ok;
   return ok ? 0 : 1;
 }

@@ -31,7 +31,7 @@ TEST_P(Mutations, CutAndFlippedCopiesNeverCrash) {
   ASSERT_FALSE(original.empty()) << name;
   // Metafiles fork a child per try: fewer of them.
   const bool metafile = name.ends_with(".wmf");
-  const int cuts = metafile ? 24 : 48, flips = metafile ? 24 : 96;
+  const int cuts = metafile ? 16 : 40, flips = metafile ? 16 : 64;
 
   for (int i = 0; i < cuts; ++i) {
     // Dense near the start, where the headers are.

@@ -17,7 +17,7 @@ class Channel {
   explicit Channel(uint32_t mask) : mask_(mask) {
     if (mask == 0) return;
     while (((mask >> shift_) & 1) == 0) ++shift_;
-    while (bits_ < 32 && ((mask >> (shift_ + bits_)) & 1) != 0) ++bits_;
+    while (shift_ + bits_ < 32 && ((mask >> (shift_ + bits_)) & 1) != 0) ++bits_;
     if (bits_ < 8) {
       // Fewer than 8 bits: spread 0..max over 0..255, rounded.
       uint32_t max = (1u << bits_) - 1;
