@@ -174,6 +174,9 @@ PictureResult render_wmf(std::string_view bytes) {
   }
   const int* pixels = device->gd_image ? wmf_gd_image_pixels(device->gd_image) : nullptr;
   if (pixels == nullptr) return PictureResult::failure("metafile decoder drew nothing");
+  // What the metafile leaves undrawn stays the white page libwmf starts
+  // from: clip art is drawn for paper, and its black lines would vanish on
+  // the saver's black.
   Surface picture(frame.width, frame.height);
   for (int y = 0; y < frame.height; ++y) {
     uint32_t* row = picture.row(y);

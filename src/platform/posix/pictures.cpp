@@ -95,7 +95,7 @@ PictureResult load_metafile(std::string_view bytes) {
     case IsolatedOutcome::TimedOut:
       return PictureResult::failure("metafile decoder took too long");
     case IsolatedOutcome::NotStarted:
-      return PictureResult::failure("metafile decoder could not be started");
+      return PictureResult::failure("metafile decoder could not start");
   }
   if (r.picture.ok &&
       (r.picture.picture.width() != frame.width || r.picture.picture.height() != frame.height)) {
