@@ -45,7 +45,10 @@ RowRange Surface::take_dirty() {
 }
 
 void Surface::clear(uint32_t pixel) {
-  std::fill(pixels_.begin(), pixels_.end(), pixel);
+  // Row by row: one fill of a whole large surface is done by the C library
+  // with stores that bypass the cache, and the drawing that follows every
+  // clear then misses on each pixel it puts.
+  for (int y = 0; y < height_; ++y) std::fill_n(row(y), width_, pixel);
   mark_all_dirty();
 }
 

@@ -55,25 +55,85 @@ inline int up_half_to_even(int v) {
   return v + (v & 1);
 }
 
+// Dots of one run of a row, each to the display row of its height: the
+// pixel path of the walk when every column falls on the display. v is the
+// first pixel's x + Ofs_X, rounded down.
+template <bool kHalfX>
+inline void put_dots(const uint32_t* src, const uint32_t* end, int v, uint32_t* const* row_at) {
+  for (; src != end; ++src, ++v) {
+    const uint32_t p = *src;
+    const uint32_t r = (p >> 16) & 0xFF, g = (p >> 8) & 0xFF, b = p & 0xFF;
+    const uint32_t mx = max_of_bytes(max_of_bytes(r, g), b);
+    const uint32_t mn = min_of_bytes(min_of_bytes(r, g), b);
+    const int sx = kHalfX ? up_half_to_even(v) : v;
+    row_at[kHeightOfSum[mx + mn]][sx] = p & 0xFFFFFF;
+  }
+}
+
+// The hook after pixel (x, y): it sees the position of the next pixel, as the
+// walk's step leaves it.
+bool run_hook(SaverForm& f, EventHook& hook, int x, int y, int mw) {
+  const bool row_done = x + 1 >= mw;
+  f.Pos_X = static_cast<int16_t>(row_done ? 0 : x + 1);
+  f.Pos_Y = static_cast<int16_t>(row_done ? y + 1 : y);
+  return hook.DoEvents();
+}
+
 // The hot loop: one pass over the grid, drawing in method kWay, the hook run
 // after every pixel. Rel_Scale is 1, so a column's screen X is x + Ofs_X and
 // a row's Y is y + Ofs_Y - height. The offsets are halves of whole sizes:
 // whole numbers, or ending in .5 (kHalfX, half_y), and so is every screen
 // position, which makes the rounding exact integer work. ofs_x and ofs_y
 // are the offsets rounded down.
+//
+// Dots whose columns all fall on the display take a path without a bounds
+// test per pixel: each height maps to a display row, or to a scratch row
+// when that row lies off the display, and the rows a picture row can reach
+// are marked changed once per picture row.
 template <uint8_t kWay, bool kHalfX>
 WalkEnd walk(const Surface& grid, SaverForm& f, int ofs_x, int ofs_y, bool half_y,
              EventHook& hook) {
   Surface& display = f.Display;
   const int mw = grid.width(), mh = grid.height();
-  int row_y[kMaxReliefHeight + 1];  // the screen row of each height
+  const int sx_first = kHalfX ? up_half_to_even(ofs_x) : ofs_x;
+  const int sx_last = kHalfX ? up_half_to_even(ofs_x + mw - 1) : ofs_x + mw - 1;
+  const bool fast_dots = kWay == kWayDots && sx_first >= 0 && sx_last < display.width();
+  std::vector<uint32_t> scratch(fast_dots ? static_cast<size_t>(display.width()) : 0);
+  const int interval = hook.interval();
+  int countdown = interval;
+  int row_y[kMaxReliefHeight + 1];         // the screen row of each height
+  uint32_t* row_at[kMaxReliefHeight + 1];  // where a dot of each height goes (fast dots)
   for (int y = 0; y < mh; ++y) {
     for (int h = 0; h <= kMaxReliefHeight; ++h) {
       const int v = y + ofs_y - h;
       row_y[h] = half_y ? up_half_to_even(v) : v;
+      if (fast_dots) {
+        const bool on_display = row_y[h] >= 0 && row_y[h] < display.height();
+        row_at[h] = on_display ? display.row(row_y[h]) : scratch.data();
+      }
     }
     const uint32_t* const row = grid.row(y);
     const uint32_t* const end = row + mw;
+    if (fast_dots) {
+      display.mark_dirty(row_y[kMaxReliefHeight], row_y[0] + 1);
+      // In runs up to the next hook call, so the inner loop is nothing but
+      // the dots.
+      const uint32_t* src = row;
+      int v = ofs_x;  // x + Ofs_X rounded down
+      while (src != end) {
+        const int n = static_cast<int>(std::min<ptrdiff_t>(end - src, countdown));
+        put_dots<kHalfX>(src, src + n, v, row_at);
+        src += n;
+        v += n;
+        countdown -= n;
+        if (countdown == 0) [[unlikely]] {
+          countdown = interval;
+          const int x = static_cast<int>(src - row) - 1;
+          if (!run_hook(f, hook, x, y, mw)) return WalkEnd{x, y, row[x]};
+        }
+      }
+      continue;
+    }
     // Line mode: the previous point of the row; none at the start of a row
     // and after a point whose X is exactly 0 (which reads as "none").
     bool have_prev = false;
@@ -94,17 +154,11 @@ WalkEnd walk(const Surface& grid, SaverForm& f, int ofs_x, int ofs_y, bool half_
         prev_sx = sx, prev_sy = sy;
         have_prev = kHalfX || sx != 0;
       }
-      // The hook sees the position of the next pixel (the saver screen paces
-      // the drawing by its row).
-      const int next_x = static_cast<int>(src - row) + 1;
-      if (next_x < mw) {
-        f.Pos_X = static_cast<int16_t>(next_x);
-      } else {
-        f.Pos_X = 0;
-        f.Pos_Y = static_cast<int16_t>(y + 1);
-      }
-      if (!hook.DoEvents()) [[unlikely]] {
-        return WalkEnd{static_cast<int>(src - row), y, p};
+      if (--countdown == 0) [[unlikely]] {
+        countdown = interval;
+        if (!run_hook(f, hook, static_cast<int>(src - row), y, mw)) {
+          return WalkEnd{static_cast<int>(src - row), y, p};
+        }
       }
     }
   }

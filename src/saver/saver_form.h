@@ -33,11 +33,27 @@ struct SaverForm {
 
 // What the renderer calls after every pixel: the saver screen processes
 // pending events and presents changed rows; tests count or do nothing.
+//
+// The call must cost next to nothing, as it comes millions of times per
+// picture. A hook may therefore ask to be run only every `interval` pixels:
+// the renderer counts the pixels in between itself (every pixel unless the
+// hook asks for fewer). The saver screen has nothing to do more often.
+// How often the saver screen's DoEvents runs: a millisecond holds far more
+// pixels than this, and reading the clock costs more than drawing a pixel.
+constexpr int kPixelsPerDoEvents = 64;
+
 class EventHook {
  public:
+  explicit EventHook(int interval = 1) : interval_(interval < 1 ? 1 : interval) {}
   virtual ~EventHook() = default;
+
+  int interval() const { return interval_; }
+
   // False when the program has ended meanwhile: the drawing stops at once.
   virtual bool DoEvents() = 0;
+
+ private:
+  int interval_;
 };
 
 }  // namespace vs

@@ -14,10 +14,6 @@ constexpr const char* kSaverTitle = "Varnoscape_Main";
 constexpr const char* kNoPicturesText = "画像ﾌｧｲﾙを指定して下さい ！";
 constexpr const char* kNoPicturesTitle = "Varnoscape (Saver Screen)";
 
-// The clock is looked at once per this many pixels: reading it costs more
-// than drawing a pixel, and a millisecond holds far more pixels than this.
-constexpr int kCallsPerClockCheck = 64;
-
 // Screen size in pixels the way the form computes it: twips divided by twips
 // per pixel, narrowed to 16 bits (a failed step leaves 0).
 int16_t screen_pixels(int pixels, int twips_per_pixel) {
@@ -34,7 +30,8 @@ int32_t ShowCursor(Platform& p, int32_t show) {
 }
 
 Varnoscape_S::Varnoscape_S(Varnoscape_B& m, Platform& p, RandomSource& rng)
-    : m_(m),
+    : EventHook(kPixelsPerDoEvents),
+      m_(m),
       p_(p),
       rng_(rng),
       pacer_(Pacer::rows_per_second_from(p.environment("VARNOSCAPE_PACE"))) {}
@@ -80,8 +77,6 @@ void Varnoscape_S::Saver_Loop() {
 
 bool Varnoscape_S::DoEvents() {
   if (ended_) return false;
-  if (f_.Pos_Y == paced_row_ && ++calls_since_clock_ < kCallsPerClockCheck) return true;
-  calls_since_clock_ = 0;
   int64_t now = p_.now_us();
   if (f_.Pos_Y != paced_row_) {
     paced_row_ = f_.Pos_Y;

@@ -24,7 +24,7 @@ class Varnoscape_S : public EventHook {
   // process exit status.
   int Form_Load();
 
-  // Called by the renderer after every pixel: runs pending input, presents
+  // Called by the renderer every few pixels: runs pending input, presents
   // what changed, and keeps the drawing to its pace.
   bool DoEvents() override;
 
@@ -51,7 +51,6 @@ class Varnoscape_S : public EventHook {
   int exit_status_ = 0;
 
   // DoEvents bookkeeping.
-  int calls_since_clock_ = 0;
   int16_t paced_row_ = 0;
   int64_t last_poll_us_ = 0;
   int64_t last_present_us_ = 0;

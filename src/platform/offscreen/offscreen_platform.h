@@ -41,6 +41,8 @@ class OffscreenPlatform : public PosixPlatform {
   void add_preview_parent(ForeignWindow id, int width, int height);
   void destroy_preview_parent(ForeignWindow id);
   void script(int64_t at_us, Event e) { script_.push_back({at_us, e}); }
+  // Scripted events not yet delivered.
+  size_t scripted_left() const { return script_.size(); }
   // Called whenever the program polls or waits for events: lets a test act
   // in the middle of a drawing.
   std::function<void()> on_poll;

@@ -1,0 +1,198 @@
+#include <gtest/gtest.h>
+
+#include "saver/next_picture.h"
+#include "saver/relief.h"
+#include "settings/play_order.h"
+#include "startup_harness.h"
+
+namespace vs::testing {
+namespace {
+
+Surface gradient(int w, int h) {
+  Surface s(w, h);
+  for (int y = 0; y < h; ++y) {
+    for (int x = 0; x < w; ++x) {
+      s.row(y)[x] = pixel_rgb((x * 255) / w, (y * 255) / h, 255 - (x * 255) / w);
+    }
+  }
+  return s;
+}
+
+// The first movement only records; movements that keep one coordinate do
+// nothing; the first that changes both ends the saver.
+TEST(SaverScreen, MovementEndsOnlyWhenBothCoordinatesChange) {
+  ProgramRun r;
+  r.add_picture("a.bmp", gradient(40, 110));  // still drawing when the last move comes
+  r.settings();
+  r.p.script(100000, move(10, 10));
+  r.p.script(200000, move(80, 10));  // horizontal
+  r.p.script(300000, move(10, 90));  // vertical
+  r.p.script(400000, move(11, 10));  // back on the first row
+  r.p.script(500000, move(30, 40));  // both differ: the end
+  r.p.script(600000, key());         // never reached
+  EXPECT_EQ(r.run({"/s"}), 0);
+  EXPECT_EQ(r.p.scripted_left(), 1u);
+  EXPECT_LT(r.p.now_us(), 600000);
+}
+
+TEST(SaverScreen, WithoutSwitchMovementNeverEndsButAClickDoes) {
+  ProgramRun r;
+  r.add_picture("a.bmp", gradient(40, 30));
+  r.settings();
+  int64_t t = 100000;
+  for (int i = 0; i < 20; ++i, t += 100000) r.p.script(t, move(i * 7, i * 5 + 3));
+  r.p.script(t, click());
+  EXPECT_EQ(r.run({}), 0);
+  EXPECT_EQ(r.p.scripted_left(), 0u);
+  EXPECT_GE(r.p.now_us(), t);
+}
+
+TEST(SaverScreen, OnePictureIsRedrawnWithoutReloading) {
+  ProgramRun r;
+  r.add_picture("only.jpg", gradient(40, 30));
+  r.settings();
+  r.p.script(6 * kSecond, key());
+  EXPECT_EQ(r.run({"/s"}), 0);
+  EXPECT_EQ(r.p.loads.size(), 1u);
+  EXPECT_GE(r.p.sleeps_at.size(), 4u);  // drawn again after every pause
+}
+
+TEST(SaverScreen, PicturesFollowThePlayOrderAndCycle) {
+  ProgramRun r;
+  std::string a = r.add_picture("a.bmp", gradient(20, 10));
+  std::string b = r.add_picture("b.gif", gradient(10, 20));
+  std::string c = r.add_picture("c.jpg", gradient(15, 15));
+  r.settings();
+  r.p.script(5500000, key());
+  EXPECT_EQ(r.run({"/s"}), 0);
+  ASSERT_GE(r.p.loads.size(), 5u);
+  std::vector<std::string> want{a, b, c, a, b};
+  EXPECT_EQ(std::vector<std::string>(r.p.loads.begin(), r.p.loads.begin() + 5), want);
+}
+
+// What ends up on the screen is exactly the relief of the fitted picture.
+TEST(SaverScreen, TheFinishedDrawingIsOnScreen) {
+  for (int16_t way : {0, 1}) {
+    ProgramRun r;
+    r.p.set_env("VARNOSCAPE_PACE", "0");
+    std::string path = r.add_picture("a.bmp", gradient(100, 70));
+    r.settings(1, way);
+    Surface shown;
+    r.p.on_poll = [&] {
+      if (shown.empty() && !r.p.sleeps_at.empty()) shown = r.p.frame;
+    };
+    r.p.script(1500000, key());
+    EXPECT_EQ(r.run({"/s"}), 0);
+
+    Varnoscape_B m;
+    m.Set_Size = 1;
+    m.Set_Way = way;
+    m.File_Count = 1;
+    m.File_List = {"", path};
+    m.Play_Order = {0, 1};
+    SaverForm f;
+    f.Scr_W = 160;
+    f.Scr_H = 120;
+    f.Display = Surface(160, 120);
+    struct : RandomSource {
+      void reseed_from_clock() override {}
+      double next_unit() override { return 0; }
+    } rng;
+    Next_Picture(f, m, r.p, rng);
+    struct : EventHook {
+      bool DoEvents() override { return true; }
+    } hook;
+    Draw_Relief(f, m, hook);
+    ASSERT_FALSE(shown.empty());
+    int differing = 0;
+    for (int y = 0; y < 120; ++y) {
+      for (int x = 0; x < 160; ++x) differing += shown.at(x, y) != f.Display.at(x, y);
+    }
+    EXPECT_EQ(differing, 0) << "way " << way;
+  }
+}
+
+// About 60 picture rows a second by default, as fast as possible with the
+// pace set to 0.
+TEST(SaverScreen, DrawingKeepsItsPace) {
+  for (const char* pace : {"", "0", "120"}) {
+    ProgramRun r;
+    if (*pace) r.p.set_env("VARNOSCAPE_PACE", pace);
+    r.add_picture("tall.bmp", gradient(50, 120));
+    r.settings();
+    r.p.script(20 * kSecond, key());
+    r.run({"/s"});
+    ASSERT_FALSE(r.p.sleeps_at.empty());
+    double first_drawing_s = r.p.sleeps_at[0] / 1e6;
+    if (std::string(pace) == "0") {
+      EXPECT_LT(first_drawing_s, 0.01);
+    } else {
+      double rows_per_second = *pace ? 120 : 60;
+      EXPECT_NEAR(first_drawing_s, 119 / rows_per_second, 0.05) << pace;
+      // About one present per row, never one per pixel.
+      EXPECT_LT(r.p.presents, 4 * 120 * static_cast<int>(r.p.sleeps_at.size()) + 10);
+    }
+  }
+}
+
+// A key in the middle of a drawing ends the program at once, with the
+// drawing unfinished.
+TEST(SaverScreen, InputEndsTheDrawingAtOnce) {
+  ProgramRun r;
+  r.add_picture("tall.bmp", gradient(50, 120));
+  r.settings();
+  r.p.script(1 * kSecond, key());
+  EXPECT_EQ(r.run({"/s"}), 0);
+  EXPECT_TRUE(r.p.sleeps_at.empty());
+  EXPECT_GE(r.p.now_us(), 1 * kSecond);
+  EXPECT_LT(r.p.now_us(), 1 * kSecond + 20000);
+}
+
+// Input during the one-second pause waits for the pause to end.
+TEST(SaverScreen, InputDuringThePauseWaits) {
+  ProgramRun r;
+  r.p.set_env("VARNOSCAPE_PACE", "0");
+  r.add_picture("a.bmp", gradient(40, 30));
+  r.settings();
+  r.p.script(300000, key());
+  EXPECT_EQ(r.run({"/s"}), 0);
+  ASSERT_EQ(r.p.sleeps_at.size(), 1u);
+  EXPECT_GE(r.p.now_us(), 1 * kSecond);
+}
+
+TEST(SaverScreen, CursorCounterFollowsStartAndEnd) {
+  ProgramRun r;
+  r.add_picture("a.bmp", gradient(40, 30));
+  r.settings();
+  int counter_while_running = 99;
+  r.p.on_poll = [&] { counter_while_running = r.p.cursor_counter; };
+  r.p.script(500000, click());
+  EXPECT_EQ(r.run({"/s"}), 0);
+  EXPECT_EQ(counter_while_running, -1);
+  EXPECT_EQ(r.p.cursor_counter, 0);
+}
+
+TEST(SaverScreen, DestroyedWindowEndsTheProgram) {
+  ProgramRun r;
+  r.add_picture("a.bmp", gradient(40, 30));
+  r.settings();
+  r.p.script(500000, Event{Event::Kind::WindowGone, 0, 0});
+  r.p.script(100 * kSecond, key());
+  EXPECT_EQ(r.run({"/s"}), 0);
+  EXPECT_EQ(r.p.scripted_left(), 1u);
+}
+
+TEST(SaverScreen, UnreadablePicturesKeepTheSaverRunning) {
+  ProgramRun r;
+  r.add_picture("a.bmp", gradient(40, 30));
+  std::string bad = r.pics_path("b.jpg");
+  std::ofstream(bad) << "not a picture";
+  r.settings();
+  r.p.script(5 * kSecond, key());
+  EXPECT_EQ(r.run({"/s"}), 0);
+  EXPECT_GE(r.p.loads.size(), 3u);
+  EXPECT_EQ(r.p.scripted_left(), 0u);
+}
+
+}  // namespace
+}  // namespace vs::testing

@@ -1,0 +1,99 @@
+// A whole program run on the offscreen backend: a temporary picture folder,
+// a settings file pointing at it, pictures prepared in memory, and a record
+// of what the program did over (fake) time.
+#pragma once
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "platform/offscreen/offscreen_platform.h"
+#include "settings/module_state.h"
+#include "settings/settings.h"
+#include "startup/startup.h"
+
+namespace vs::testing {
+
+class RunPlatform : public OffscreenPlatform {
+ public:
+  std::map<std::string, Surface> pictures;
+  std::vector<int64_t> sleeps_at;  // fake time at each one-second pause
+  int lowest_cursor = 0;
+
+  PictureResult load_picture(const std::string& path) override {
+    loads.push_back(path);
+    auto it = pictures.find(path);
+    if (it == pictures.end()) return PictureResult::failure("cannot be read");
+    return PictureResult::success(it->second);
+  }
+  void sleep_ms(int ms) override {
+    sleeps_at.push_back(now_us());
+    OffscreenPlatform::sleep_ms(ms);
+  }
+  int show_cursor(bool show) override {
+    int c = OffscreenPlatform::show_cursor(show);
+    lowest_cursor = std::min(lowest_cursor, c);
+    return c;
+  }
+};
+
+class ProgramRun {
+ public:
+  ProgramRun() {
+    std::string tmpl = (std::filesystem::temp_directory_path() / "vs-run-XXXXXX").string();
+    dir_ = mkdtemp(tmpl.data());
+    pics_ = dir_ + "/pics";
+    std::filesystem::create_directory(pics_);
+    p.set_env("VARNOSCAPE_INI", dir_ + "/Varnoscape.ini");
+    p.set_env("VARNOSCAPE_PACE", std::nullopt);
+    p.set_screen(160, 120);
+  }
+  ~ProgramRun() { std::filesystem::remove_all(dir_); }
+
+  const std::string& folder() const { return pics_; }
+  std::string pics_path(const std::string& name) const { return pics_ + "/" + name; }
+
+  // A picture file in the folder whose pixels are `pixels`.
+  std::string add_picture(const std::string& name, Surface pixels) {
+    std::string path = pics_ + "/" + name;
+    std::ofstream(path) << "picture";
+    p.pictures[path] = std::move(pixels);
+    return path;
+  }
+
+  void settings(int16_t size = 0, int16_t way = 0, int16_t change = 0) {
+    Varnoscape_B m;
+    m.Set_Size = size;
+    m.Set_Way = way;
+    m.Set_Change = change;
+    m.Set_Kind = {1, 1, 1, 1};
+    Save_Settings(m, p, pics_);
+  }
+
+  int run(std::vector<std::string> args) {
+    p.set_arguments(std::move(args));
+    return Main(p);
+  }
+
+  RunPlatform p;
+
+ private:
+  std::string dir_;
+  std::string pics_;
+};
+
+inline Event key() {
+  return Event{Event::Kind::KeyDown, 0, 0};
+}
+inline Event click(int x = 5, int y = 5) {
+  return Event{Event::Kind::MouseDown, x, y};
+}
+inline Event move(int x, int y) {
+  return Event{Event::Kind::MouseMove, x, y};
+}
+constexpr int64_t kSecond = 1000000;
+
+}  // namespace vs::testing
