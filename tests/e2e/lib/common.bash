@@ -62,18 +62,16 @@ e2e_wait_window() {
   return 1
 }
 
-# e2e_wait_exit PID [SECONDS]: waits for the process to end; prints its
-# status, or fails when it is still running after the time.
+# e2e_wait_exit PID [SECONDS]: waits for a process started by e2e_start to
+# end; prints its exit status, or fails when it still runs after the time.
 e2e_wait_exit() {
   local pid=$1 seconds=${2:-10} i
-  for i in $(seq 1 $((seconds * 20))); do
-    if ! kill -0 "$pid" 2>/dev/null; then
-      local status=0
-      wait "$pid" || status=$?
-      echo "$status"
+  for i in $(seq 1 $((seconds * 100))); do
+    if [ -s "$E2E_TMP/status.$pid" ]; then
+      cat "$E2E_TMP/status.$pid"
       return 0
     fi
-    sleep 0.05
+    sleep 0.01
   done
   return 1
 }
@@ -84,9 +82,15 @@ e2e_still_running() {
   kill -0 "$1" 2>/dev/null
 }
 
-# e2e_start ARGS...: starts the saver in the background; sets E2E_PID.
+# e2e_start ARGS...: starts the saver in the background; sets E2E_PID. Its
+# exit status lands in $E2E_TMP/status.<pid> (a command substitution cannot
+# wait for it).
 e2e_start() {
-  "$E2E_SAVER" "$@" >"$E2E_TMP/saver.out" 2>"$E2E_TMP/saver.err" &
+  (
+    status=0
+    "$E2E_SAVER" "$@" >"$E2E_TMP/saver.out" 2>"$E2E_TMP/saver.err" || status=$?
+    echo "$status" >"$E2E_TMP/status.$BASHPID"
+  ) &
   E2E_PID=$!
   E2E_PIDS="$E2E_PIDS $E2E_PID"
 }
