@@ -1,0 +1,156 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+#include "x11/x11_test_support.h"
+
+namespace vs::testing {
+namespace {
+
+using Kind = Event::Kind;
+using Clock = std::chrono::steady_clock;
+
+class X11Events : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(server.running()) << server.error();
+    ASSERT_TRUE(p.create_saver_window("Varnoscape_Main"));
+    p.show_saver_window();
+    drain();
+  }
+  void drain() {
+    while (p.next_event(20)) {
+    }
+  }
+  void xdotool(std::vector<std::string> args) {
+    args.insert(args.begin(), "xdotool");
+    ASSERT_EQ(run(args, server.display()).status, 0);
+  }
+  // The next event of that kind, skipping others, within the time.
+  std::optional<Event> next_of(Kind kind,
+                               std::chrono::milliseconds within = std::chrono::seconds(2)) {
+    auto deadline = Clock::now() + within;
+    while (Clock::now() < deadline) {
+      auto e = p.next_event(50);
+      if (e && e->kind == kind) return e;
+    }
+    return std::nullopt;
+  }
+  pid_t start_key(const std::string& key) {
+    return start({"xdotool", "sleep", "0.2", "key", key}, server.display());
+  }
+  Xvfb& server = shared_server();
+  X11Platform p{{}, options_for(server)};
+};
+
+TEST_F(X11Events, MovesClicksAndKeysArriveInWindowCoordinates) {
+  // Xvfb may report a motion at the old place first; what counts is that
+  // the new place arrives, in window coordinates.
+  auto moved_to = [&](int x, int y) {
+    for (auto e = next_of(Kind::MouseMove); e; e = next_of(Kind::MouseMove)) {
+      if (e->x == x && e->y == y) return true;
+    }
+    return false;
+  };
+  xdotool({"mousemove", "100", "120"});
+  EXPECT_TRUE(moved_to(100, 120));
+  xdotool({"mousemove", "300", "200"});
+  EXPECT_TRUE(moved_to(300, 200));
+
+  for (const char* button : {"1", "2", "3"}) {
+    xdotool({"click", button});
+    auto e = next_of(Kind::MouseDown);
+    ASSERT_TRUE(e) << "button " << button;
+    EXPECT_EQ(e->x, 300);
+    EXPECT_EQ(e->y, 200);
+  }
+  // The wheel is not a click.
+  xdotool({"click", "4"});
+  xdotool({"click", "5"});
+  EXPECT_FALSE(next_of(Kind::MouseDown, std::chrono::milliseconds(300)));
+
+  for (const char* key : {"a", "Return", "shift"}) {
+    xdotool({"key", key});
+    ASSERT_TRUE(next_of(Kind::KeyDown)) << key;
+    // One press, one event: the release is not reported.
+    EXPECT_FALSE(p.next_event(50)) << key;
+  }
+}
+
+TEST(X11EventsOnShow, NoMovementIsReportedUntilThePointerMoves) {
+  Xvfb& server = shared_server();
+  ASSERT_TRUE(server.running()) << server.error();
+  ASSERT_EQ(run({"xdotool", "mousemove", "50", "60"}, server.display()).status, 0);
+  X11Platform p({}, options_for(server));
+  ASSERT_TRUE(p.create_saver_window("Varnoscape_Main"));
+  p.show_saver_window();
+  EXPECT_FALSE(p.next_event(100));
+  ASSERT_EQ(run({"xdotool", "mousemove", "70", "60"}, server.display()).status, 0);
+  bool moved = false;
+  for (auto e = p.next_event(2000); e && !moved; e = p.next_event(2000)) {
+    EXPECT_EQ(e->kind, Kind::MouseMove);
+    moved = e->x == 70 && e->y == 60;
+  }
+  EXPECT_TRUE(moved);
+}
+
+TEST_F(X11Events, WaitsUpToTheTimeoutAndWakesForInput) {
+  auto start = Clock::now();
+  EXPECT_FALSE(p.next_event(80));
+  auto waited = Clock::now() - start;
+  EXPECT_GE(waited, std::chrono::milliseconds(79));
+  EXPECT_LT(waited, std::chrono::milliseconds(1000));
+
+  pid_t child = start_key("a");
+  start = Clock::now();
+  auto e = p.next_event(5000);
+  waited = Clock::now() - start;
+  finish(child);
+  ASSERT_TRUE(e);
+  EXPECT_EQ(e->kind, Kind::KeyDown);
+  EXPECT_LT(waited, std::chrono::milliseconds(3000));
+}
+
+TEST_F(X11Events, InputThatArrivedBeforeTheCallIsReportedWithoutWaiting) {
+  xdotool({"key", "a"});
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  auto start = Clock::now();
+  auto e = p.next_event(3000);
+  ASSERT_TRUE(e);
+  EXPECT_EQ(e->kind, Kind::KeyDown);
+  EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(1000));
+}
+
+TEST_F(X11Events, InputReadWhilePresentingIsReportedAtOnce) {
+  Surface frame = noise_surface(640, 480, 11);
+  xdotool({"key", "a"});
+  // Presenting waits for the server, which reads the key event off the
+  // connection along the way: it must still count as pending.
+  p.present(frame, 0, 480);
+  p.present(frame, 0, 480);
+  p.present(frame, 0, 1);
+  auto e = p.next_event(0);
+  ASSERT_TRUE(e);
+  EXPECT_EQ(e->kind, Kind::KeyDown);
+}
+
+TEST_F(X11Events, PollingWithNothingPendingIsCheap) {
+  auto start = Clock::now();
+  for (int i = 0; i < 10000; ++i) p.next_event(0);
+  // A few microseconds each (one or two non-blocking reads); the bound only
+  // catches a round trip to the server per call (a hundred microseconds or
+  // more).
+  EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(500));
+}
+
+TEST(X11EventsWithoutWindow, InputIsNotReportedWithoutOurWindow) {
+  Xvfb& server = shared_server();
+  ASSERT_TRUE(server.running()) << server.error();
+  X11Platform p({}, options_for(server));
+  run({"xdotool", "mousemove", "10", "10", "click", "1", "key", "a"}, server.display());
+  EXPECT_FALSE(p.next_event(100));
+}
+
+}  // namespace
+}  // namespace vs::testing
