@@ -14,7 +14,9 @@ namespace vs {
 
 namespace {
 
-std::string error_text(int err) { return std::strerror(err); }
+std::string error_text(int err) {
+  return std::strerror(err);
+}
 
 std::string parent_of(const std::string& path) {
   size_t slash = path.find_last_of('/');
