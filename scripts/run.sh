@@ -1,8 +1,38 @@
 #!/usr/bin/env bash
 # Installs what is needed, builds, and starts the saver full screen on the
-# project's sample pictures.
+# project's sample pictures. End it with a key, a click or a mouse movement.
+#
+# Arguments, if any, replace the default /s (e.g. `bash scripts/run.sh /p 1234`).
+# Without a display (a headless machine), the saver runs for a while on a
+# virtual X server and a screenshot is saved instead.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 bash "$root/scripts/deps.sh"
 bash "$root/scripts/build.sh" "$root/build"
-exec "$root/build/varnoscape" "$@"
+
+# A settings file of its own, so the demo never touches the user's settings:
+# the sample folder, fitted to the screen, in random order, drawn as dots.
+demo="$root/build/demo"
+mkdir -p "$demo"
+export VARNOSCAPE_INI="$demo/Varnoscape.ini"
+printf '[Section]\r\n画像ﾁｪﾝｼﾞ= 1\r\n画像のｻｲｽﾞ= 1\r\n画像のﾌｫﾙﾀﾞ=%s\r\n画像種類_0= 1\r\n画像種類_1= 1\r\n画像種類_2= 1\r\n画像種類_3= 1\r\n描画方法= 0\r\n' \
+  "$root/build/samples" | iconv -f UTF-8 -t CP932 >"$VARNOSCAPE_INI"
+
+args=("$@")
+[ ${#args[@]} -eq 0 ] && args=(/s)
+
+if [ -n "${DISPLAY:-}" ]; then
+  exec "$root/build/varnoscape" "${args[@]}"
+fi
+
+shot="$root/build/demo/screenshot.png"
+echo "No display: running the saver on a virtual 1280x720 screen for 15 seconds."
+xvfb-run -a -s "-screen 0 1280x720x24" bash -c '
+  "$1" "${@:3}" &
+  pid=$!
+  sleep 15
+  import -window root "$2"
+  kill "$pid" 2>/dev/null || true
+  wait "$pid" 2>/dev/null || true
+' run "$root/build/varnoscape" "$shot" "${args[@]}"
+echo "Screenshot of the saver at work: $shot"

@@ -32,6 +32,7 @@ class NoRandom : public RandomSource {
 // Nothing to keep responsive: draw as fast as possible.
 class NoEvents : public EventHook {
  public:
+  NoEvents() : EventHook(kPixelsPerDoEvents) {}
   bool DoEvents() override { return true; }
 };
 

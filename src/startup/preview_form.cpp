@@ -17,6 +17,7 @@ constexpr int kPreviewHeight = 112;
 
 class NoEvents : public EventHook {
  public:
+  NoEvents() : EventHook(kPixelsPerDoEvents) {}
   bool DoEvents() override { return true; }
 };
 
