@@ -108,6 +108,31 @@ class Surface {
       *p = pixel;
     }
   }
+  // The pixels draw_segment puts for a line to the same or the next column
+  // (x1 - x0 is 0 or 1), both ends inside: one or two vertical runs, which
+  // is what the relief's lines between neighbouring pixels are. The caller
+  // marks the rows changed.
+  void draw_column_step(int x0, int y0, int x1, int y1, uint32_t pixel) {
+    const int n = y1 >= y0 ? y1 - y0 : y0 - y1;
+    const ptrdiff_t step = y1 >= y0 ? width_ : -static_cast<ptrdiff_t>(width_);
+    const int dx = x1 - x0;
+    uint32_t* const p = row(y0) + x0;
+    // Both ends, with no branch on the step's shape (which changes from
+    // pixel to pixel and would be mispredicted all the time).
+    p[0] = pixel;
+    p[n * step + dx] = pixel;
+    // Bresenham stays in the first column for the first half of the rows
+    // (the lower half when the count is odd) and moves over for the rest.
+    const int last_in_first = dx == 0 ? n : (n - 1) / 2;
+    // The pixels between the ends of a short step go without a branch too:
+    // what a shorter step does not need goes to a sink.
+    uint32_t sink;
+    *(1 < n ? p + step + (1 > last_in_first ? dx : 0) : &sink) = pixel;
+    *(2 < n ? p + 2 * step + (2 > last_in_first ? dx : 0) : &sink) = pixel;
+    if (n > 3) [[unlikely]] {
+      for (int i = 3; i < n; ++i) p[i * step + (i > last_in_first ? dx : 0)] = pixel;
+    }
+  }
   // Nearest-neighbour stretch of src's rectangle (sx, sy, sw, sh) onto
   // (dx, dy, dw, dh) of this surface: rows and columns are dropped or
   // repeated, never blended. Both rectangles may lie partly outside their

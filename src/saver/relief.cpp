@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstring>
 
 #include "platform/numeric.h"
 
@@ -34,6 +35,19 @@ std::array<uint8_t, 511> make_height_table() {
 }
 const std::array<uint8_t, 511> kHeightOfSum = make_height_table();
 
+// The heights grow with the sum, so each height owns one band of sums:
+// [kFirstSumOfHeight[h], kFirstSumOfHeight[h + 1]).
+std::array<size_t, kMaxReliefHeight + 2> make_first_sums() {
+  std::array<size_t, kMaxReliefHeight + 2> first{};
+  size_t s = 0;
+  for (int h = 0; h <= kMaxReliefHeight + 1; ++h) {
+    while (s < kHeightOfSum.size() && kHeightOfSum[s] < h) ++s;
+    first[static_cast<size_t>(h)] = s;
+  }
+  return first;
+}
+const std::array<size_t, kMaxReliefHeight + 2> kFirstSumOfHeight = make_first_sums();
+
 // Max and min without branches: the compiler shares the comparisons of a
 // plain three-way max and min in a branch, which picture data mispredicts.
 inline uint32_t max_of_bytes(uint32_t a, uint32_t b) {
@@ -58,15 +72,91 @@ inline int up_half_to_even(int v) {
 // Dots of one run of a row, each to the display row of its height: the
 // pixel path of the walk when every column falls on the display. v is the
 // first pixel's x + Ofs_X, rounded down.
+// Four pixels at a time: the lightness sums of a group come from byte-wise
+// max and min over the pixel and its green and red bytes shifted down, which
+// the compiler turns into a handful of vector instructions.
+using Pixels4 = uint32_t __attribute__((vector_size(16)));
+using Bytes16 = uint8_t __attribute__((vector_size(16)));
+
+inline Pixels4 lightness_sums(Pixels4 p) {
+  const Bytes16 b = reinterpret_cast<Bytes16>(p);
+  const Bytes16 g = reinterpret_cast<Bytes16>(p >> 8);
+  const Bytes16 r = reinterpret_cast<Bytes16>(p >> 16);
+  Bytes16 mx = b > g ? b : g;
+  mx = mx > r ? mx : r;
+  Bytes16 mn = b < g ? b : g;
+  mn = mn < r ? mn : r;
+  return (reinterpret_cast<Pixels4>(mx) & 0xFF) + (reinterpret_cast<Pixels4>(mn) & 0xFF);
+}
+
 template <bool kHalfX>
-inline void put_dots(const uint32_t* src, const uint32_t* end, int v, uint32_t* const* row_at) {
+inline void put_dot(uint32_t p, uint32_t sum, int v, uint32_t* const* row_of_sum) {
+  const int sx = kHalfX ? up_half_to_even(v) : v;
+  row_of_sum[sum][sx] = p & 0xFFFFFF;
+}
+
+template <bool kHalfX>
+inline void put_dots(const uint32_t* src, const uint32_t* end, int v, uint32_t* const* row_of_sum) {
+  for (; end - src >= 4; src += 4, v += 4) {
+    Pixels4 p;
+    std::memcpy(&p, src, sizeof p);
+    const Pixels4 sum = lightness_sums(p);
+    put_dot<kHalfX>(p[0], sum[0], v, row_of_sum);
+    put_dot<kHalfX>(p[1], sum[1], v + 1, row_of_sum);
+    put_dot<kHalfX>(p[2], sum[2], v + 2, row_of_sum);
+    put_dot<kHalfX>(p[3], sum[3], v + 3, row_of_sum);
+  }
   for (; src != end; ++src, ++v) {
     const uint32_t p = *src;
     const uint32_t r = (p >> 16) & 0xFF, g = (p >> 8) & 0xFF, b = p & 0xFF;
-    const uint32_t mx = max_of_bytes(max_of_bytes(r, g), b);
-    const uint32_t mn = min_of_bytes(min_of_bytes(r, g), b);
-    const int sx = kHalfX ? up_half_to_even(v) : v;
-    row_at[kHeightOfSum[mx + mn]][sx] = p & 0xFFFFFF;
+    put_dot<kHalfX>(p, max_of_bytes(max_of_bytes(r, g), b) + min_of_bytes(min_of_bytes(r, g), b), v,
+                    row_of_sum);
+  }
+}
+
+// The line state of a row: the previous point, if any.
+struct LineEnd {
+  bool have = false;
+  int x = 0;
+  int y = 0;
+};
+
+// One point of a row in line mode, joined to the previous one.
+template <bool kHalfX>
+inline void line_to(Surface& display, uint32_t p, int sy, int v, LineEnd& prev) {
+  const int sx = kHalfX ? up_half_to_even(v) : v;
+  if (!prev.have) prev.x = sx, prev.y = sy;
+  // Whole offsets step one column at a time; half offsets alternate between
+  // no step and a step of two.
+  if (!kHalfX || sx - prev.x <= 1) {
+    display.draw_column_step(prev.x, prev.y, sx, sy, p & 0xFFFFFF);
+  } else {
+    display.draw_segment(prev.x, prev.y, sx, sy, p & 0xFFFFFF);
+  }
+  prev.x = sx, prev.y = sy;
+  // A point at X exactly 0 reads as "no previous point".
+  prev.have = kHalfX || sx != 0;
+}
+
+// The lines of one run of a row whose points all lie on the display: the
+// pixel path of the walk in line mode.
+template <bool kHalfX>
+inline void put_lines(Surface& display, const uint32_t* src, const uint32_t* end, int v,
+                      const int* y_of_sum, LineEnd& prev) {
+  for (; end - src >= 4; src += 4, v += 4) {
+    Pixels4 p;
+    std::memcpy(&p, src, sizeof p);
+    const Pixels4 sum = lightness_sums(p);
+    line_to<kHalfX>(display, p[0], y_of_sum[sum[0]], v, prev);
+    line_to<kHalfX>(display, p[1], y_of_sum[sum[1]], v + 1, prev);
+    line_to<kHalfX>(display, p[2], y_of_sum[sum[2]], v + 2, prev);
+    line_to<kHalfX>(display, p[3], y_of_sum[sum[3]], v + 3, prev);
+  }
+  for (; src != end; ++src, ++v) {
+    const uint32_t p = *src;
+    const uint32_t r = (p >> 16) & 0xFF, g = (p >> 8) & 0xFF, b = p & 0xFF;
+    const uint32_t sum = max_of_bytes(max_of_bytes(r, g), b) + min_of_bytes(min_of_bytes(r, g), b);
+    line_to<kHalfX>(display, p, y_of_sum[sum], v, prev);
   }
 }
 
@@ -97,19 +187,26 @@ WalkEnd walk(const Surface& grid, SaverForm& f, int ofs_x, int ofs_y, bool half_
   const int mw = grid.width(), mh = grid.height();
   const int sx_first = kHalfX ? up_half_to_even(ofs_x) : ofs_x;
   const int sx_last = kHalfX ? up_half_to_even(ofs_x + mw - 1) : ofs_x + mw - 1;
-  const bool fast_dots = kWay == kWayDots && sx_first >= 0 && sx_last < display.width();
+  const bool columns_inside = sx_first >= 0 && sx_last < display.width();
+  const bool fast_dots = kWay == kWayDots && columns_inside;
   std::vector<uint32_t> scratch(fast_dots ? static_cast<size_t>(display.width()) : 0);
   const int interval = hook.interval();
   int countdown = interval;
-  int row_y[kMaxReliefHeight + 1];         // the screen row of each height
-  uint32_t* row_at[kMaxReliefHeight + 1];  // where a dot of each height goes (fast dots)
+  int row_y[kMaxReliefHeight + 1];  // the screen row of each height
+  // Fast dots: the display row (or the scratch row) a dot of each lightness
+  // sum goes to.
+  std::vector<uint32_t*> row_of_sum(fast_dots ? kHeightOfSum.size() : 0);
+  int y_of_sum[kHeightOfSum.size()];  // the same for lines, as screen rows
   for (int y = 0; y < mh; ++y) {
     for (int h = 0; h <= kMaxReliefHeight; ++h) {
       const int v = y + ofs_y - h;
       row_y[h] = half_y ? up_half_to_even(v) : v;
       if (fast_dots) {
         const bool on_display = row_y[h] >= 0 && row_y[h] < display.height();
-        row_at[h] = on_display ? display.row(row_y[h]) : scratch.data();
+        uint32_t* const to = on_display ? display.row(row_y[h]) : scratch.data();
+        for (size_t sum = kFirstSumOfHeight[h]; sum < kFirstSumOfHeight[h + 1]; ++sum) {
+          row_of_sum[sum] = to;
+        }
       }
     }
     const uint32_t* const row = grid.row(y);
@@ -122,7 +219,35 @@ WalkEnd walk(const Surface& grid, SaverForm& f, int ofs_x, int ofs_y, bool half_
       int v = ofs_x;  // x + Ofs_X rounded down
       while (src != end) {
         const int n = static_cast<int>(std::min<ptrdiff_t>(end - src, countdown));
-        put_dots<kHalfX>(src, src + n, v, row_at);
+        put_dots<kHalfX>(src, src + n, v, row_of_sum.data());
+        src += n;
+        v += n;
+        countdown -= n;
+        if (countdown == 0) [[unlikely]] {
+          countdown = interval;
+          const int x = static_cast<int>(src - row) - 1;
+          if (!run_hook(f, hook, x, y, mw)) return WalkEnd{x, y, row[x]};
+        }
+      }
+      continue;
+    }
+    // Lines whose every point the row can reach lies on the display take
+    // the short path, like the dots, and the rows they may touch are marked
+    // once.
+    if (kWay == kWayLines && columns_inside && row_y[kMaxReliefHeight] >= 0 &&
+        row_y[0] < display.height()) {
+      display.mark_dirty(row_y[kMaxReliefHeight], row_y[0] + 1);
+      for (int h = 0; h <= kMaxReliefHeight; ++h) {
+        for (size_t sum = kFirstSumOfHeight[h]; sum < kFirstSumOfHeight[h + 1]; ++sum) {
+          y_of_sum[sum] = row_y[h];
+        }
+      }
+      LineEnd prev;
+      const uint32_t* src = row;
+      int v = ofs_x;
+      while (src != end) {
+        const int n = static_cast<int>(std::min<ptrdiff_t>(end - src, countdown));
+        put_lines<kHalfX>(display, src, src + n, v, y_of_sum, prev);
         src += n;
         v += n;
         countdown -= n;

@@ -136,6 +136,19 @@ TEST(Surface, ClippedLinesKeepThePixelsOfTheWholeLine) {
   }
 }
 
+TEST(Surface, ColumnStepsPutTheLinesPixels) {
+  // Every step to the same or the next column, up and down, against the
+  // general line.
+  for (int dx = 0; dx <= 1; ++dx) {
+    for (int dy = -60; dy <= 60; ++dy) {
+      Surface line(10, 130), step(10, 130);
+      line.draw_segment(4, 65, 4 + dx, 65 + dy, kInk);
+      step.draw_column_step(4, 65, 4 + dx, 65 + dy, kInk);
+      EXPECT_EQ(inked(step), inked(line)) << "dx " << dx << " dy " << dy;
+    }
+  }
+}
+
 TEST(Surface, FarAwayLinesDrawTheirVisiblePartQuickly) {
   Surface s(50, 10);
   s.draw_line(-1e9f, 5.0f, 1e9f, 5.0f, kInk);
