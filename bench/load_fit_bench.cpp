@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_timing.h"
 #include "platform/offscreen/offscreen_platform.h"
 #include "saver/next_picture.h"
 #include "saver/saver_form.h"
@@ -101,28 +102,6 @@ class NoRandom : public vs::RandomSource {
   double next_unit() override { return 0.0; }
 };
 
-// This thread's processor time: the machine may be shared, and time spent
-// waiting for a core says nothing about the code.
-double cpu_seconds() {
-  timespec t{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
-}
-
-// The best time of each task over `reps` rounds, the tasks taking turns
-// within a round so that a change in the machine's load hits all alike.
-std::vector<double> best_of(int reps, const std::vector<std::function<void()>>& tasks) {
-  std::vector<double> best(tasks.size(), 1e30);
-  for (int i = 0; i < reps; ++i) {
-    for (size_t t = 0; t < tasks.size(); ++t) {
-      const double t0 = cpu_seconds();
-      tasks[t]();
-      best[t] = std::min(best[t], cpu_seconds() - t0);
-    }
-  }
-  return best;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -150,15 +129,16 @@ int main(int argc, char** argv) {
   NoRandom rng;
 
   uint64_t checksum = 0;
-  const std::vector<double> t = best_of(reps, {[&] { checksum += bare_decode(path); },
-                                               [&] {
-                                                 vs::PictureResult r = platform.load_picture(path);
-                                                 checksum += r.ok ? r.picture.at(100, 100) : 0;
-                                               },
-                                               [&] {
-                                                 vs::Next_Picture(f, m, platform, rng);
-                                                 checksum += f.Master.at(960, 540);
-                                               }});
+  const std::vector<double> t =
+      vs::bench::best_of(reps, {[&] { checksum += bare_decode(path); },
+                                [&] {
+                                  vs::PictureResult r = platform.load_picture(path);
+                                  checksum += r.ok ? r.picture.at(100, 100) : 0;
+                                },
+                                [&] {
+                                  vs::Next_Picture(f, m, platform, rng);
+                                  checksum += f.Master.at(960, 540);
+                                }});
   const double t_bare = t[0], t_load = t[1], t_fit = t[2];
   const bool fitted =
       f.Pic_Orgn.width() == kPicWidth && f.Master.width() == 1920 && f.Master.height() == 1080;

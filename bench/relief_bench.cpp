@@ -12,6 +12,7 @@
 #include <functional>
 #include <vector>
 
+#include "bench_timing.h"
 #include "platform/surface.h"
 #include "saver/relief.h"
 #include "saver/saver_form.h"
@@ -56,28 +57,6 @@ vs::Surface make_scene() {
   return s;
 }
 
-// This thread's processor time: the machine is shared, and time spent
-// waiting for a core says nothing about the code.
-double cpu_seconds() {
-  timespec t{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
-}
-
-// The best time of each task over `reps` rounds, the tasks taking turns
-// within a round so that a change in the machine's load hits all alike.
-std::vector<double> best_of(int reps, const std::vector<std::function<void()>>& tasks) {
-  std::vector<double> best(tasks.size(), 1e30);
-  for (int i = 0; i < reps; ++i) {
-    for (size_t t = 0; t < tasks.size(); ++t) {
-      const double t0 = cpu_seconds();
-      tasks[t]();
-      best[t] = std::min(best[t], cpu_seconds() - t0);
-    }
-  }
-  return best;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -101,32 +80,32 @@ int main(int argc, char** argv) {
       checksum += f.Display.at(kWidth / 2, kHeight / 2);
     };
   };
-  const std::vector<double> t =
-      best_of(reps, {[&] {
-                       const uint32_t* src = f.Master.data();
-                       uint32_t* dst = out.data();
-                       for (size_t i = 0, n = static_cast<size_t>(kWidth) * kHeight; i < n; ++i) {
-                         dst[i] = src[i];
-                       }
-                       checksum += out.at(kWidth / 2, kHeight / 2);
-                     },
-                     [&] {
-                       for (int y = 0; y < kHeight; ++y) {
-                         const uint32_t* src = f.Master.row(y);
-                         for (int x = 0; x < kWidth; ++x) out.set_pixel(x, y, src[x]);
-                       }
-                       checksum += out.at(kWidth / 3, kHeight / 3);
-                     },
-                     [&] {
-                       vs::EventHook& h = *opaque;
-                       const int interval = h.interval();
-                       int countdown = interval;
-                       for (int i = 0; i < kWidth * kHeight; ++i) {
-                         if (--countdown == 0) countdown = interval, checksum += h.DoEvents();
-                       }
-                     },
-                     relief(2),  // walks and calls the hook, draws nothing
-                     relief(0), relief(1)});
+  const std::vector<double> t = vs::bench::best_of(
+      reps, {[&] {
+               const uint32_t* src = f.Master.data();
+               uint32_t* dst = out.data();
+               for (size_t i = 0, n = static_cast<size_t>(kWidth) * kHeight; i < n; ++i) {
+                 dst[i] = src[i];
+               }
+               checksum += out.at(kWidth / 2, kHeight / 2);
+             },
+             [&] {
+               for (int y = 0; y < kHeight; ++y) {
+                 const uint32_t* src = f.Master.row(y);
+                 for (int x = 0; x < kWidth; ++x) out.set_pixel(x, y, src[x]);
+               }
+               checksum += out.at(kWidth / 3, kHeight / 3);
+             },
+             [&] {
+               vs::EventHook& h = *opaque;
+               const int interval = h.interval();
+               int countdown = interval;
+               for (int i = 0; i < kWidth * kHeight; ++i) {
+                 if (--countdown == 0) countdown = interval, checksum += h.DoEvents();
+               }
+             },
+             relief(2),  // walks and calls the hook, draws nothing
+             relief(0), relief(1)});
   const double t_base = t[0], t_set = t[1], t_hook = t[2], t_walk = t[3], t_dots = t[4],
                t_lines = t[5];
 

@@ -15,7 +15,21 @@ unset VARNOSCAPE_PACE
 ticks=$(getconf CLK_TCK)
 
 cpu_ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
-now_ms() { echo $(($(date +%s%N) / 1000000)); }
+
+# saver_cpu DIGITS: starts the saver, lets it settle for 2 s, then prints the
+# share of one core it used over the next 10 s, and ends it.
+saver_cpu() {
+  "$E2E_SAVER" /s &
+  local pid=$! c0 c1
+  e2e_wait_window Varnoscape_Main 10 >/dev/null || e2e_fail "no window"
+  sleep 2
+  c0=$(cpu_ticks "$pid")
+  sleep 10
+  c1=$(cpu_ticks "$pid")
+  kill "$pid"
+  wait "$pid" 2>/dev/null || true
+  awk -v d=$((c1 - c0)) -v t="$ticks" -v digits="$1" 'BEGIN {printf "%.*f", digits, 100 * d / t / 10}'
+}
 
 pics="$E2E_TMP/pics"
 mkdir -p "$pics"
@@ -40,21 +54,11 @@ echo "key press to exit during a drawing: median $((median_us / 1000)).$(((media
   "(all, us: $(echo $sorted | tr '\n' ' '))  target < 100 ms"
 
 # 2. Processor time while drawing at the normal pace (seconds 2 to 12 of an
-#    18-second drawing), both dots and lines.
+#    18-second drawing), dots and lines.
 for way in 0 1; do
   e2e_write_ini "$pics" 1 "$way" 0
-  "$E2E_SAVER" /s &
-  pid=$!
-  e2e_wait_window Varnoscape_Main 10 >/dev/null || e2e_fail "no window"
-  sleep 2
-  c0=$(cpu_ticks "$pid")
-  sleep 10
-  c1=$(cpu_ticks "$pid")
-  kill "$pid"
-  wait "$pid" 2>/dev/null || true
   echo "processor time while drawing paced, $([ "$way" = 0 ] && echo dots || echo lines):" \
-    "$(awk -v d=$((c1 - c0)) -v t="$ticks" 'BEGIN {printf "%.1f", 100 * d / t / 10}') % of one core" \
-    "(target < 10 %)"
+    "$(saver_cpu 1) % of one core (target < 10 %)"
 done
 
 # 3. The pauses: a 4x4 picture draws in 4 rows (~70 ms), so 10 seconds are
@@ -62,17 +66,8 @@ done
 mkdir -p "$E2E_TMP/tiny"
 convert -size 4x4 gradient:white-navy "$E2E_TMP/tiny/t.bmp"
 e2e_write_ini "$E2E_TMP/tiny" 0 0 0
-"$E2E_SAVER" /s &
-pid=$!
-e2e_wait_window Varnoscape_Main 10 >/dev/null || e2e_fail "no window"
-sleep 1
-c0=$(cpu_ticks "$pid")
-sleep 10
-c1=$(cpu_ticks "$pid")
-kill "$pid"
-wait "$pid" 2>/dev/null || true
 echo "processor time over 10 s of pauses (4x4 picture redrawn every second):" \
-  "$(awk -v d=$((c1 - c0)) -v t="$ticks" 'BEGIN {printf "%.2f", 100 * d / t / 10}') % of one core"
+  "$(saver_cpu 2) % of one core"
 
 # 4. Start to the window showing, first picture a 6000x4000 JPEG.
 mkdir -p "$E2E_TMP/big"

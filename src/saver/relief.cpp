@@ -211,23 +211,36 @@ WalkEnd walk(const Surface& grid, SaverForm& f, int ofs_x, int ofs_y, bool half_
     }
     const uint32_t* const row = grid.row(y);
     const uint32_t* const end = row + mw;
-    if (fast_dots) {
-      display.mark_dirty(row_y[kMaxReliefHeight], row_y[0] + 1);
-      // In runs up to the next hook call, so the inner loop is nothing but
-      // the dots.
+    // The short paths draw the row in runs up to the next hook call, so
+    // their inner loops are nothing but the drawing. False when the hook
+    // ended the program; the walk's end is then in `stopped`.
+    WalkEnd stopped;
+    auto in_runs = [&](auto draw_run) {
       const uint32_t* src = row;
       int v = ofs_x;  // x + Ofs_X rounded down
       while (src != end) {
         const int n = static_cast<int>(std::min<ptrdiff_t>(end - src, countdown));
-        put_dots<kHalfX>(src, src + n, v, row_of_sum.data());
+        draw_run(src, src + n, v);
         src += n;
         v += n;
         countdown -= n;
         if (countdown == 0) [[unlikely]] {
           countdown = interval;
           const int x = static_cast<int>(src - row) - 1;
-          if (!run_hook(f, hook, x, y, mw)) return WalkEnd{x, y, row[x]};
+          if (!run_hook(f, hook, x, y, mw)) {
+            stopped = WalkEnd{x, y, row[x]};
+            return false;
+          }
         }
+      }
+      return true;
+    };
+    if (fast_dots) {
+      display.mark_dirty(row_y[kMaxReliefHeight], row_y[0] + 1);
+      if (!in_runs([&](const uint32_t* from, const uint32_t* to, int v) {
+            put_dots<kHalfX>(from, to, v, row_of_sum.data());
+          })) {
+        return stopped;
       }
       continue;
     }
@@ -243,19 +256,10 @@ WalkEnd walk(const Surface& grid, SaverForm& f, int ofs_x, int ofs_y, bool half_
         }
       }
       LineEnd prev;
-      const uint32_t* src = row;
-      int v = ofs_x;
-      while (src != end) {
-        const int n = static_cast<int>(std::min<ptrdiff_t>(end - src, countdown));
-        put_lines<kHalfX>(display, src, src + n, v, y_of_sum, prev);
-        src += n;
-        v += n;
-        countdown -= n;
-        if (countdown == 0) [[unlikely]] {
-          countdown = interval;
-          const int x = static_cast<int>(src - row) - 1;
-          if (!run_hook(f, hook, x, y, mw)) return WalkEnd{x, y, row[x]};
-        }
+      if (!in_runs([&](const uint32_t* from, const uint32_t* to, int v) {
+            put_lines<kHalfX>(display, from, to, v, y_of_sum, prev);
+          })) {
+        return stopped;
       }
       continue;
     }
