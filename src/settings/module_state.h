@@ -16,8 +16,8 @@ namespace vs {
 
 struct Varnoscape_B {
   // Settings record. Everything starts at zero / empty until loaded.
-  int16_t Set_Change = 0;  // 0 sequential, otherwise random
-  int16_t Set_Size = 0;    // 0 own size, otherwise full screen
+  int16_t Set_Change = 0;             // 0 sequential, otherwise random
+  int16_t Set_Size = 0;               // 0 own size, otherwise full screen
   std::array<int16_t, 4> Set_Kind{};  // bitmap, GIF, JPEG, metafile; 1 = enabled
   std::string Set_Folder;             // UTF-8; empty = none
   int16_t Set_Way = 0;                // 0 dots, 1 lines

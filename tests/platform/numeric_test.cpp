@@ -23,7 +23,7 @@ TEST(Numeric, RoundsHalvesToEven) {
 TEST(Numeric, IntegerDivisionRoundsOperandsThenTruncates) {
   EXPECT_EQ(int_div(-127, 2), -63);
   EXPECT_EQ(int_div(101, 2), 50);
-  EXPECT_EQ(int_div(51.2, 2), 25);   // 768 - 716.8 rounds to 51 first
+  EXPECT_EQ(int_div(51.2, 2), 25);     // 768 - 716.8 rounds to 51 first
   EXPECT_EQ(int_div(-128.5, 2), -64);  // -128.5 rounds to -128
   EXPECT_EQ(int_div(7, 2.5), 3);       // 2.5 rounds to 2
   EXPECT_EQ(int_div(5, 0.4), std::nullopt);
