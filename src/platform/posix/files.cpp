@@ -4,11 +4,13 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
 #include "platform/posix/posix_platform.h"
+#include "platform/posix/whole_file.h"
 
 namespace vs {
 
@@ -71,37 +73,79 @@ std::optional<int> PosixPlatform::file_attributes(const std::string& path) {
   return attr;
 }
 
-ReadResult PosixPlatform::read_file(const std::string& path) {
-  ReadResult r;
+WholeFile read_whole_file(const std::string& path, size_t max_bytes) {
+  WholeFile f;
   int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) {
-    r.status = errno == ENOENT ? ReadResult::Status::Missing : ReadResult::Status::Error;
-    r.error = error_text(errno);
-    return r;
+    f.error = errno;
+    f.status = errno == ENOENT ? WholeFile::Status::Missing : WholeFile::Status::Error;
+    return f;
   }
   struct stat st {};
-  if (fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    f.error = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+    f.status = WholeFile::Status::NotRegular;
     ::close(fd);
-    r.status = ReadResult::Status::Error;
-    r.error = error_text(EISDIR);
-    return r;
+    return f;
   }
-  char buf[65536];
+  if (static_cast<uint64_t>(st.st_size) > max_bytes) {
+    f.status = WholeFile::Status::TooLarge;
+    ::close(fd);
+    return f;
+  }
+  // Read until the end even if the file changed size since fstat, but
+  // never past the limit.
+  f.bytes.resize(static_cast<size_t>(st.st_size) + 1);
+  size_t have = 0;
   for (;;) {
-    ssize_t n = ::read(fd, buf, sizeof buf);
+    if (have == f.bytes.size()) {
+      if (f.bytes.size() > max_bytes) {
+        f.bytes.clear();
+        f.status = WholeFile::Status::TooLarge;
+        ::close(fd);
+        return f;
+      }
+      f.bytes.resize(f.bytes.size() * 2);
+    }
+    ssize_t n = ::read(fd, f.bytes.data() + have, f.bytes.size() - have);
     if (n < 0) {
       if (errno == EINTR) continue;
-      r.status = ReadResult::Status::Error;
-      r.error = error_text(errno);
-      r.bytes.clear();
+      f.error = errno;
+      f.bytes.clear();
+      f.status = WholeFile::Status::Error;
       ::close(fd);
-      return r;
+      return f;
     }
     if (n == 0) break;
-    r.bytes.append(buf, static_cast<size_t>(n));
+    have += static_cast<size_t>(n);
   }
   ::close(fd);
-  r.status = ReadResult::Status::Ok;
+  f.bytes.resize(have);
+  f.status = WholeFile::Status::Ok;
+  return f;
+}
+
+ReadResult PosixPlatform::read_file(const std::string& path) {
+  WholeFile f = read_whole_file(path, SIZE_MAX / 4);
+  ReadResult r;
+  switch (f.status) {
+    case WholeFile::Status::Ok:
+      r.status = ReadResult::Status::Ok;
+      r.bytes = std::move(f.bytes);
+      break;
+    case WholeFile::Status::Missing:
+      r.status = ReadResult::Status::Missing;
+      r.error = error_text(f.error);
+      break;
+    case WholeFile::Status::TooLarge:
+      r.status = ReadResult::Status::Error;
+      r.error = error_text(EFBIG);
+      break;
+    default:
+      r.status = ReadResult::Status::Error;
+      r.error = error_text(f.error);
+      break;
+  }
   return r;
 }
 

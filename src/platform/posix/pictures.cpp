@@ -1,7 +1,3 @@
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstring>
 #include <exception>
@@ -12,6 +8,7 @@
 #include "platform/posix/isolated_decode.h"
 #include "platform/posix/picture_loader.h"
 #include "platform/posix/posix_platform.h"
+#include "platform/posix/whole_file.h"
 
 namespace vs {
 
@@ -23,51 +20,25 @@ struct FileBytes {
 };
 
 FileBytes read_picture_file(const std::string& path) {
+  WholeFile w = read_whole_file(path, static_cast<size_t>(kMaxPictureFileBytes));
   FileBytes f;
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
-    f.problem = errno == ENOENT ? "file not found"
-                                : std::string("cannot open file (") + std::strerror(errno) + ")";
-    return f;
+  switch (w.status) {
+    case WholeFile::Status::Ok:
+      f.bytes = std::move(w.bytes);
+      break;
+    case WholeFile::Status::Missing:
+      f.problem = "file not found";
+      break;
+    case WholeFile::Status::NotRegular:
+      f.problem = "not a picture file";
+      break;
+    case WholeFile::Status::TooLarge:
+      f.problem = "file too large (over " + std::to_string(kMaxPictureFileBytes >> 20) + " MB)";
+      break;
+    case WholeFile::Status::Error:
+      f.problem = std::string("cannot read file (") + std::strerror(w.error) + ")";
+      break;
   }
-  struct stat st {};
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    ::close(fd);
-    f.problem = "not a picture file";
-    return f;
-  }
-  if (st.st_size > kMaxPictureFileBytes) {
-    ::close(fd);
-    f.problem = "file too large (" + std::to_string(st.st_size >> 20) + " MB)";
-    return f;
-  }
-  // Read until the end even if the file changed size since fstat, but
-  // never past the limit.
-  f.bytes.resize(static_cast<size_t>(st.st_size) + 1);
-  size_t have = 0;
-  for (;;) {
-    if (have == f.bytes.size()) {
-      if (f.bytes.size() > static_cast<size_t>(kMaxPictureFileBytes)) {
-        ::close(fd);
-        f.bytes.clear();
-        f.problem = "file too large";
-        return f;
-      }
-      f.bytes.resize(f.bytes.size() * 2);
-    }
-    ssize_t n = ::read(fd, f.bytes.data() + have, f.bytes.size() - have);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      f.problem = std::string("cannot read file (") + std::strerror(errno) + ")";
-      ::close(fd);
-      f.bytes.clear();
-      return f;
-    }
-    if (n == 0) break;
-    have += static_cast<size_t>(n);
-  }
-  ::close(fd);
-  f.bytes.resize(have);
   return f;
 }
 
