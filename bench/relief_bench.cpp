@@ -23,14 +23,6 @@ namespace {
 constexpr int kWidth = 1920;
 constexpr int kHeight = 1080;
 
-// Does nothing, at the saver screen's rhythm: the walk pays what it pays in
-// the saver, without the work of processing events.
-class NoEvents : public vs::EventHook {
- public:
-  NoEvents() : EventHook(vs::kPixelsPerDoEvents) {}
-  bool DoEvents() override { return true; }
-};
-
 // A photo-like scene: hues across, lightness down, a few discs and some
 // grain, so neighbouring heights differ as they do in real pictures.
 vs::Surface make_scene() {
@@ -67,7 +59,7 @@ int main(int argc, char** argv) {
   f.Display = vs::Surface(kWidth, kHeight);
   f.Master = make_scene();
   vs::Varnoscape_B m;
-  NoEvents hook;
+  vs::NoEvents hook;
 
   vs::Surface out(kWidth, kHeight);
   uint64_t checksum = 0;

@@ -29,13 +29,6 @@ class NoRandom : public RandomSource {
   double next_unit() override { return 0.0; }
 };
 
-// Nothing to keep responsive: draw as fast as possible.
-class NoEvents : public EventHook {
- public:
-  NoEvents() : EventHook(kPixelsPerDoEvents) {}
-  bool DoEvents() override { return true; }
-};
-
 bool parse_side(std::string_view text, int& value) {
   if (text.empty()) return false;
   auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);

@@ -56,4 +56,12 @@ class EventHook {
   int interval_;
 };
 
+// A hook with nothing to do, at the saver screen's rhythm: for drawings
+// that nobody can interrupt (the render tool, the preview picture).
+class NoEvents : public EventHook {
+ public:
+  NoEvents() : EventHook(kPixelsPerDoEvents) {}
+  bool DoEvents() override { return true; }
+};
+
 }  // namespace vs

@@ -10,7 +10,6 @@ namespace vs {
 
 namespace {
 
-constexpr const char* kSaverTitle = "Varnoscape_Main";
 constexpr const char* kNoPicturesText = "画像ﾌｧｲﾙを指定して下さい ！";
 constexpr const char* kNoPicturesTitle = "Varnoscape (Saver Screen)";
 

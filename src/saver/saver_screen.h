@@ -13,6 +13,9 @@
 
 namespace vs {
 
+// The saver screen's title, by which a second copy finds it.
+inline constexpr const char* kSaverTitle = "Varnoscape_Main";
+
 // The cursor display counter as the system returns it.
 int32_t ShowCursor(Platform& p, int32_t show);
 

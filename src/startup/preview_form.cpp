@@ -15,12 +15,6 @@ namespace {
 constexpr int kPreviewWidth = 152;
 constexpr int kPreviewHeight = 112;
 
-class NoEvents : public EventHook {
- public:
-  NoEvents() : EventHook(kPixelsPerDoEvents) {}
-  bool DoEvents() override { return true; }
-};
-
 // A small landscape (rolling hills under a setting sun) for the relief to
 // lift: bright sky, a sun and hills of changing lightness.
 Surface preview_landscape(int width, int height) {

@@ -15,7 +15,6 @@ namespace vs {
 
 namespace {
 
-constexpr const char* kSaverTitle = "Varnoscape_Main";
 constexpr const char* kDialogTitle = "Varnoscapeの設定";
 
 }  // namespace
