@@ -15,8 +15,7 @@ bash "$root/scripts/build.sh" "$root/build"
 demo="$root/build/demo"
 mkdir -p "$demo"
 export VARNOSCAPE_INI="$demo/Varnoscape.ini"
-printf '[Section]\r\n画像ﾁｪﾝｼﾞ= 1\r\n画像のｻｲｽﾞ= 1\r\n画像のﾌｫﾙﾀﾞ=%s\r\n画像種類_0= 1\r\n画像種類_1= 1\r\n画像種類_2= 1\r\n画像種類_3= 1\r\n描画方法= 0\r\n' \
-  "$root/build/samples" | iconv -f UTF-8 -t CP932 >"$VARNOSCAPE_INI"
+bash "$root/scripts/write_ini.sh" "$VARNOSCAPE_INI" "$root/build/samples" 1 0 1
 
 args=("$@")
 [ ${#args[@]} -eq 0 ] && args=(/s)

@@ -41,11 +41,9 @@ e2e_setup() {
   E2E_SAMPLES="$E2E_BUILD/samples"
 }
 
-# e2e_write_ini FOLDER [SIZE WAY CHANGE]: a settings file in code page 932.
+# e2e_write_ini FOLDER [SIZE WAY CHANGE]: the settings file for the test.
 e2e_write_ini() {
-  local folder=$1 size=${2:-0} way=${3:-0} change=${4:-0}
-  printf '[Section]\r\n画像ﾁｪﾝｼﾞ= %s\r\n画像のｻｲｽﾞ= %s\r\n画像のﾌｫﾙﾀﾞ=%s\r\n画像種類_0= 1\r\n画像種類_1= 1\r\n画像種類_2= 1\r\n画像種類_3= 1\r\n描画方法= %s\r\n' \
-    "$change" "$size" "$folder" "$way" | iconv -f UTF-8 -t CP932 >"$VARNOSCAPE_INI"
+  bash "$(dirname "${BASH_SOURCE[0]}")/../../../scripts/write_ini.sh" "$VARNOSCAPE_INI" "$@"
 }
 
 # e2e_wait_window TITLE [SECONDS]: prints the id of the first window so titled.
