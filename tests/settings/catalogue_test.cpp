@@ -1,4 +1,5 @@
 #include "settings/catalogue.h"
+#include "support/temp_folder.h"
 
 #include <gtest/gtest.h>
 
@@ -17,28 +18,7 @@ namespace vs {
 namespace {
 
 namespace fs = std::filesystem;
-
-// A real folder under the system's temporary folder, removed afterwards.
-class TempFolder {
- public:
-  TempFolder() {
-    std::string pattern = (fs::temp_directory_path() / "vs-catalogue-XXXXXX").string();
-    if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-    path_ = pattern;
-  }
-  ~TempFolder() {
-    std::error_code ec;
-    fs::remove_all(path_, ec);
-  }
-  std::string path() const { return path_.string(); }
-  std::string file(const std::string& name) const {
-    std::ofstream(path_ / name) << "x";
-    return (path_ / name).string();
-  }
-
- private:
-  fs::path path_;
-};
+using testing::TempFolder;
 
 void make_read_only(const std::string& path) {
   fs::permissions(path, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,

@@ -1,4 +1,5 @@
 #include "settings/settings.h"
+#include "support/temp_folder.h"
 
 #include <gtest/gtest.h>
 
@@ -18,6 +19,7 @@ namespace vs {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::TempFolder;
 
 // The keys as the file holds them (code page 932).
 const std::string kChange = "\x89\xE6\x91\x9C\xC1\xAA\xDD\xBC\xDE";
@@ -31,25 +33,6 @@ const std::string kWay = "\x95\x60\x89\xE6\x95\xFB\x96\x40";
 // "写真" (photo) in UTF-8 and in code page 932.
 const std::string kPhotoUtf8 = "写真";
 const std::string kPhotoCp932 = "\x8E\xCA\x90\x5E";
-
-class TempFolder {
- public:
-  TempFolder() {
-    std::string pattern = (fs::temp_directory_path() / "vs-settings-XXXXXX").string();
-    if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-    path_ = pattern;
-  }
-  ~TempFolder() {
-    std::error_code ec;
-    fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ec);
-    fs::remove_all(path_, ec);
-  }
-  std::string path() const { return path_.string(); }
-  std::string operator/(const std::string& name) const { return (path_ / name).string(); }
-
- private:
-  fs::path path_;
-};
 
 void put_file(const std::string& path, const std::string& bytes) {
   std::ofstream(path, std::ios::binary) << bytes;

@@ -3,7 +3,6 @@
 // of what the program did over (fake) time.
 #pragma once
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -14,6 +13,7 @@
 #include "settings/module_state.h"
 #include "settings/settings.h"
 #include "startup/startup.h"
+#include "support/temp_folder.h"
 
 namespace vs::testing {
 
@@ -43,15 +43,12 @@ class RunPlatform : public OffscreenPlatform {
 class ProgramRun {
  public:
   ProgramRun() {
-    std::string tmpl = (std::filesystem::temp_directory_path() / "vs-run-XXXXXX").string();
-    dir_ = mkdtemp(tmpl.data());
-    pics_ = dir_ + "/pics";
+    pics_ = dir_ / "pics";
     std::filesystem::create_directory(pics_);
-    p.set_env("VARNOSCAPE_INI", dir_ + "/Varnoscape.ini");
+    p.set_env("VARNOSCAPE_INI", dir_ / "Varnoscape.ini");
     p.set_env("VARNOSCAPE_PACE", std::nullopt);
     p.set_screen(160, 120);
   }
-  ~ProgramRun() { std::filesystem::remove_all(dir_); }
 
   const std::string& folder() const { return pics_; }
   std::string pics_path(const std::string& name) const { return pics_ + "/" + name; }
@@ -81,7 +78,7 @@ class ProgramRun {
   RunPlatform p;
 
  private:
-  std::string dir_;
+  TempFolder dir_{"vs-run"};
   std::string pics_;
 };
 
