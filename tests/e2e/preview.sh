@@ -25,9 +25,14 @@ for _ in $(seq 1 100); do
   sleep 0.05
 done
 [ -n "$child" ] || e2e_fail "no 152x112 child window at (0,0) inside the parent"
-sleep 0.3
-import -window root -crop 152x112+20+20 +repage "$E2E_TMP/preview.png"
-colours=$(convert "$E2E_TMP/preview.png" -format '%k' info:)
+# The picture is drawn once the child is exposed: wait for it.
+colours=0
+for _ in $(seq 1 50); do
+  import -window root -crop 152x112+20+20 +repage "$E2E_TMP/preview.png" 2>/dev/null || continue
+  colours=$(convert "$E2E_TMP/preview.png" -format '%k' info:)
+  [ "$colours" -gt 20 ] && break
+  sleep 0.1
+done
 [ "$colours" -gt 20 ] || e2e_fail "the preview shows only $colours colours"
 e2e_still_running "$E2E_PID" 0.3 || e2e_fail "the preview ended on its own"
 

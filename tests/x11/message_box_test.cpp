@@ -41,6 +41,21 @@ class X11MessageBox : public ::testing::Test {
     Peer peer(server.display());
     EXPECT_EQ(peer.find_by_net_name(kTitle), 0u) << "the box is still there";
   }
+  // The box's pixels once they show its warning triangle (nothing if they
+  // never do): it is painted when the server exposes it, which may come a
+  // moment after it has the focus.
+  static std::optional<Surface> drawn_box(Peer& peer, uint64_t box, const Peer::Geometry& g) {
+    std::optional<Surface> pixels;
+    bool drawn = wait_until([&] {
+      pixels = peer.read_pixels(box, 0, 0, g.width, g.height);
+      int yellow = 0;
+      for (int y = 0; pixels && y < g.height; ++y) {
+        for (int x = 0; x < g.width; ++x) yellow += pixels->at(x, y) == pixel_rgb(255, 204, 0);
+      }
+      return yellow > 100;
+    });
+    return drawn ? pixels : std::nullopt;
+  }
   void xdotool(std::vector<std::string> args) {
     args.insert(args.begin(), "xdotool");
     EXPECT_EQ(run(args, server.display()).status, 0);
@@ -87,7 +102,7 @@ TEST_F(X11MessageBox, IsACentredTitledBoxWithIconTextAndAnOkButtonThatAClickClos
     EXPECT_EQ(g->x, (640 - g->width) / 2);
     EXPECT_EQ(g->y, (480 - g->height) / 2);
     EXPECT_EQ(peer.wm_name(box), kTitle);
-    auto pixels = peer.read_pixels(box, 0, 0, g->width, g->height);
+    auto pixels = drawn_box(peer, box, *g);
     ASSERT_TRUE(pixels);
     int yellow = 0, dark_right_of_icon = 0;
     int left = g->width, top = g->height, right = -1, bottom = -1;  // the button's frame
@@ -148,13 +163,7 @@ TEST_F(X11MessageBox, WithoutAFontTheBoxStillShowsAndTheTextGoesToStderr) {
   show_box(p, [&](Peer& peer, uint64_t box) {
     auto g = peer.geometry(box);
     ASSERT_TRUE(g);
-    auto pixels = peer.read_pixels(box, 0, 0, g->width, g->height);
-    ASSERT_TRUE(pixels);
-    int yellow = 0;
-    for (int y = 0; y < g->height; ++y) {
-      for (int x = 0; x < g->width; ++x) yellow += pixels->at(x, y) == pixel_rgb(255, 204, 0);
-    }
-    EXPECT_GT(yellow, 100);
+    EXPECT_TRUE(drawn_box(peer, box, *g));
     xdotool({"key", "Escape"});
   });
   EXPECT_EQ(::testing::internal::GetCapturedStderr(), kTitle + ": " + kText + "\n");

@@ -33,8 +33,8 @@ class X11Present : public ::testing::TestWithParam<bool> {
     id = p.window_id();
   }
   Surface screen() {
-    p.next_event(0);  // flushes
-    peer.sync();
+    p.next_event(0);  // handles exposures
+    p.sync();         // our drawing is done before the peer reads it
     auto s = peer.read_pixels(id, 0, 0, 640, 480);
     return s ? *s : Surface();
   }
@@ -129,7 +129,7 @@ TEST(X11PresentOptions, A16BitScreenShowsTheNearestColours) {
     p.show_saver_window();
     Surface picture = noise_surface(160, 100, 8);
     p.present(picture, 0, 100);
-    p.next_event(0);
+    p.sync();
     Peer peer(server.display());
     auto s = peer.read_pixels(p.window_id(), 0, 0, 160, 100);
     ASSERT_TRUE(s);

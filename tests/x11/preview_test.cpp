@@ -40,7 +40,7 @@ TEST_F(X11Preview, FillsTheParentFollowsItsSizeAndEndsWithIt) {
 
   Surface picture = noise_surface(152, 112, 9);
   p.present(picture, 0, 112);
-  p.next_event(0);
+  p.sync();
   auto shown = peer.read_pixels(parent, 0, 0, 152, 112);
   ASSERT_TRUE(shown);
   EXPECT_EQ(std::vector<uint32_t>(shown->data(), shown->data() + 152 * 112),

@@ -34,6 +34,10 @@ uint64_t X11Platform::window_id() const {
   return x_->window;
 }
 
+void X11Platform::sync() {
+  if (x_->connected()) XSync(x_->connection.display, False);
+}
+
 ScreenInfo X11Platform::screen() {
   return ScreenInfo{x_->connection.width, x_->connection.height, 15, 15};
 }

@@ -45,6 +45,9 @@ class X11Platform : public PosixPlatform {
   bool presenting_through_shm() const;
   // The X id of our saver or preview window; 0 when there is none.
   uint64_t window_id() const;
+  // Returns once the server has carried out everything sent so far, so that
+  // another client (a test reading the screen) sees its effect.
+  void sync();
 
   ScreenInfo screen() override;
   bool window_exists(const std::string& title) override;

@@ -46,11 +46,12 @@ e2e_write_ini() {
   bash "$(dirname "${BASH_SOURCE[0]}")/../../../scripts/write_ini.sh" "$VARNOSCAPE_INI" "$@"
 }
 
-# e2e_wait_window TITLE [SECONDS]: prints the id of the first window so titled.
+# e2e_wait_window TITLE [SECONDS]: prints the id of the first window so titled,
+# once it is mapped (input before that would go elsewhere).
 e2e_wait_window() {
   local title=$1 seconds=${2:-10} id i
   for i in $(seq 1 $((seconds * 20))); do
-    id=$(xdotool search --name "^${title}\$" 2>/dev/null | head -n1 || true)
+    id=$(xdotool search --onlyvisible --name "^${title}\$" 2>/dev/null | head -n1 || true)
     if [ -n "$id" ]; then
       echo "$id"
       return 0
