@@ -5,6 +5,7 @@
 
 #include "platform/numeric.h"
 #include "platform/pictures/byte_order.h"
+#include "platform/pictures/decoders.h"
 
 namespace vs {
 
@@ -137,7 +138,7 @@ std::string read_wmf_frame(std::string_view bytes, WmfFrame& out) {
     out.height = to_pixels(out.window_h, per_inch);
   }
   if (out.width <= 0 || out.height <= 0) return "metafile gives no size";
-  return {};
+  return picture_size_problem(out.width, out.height);
 }
 
 }  // namespace vs

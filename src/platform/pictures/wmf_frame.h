@@ -38,8 +38,8 @@ struct WmfFrame {
 };
 
 // Fills `out` from the placeable header or, without one, from the window
-// records. Returns the reason when the file gives no usable size ("" on
-// success); the size is not yet checked against the picture limit.
+// records. Returns the reason when the file gives no usable size or one over
+// the picture limit ("" on success).
 std::string read_wmf_frame(std::string_view bytes, WmfFrame& out);
 
 }  // namespace vs

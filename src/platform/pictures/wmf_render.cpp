@@ -146,9 +146,6 @@ PictureResult render_wmf(std::string_view bytes) {
   if (std::string why = read_wmf_frame(bytes, frame); !why.empty()) {
     return PictureResult::failure(why);
   }
-  if (std::string why = picture_size_problem(frame.width, frame.height); !why.empty()) {
-    return PictureResult::failure(why);
-  }
   WmfSession session;
   wmfAPI* api = session.api();
   if (api == nullptr) return PictureResult::failure("metafile decoder could not start");

@@ -49,9 +49,6 @@ PictureResult load_metafile(std::string_view bytes) {
   if (std::string why = read_wmf_frame(bytes, frame); !why.empty()) {
     return PictureResult::failure(why);
   }
-  if (std::string why = picture_size_problem(frame.width, frame.height); !why.empty()) {
-    return PictureResult::failure(why);
-  }
   const uint64_t pixels = static_cast<uint64_t>(frame.width) * static_cast<uint64_t>(frame.height);
   IsolationLimits limits;
   // libwmf's drawing and our copy of it, plus room for the library itself.
