@@ -237,7 +237,9 @@ inline Bytes exif_payload(int orientation, bool big_endian = false) {
   return b;
 }
 
-inline Bytes write_jpeg(const Surface& picture, const JpegSpec& s) {
+// scans, when given, is the scan script to write instead of the library's.
+inline Bytes write_jpeg(const Surface& picture, const JpegSpec& s,
+                        std::vector<jpeg_scan_info> scans = {}) {
   jpeg_compress_struct c{};
   jpeg_error_mgr errors{};
   c.err = jpeg_std_error(&errors);
@@ -255,7 +257,12 @@ inline Bytes write_jpeg(const Surface& picture, const JpegSpec& s) {
                                                          : JCS_CMYK;
   jpeg_set_defaults(&c);
   jpeg_set_quality(&c, s.quality, TRUE);
-  if (s.progressive) jpeg_simple_progression(&c);
+  if (!scans.empty()) {
+    c.scan_info = scans.data();
+    c.num_scans = static_cast<int>(scans.size());
+  } else if (s.progressive) {
+    jpeg_simple_progression(&c);
+  }
   jpeg_start_compress(&c, TRUE);
   if (s.orientation > 0) {
     Bytes exif = exif_payload(s.orientation);

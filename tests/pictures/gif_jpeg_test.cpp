@@ -3,11 +3,7 @@
 // without a picture, and the cap on progressive scans.
 #include <gtest/gtest.h>
 
-#include <jpeglib.h>
-#include <cstdio>
-
 #include <string>
-#include <vector>
 
 #include "../../tools/picture_writers.h"
 #include "picture_checks.h"
@@ -100,33 +96,13 @@ TEST(GifDecoder, FilesWithoutAPictureOrColoursFail) {
 std::string many_scans(int extra) {
   Surface s(16, 16);
   for (int y = 0; y < 16; ++y) {
-    for (int x = 0; x < 16; ++x) s.row(y)[x] = pixel_rgb(static_cast<uint32_t>(x * 16), 0, 0);
+    for (int x = 0; x < 16; ++x) {
+      const auto v = static_cast<uint32_t>(x * 16);
+      s.row(y)[x] = pixel_rgb(v, v, v);
+    }
   }
-  jpeg_compress_struct c{};
-  jpeg_error_mgr errors{};
-  c.err = jpeg_std_error(&errors);
-  jpeg_create_compress(&c);
-  unsigned char* buffer = nullptr;
-  unsigned long size = 0;
-  jpeg_mem_dest(&c, &buffer, &size);
-  c.image_width = c.image_height = 16;
-  c.input_components = 1;
-  c.in_color_space = JCS_GRAYSCALE;
-  jpeg_set_defaults(&c);
-  jpeg_scan_info script[2] = {{1, {0}, 0, 0, 0, 0}, {1, {0}, 1, 63, 0, 0}};
-  c.scan_info = script;
-  c.num_scans = 2;
-  jpeg_start_compress(&c, TRUE);
-  std::vector<unsigned char> row(16);
-  while (c.next_scanline < 16) {
-    for (int x = 0; x < 16; ++x) row[static_cast<size_t>(x)] = static_cast<unsigned char>(x * 16);
-    JSAMPROW rows[1] = {row.data()};
-    jpeg_write_scanlines(&c, rows, 1);
-  }
-  jpeg_finish_compress(&c);
-  std::string file(reinterpret_cast<const char*>(buffer), size);
-  jpeg_destroy_compress(&c);
-  std::free(buffer);
+  const std::string file = samples::write_jpeg(s, {samples::JpegSpec::Colour::Grey, false, 92, 0},
+                                               {{1, {0}, 0, 0, 0, 0}, {1, {0}, 1, 63, 0, 0}});
   const size_t second_scan = file.rfind("\xFF\xDA");
   const size_t end = file.size() - 2;  // EOI
   const std::string scan = file.substr(second_scan, end - second_scan);
