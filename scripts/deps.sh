@@ -2,12 +2,19 @@
 # Installs the Debian packages the project needs; skips what is already there.
 set -euo pipefail
 
+# What the programs need at run time beyond the libraries they link: Debian
+# only recommends libwmf's fonts, so an install without recommends lacks
+# them. The .deb depends on the same (see CMakeLists.txt).
+runtime=(fonts-urw-base35 fonts-ipafont-gothic)
+
 packages=(
   build-essential cmake ninja-build pkg-config git
-  libx11-dev libxext-dev libjpeg62-turbo-dev libgif-dev libwmf-dev libpng-dev
-  libfreetype-dev libfontconfig-dev fonts-ipafont-gothic
+  libx11-dev libxext-dev libxrandr-dev libxinerama-dev
+  libjpeg62-turbo-dev libgif-dev libwmf-dev libpng-dev libfreetype-dev libfontconfig-dev
+  "${runtime[@]}"
   libgtest-dev libbenchmark-dev clang libclang-rt-14-dev clang-format
-  xvfb xauth xdotool x11-utils imagemagick zenity xdg-utils
+  xvfb xauth xdotool x11-utils imagemagick zenity xdg-utils xscreensaver
+  dpkg-dev file
 )
 
 missing=()

@@ -2,18 +2,39 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "platform/surface.h"
 
 namespace vs {
 
+// Which pixels of a picture were kept. A picture larger than what its user
+// looks at (a 16384-pixel-wide bitmap fitted to a 1920-pixel screen) keeps
+// only the rows and columns that the fit reads: its Surface then holds
+// cols.size() x rows.size() pixels, pixel (i, j) being the picture's pixel
+// (cols[i], rows[j]). Both lists ascend. Empty lists: the Surface is the
+// whole picture.
+struct PixelSubset {
+  int width = 0;  // the whole picture's size
+  int height = 0;
+  std::vector<int> cols;
+  std::vector<int> rows;
+
+  bool whole() const { return cols.empty() && rows.empty(); }
+};
+
 struct PictureResult {
   bool ok = false;
-  Surface picture;     // valid when ok
+  Surface picture;     // valid when ok: the whole picture or the kept pixels
   std::string reason;  // a short, user-readable reason when !ok ("not a picture file", ...)
+  PixelSubset kept;    // which pixels `picture` holds; whole unless a view left some out
 
-  static PictureResult success(Surface s) { return {true, std::move(s), {}}; }
-  static PictureResult failure(std::string why) { return {false, {}, std::move(why)}; }
+  // The picture's own size, whether or not all of it was kept.
+  int width() const { return kept.whole() ? picture.width() : kept.width; }
+  int height() const { return kept.whole() ? picture.height() : kept.height; }
+
+  static PictureResult success(Surface s) { return {true, std::move(s), {}, {}}; }
+  static PictureResult failure(std::string why) { return {false, {}, std::move(why), {}}; }
 };
 
 // No picture may need more pixels than this: larger declared sizes are a

@@ -7,12 +7,14 @@
 
 #include <cstdint>
 #include <optional>
+#include <stop_token>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "platform/path_style.h"
 #include "platform/picture.h"
+#include "platform/picture_fit.h"
 #include "platform/surface.h"
 
 namespace vs {
@@ -53,7 +55,7 @@ struct Event {
     MouseDown,
     MouseMove,
     WindowGone,  // our window (or the foreign parent holding it) was destroyed
-    Resized,     // our window changed size: x, y hold the new width and height
+    Resized,     // the drawing area changed size: x, y hold the new width and height
   };
   Kind kind = Kind::KeyDown;
   int x = 0;
@@ -97,7 +99,18 @@ class Platform {
   virtual WriteResult make_folders(const std::string& folder) = 0;
 
   // --- Pictures ------------------------------------------------------------
-  virtual PictureResult load_picture(const std::string& path) = 0;
+  // Loads a picture file, keeping of it no more than `view` will read. Runs
+  // on a thread of its own while the saver answers input, so it must not
+  // touch the windows; a stop request ends it within a few milliseconds (as
+  // a failure).
+  virtual PictureResult load_picture(const std::string& path, const PictureView& view = {},
+                                     std::stop_token stop = {}) = 0;
+
+  // --- Diagnostics -----------------------------------------------------------
+  // A line for whoever looks after the program (standard error on Linux):
+  // something that changes what the program does without being the user's
+  // to answer, such as a settings file that cannot be read.
+  virtual void report(const std::string& line) = 0;
 
   // --- Time ----------------------------------------------------------------
   virtual int64_t now_us() = 0;  // monotonic microseconds
@@ -107,13 +120,30 @@ class Platform {
   virtual uint64_t clock_seed() = 0;
 
   // --- Screen and windows ---------------------------------------------------
+  // The area the saver draws on: the primary monitor (with several
+  // monitors), or the host's window (see host_window). It may change while
+  // the program runs (a monitor plugged in, a window resized).
   virtual ScreenInfo screen() = 0;
   // True when a top-level window with exactly this title exists (UTF-8).
   virtual bool window_exists(const std::string& title) = 0;
+  // Makes this copy the one saver or dialog of the desktop, atomically: of
+  // two copies started at the same moment only one gets true. The claim
+  // lasts as long as the process.
+  virtual bool claim_single_copy() = 0;
+
+  // The window that a screen-saver host (XScreenSaver and the like) handed
+  // us to draw in, if the program was started that way. The host then ends
+  // us with a signal; input is the host's, not ours.
+  virtual std::optional<ForeignWindow> host_window() const { return std::nullopt; }
+  // Draws the saver into the host's window from now on, at its size, with
+  // no grab and no window of our own. Its size, or nothing (reported) when
+  // it cannot be used.
+  virtual std::optional<ScreenInfo> use_host_window(ForeignWindow window) = 0;
 
   // The saver screen: a black, borderless, topmost window of the given title
-  // covering the screen, receiving all keyboard and mouse input. Created
-  // hidden; false when it cannot be made.
+  // covering the screen (every monitor), receiving all keyboard and mouse
+  // input; the drawing appears on the primary monitor. Created hidden;
+  // false (reported) when it cannot be made.
   virtual bool create_saver_window(const std::string& title) = 0;
   virtual void show_saver_window() = 0;
   // The preview: a child window filling the foreign window `parent`. Returns

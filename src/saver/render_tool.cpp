@@ -172,7 +172,12 @@ RenderArgs parse_render_args(const std::vector<std::string>& args) {
   return r;
 }
 
-Surface render_picture(const RenderOptions& options, Surface picture) {
+PictureView render_view(const RenderOptions& options) {
+  return PictureView{options.screen_width, options.screen_height,
+                     options.size != 0 ? FitMode::FullScreen : FitMode::OwnSize};
+}
+
+Surface render_picture(const RenderOptions& options, PictureResult picture) {
   SaverForm f;
   f.Scr_W = static_cast<int16_t>(options.screen_width);
   f.Scr_H = static_cast<int16_t>(options.screen_height);
@@ -187,8 +192,8 @@ Surface render_picture(const RenderOptions& options, Surface picture) {
   m.Play_Order = {0, 1};
 
   // The picture is already decoded: hand it over instead of reading again.
-  PictureLoader give = [&picture](const std::string&) {
-    return PictureResult::success(std::move(picture));
+  PictureLoader give = [&picture](const std::string&, const PictureView&) {
+    return std::move(picture);
   };
   NoRandom rng;
   Next_Picture(f, m, give, rng);
@@ -212,7 +217,7 @@ int run_render_tool(const std::vector<std::string>& args, const PictureLoader& l
   }
   const RenderOptions& o = a.options;
   try {
-    PictureResult r = load(o.picture);
+    PictureResult r = load(o.picture, render_view(o));
     if (r.ok && r.picture.empty()) r = PictureResult::failure("the picture has no pixels");
     if (!r.ok) {
       std::string why = r.reason.empty() ? "cannot be read" : r.reason;
@@ -221,7 +226,7 @@ int run_render_tool(const std::vector<std::string>& args, const PictureLoader& l
       err << kProgram << ": " << o.picture << ": " << one_line(why) << "\n";
       return kRenderCannotRead;
     }
-    Surface result = render_picture(o, std::move(r.picture));
+    Surface result = render_picture(o, std::move(r));
     WriteResult w = write(result, o.output);
     if (!w.ok) {
       err << kProgram << ": " << o.output << ": cannot be written (" << one_line(w.error) << ")\n";

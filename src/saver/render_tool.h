@@ -43,10 +43,13 @@ RenderArgs parse_render_args(const std::vector<std::string>& args);
 // The help text: what the tool does, each option, an example.
 std::string render_usage();
 
+// What the tool's drawing reads of a picture: a fit to its screen.
+PictureView render_view(const RenderOptions& options);
+
 // The saver's road for one picture: a one-picture catalogue through
 // Next_Picture into a screen-sized Display, then Draw_Relief. Returns the
 // finished Display, or the fitted Master when master_only is set.
-Surface render_picture(const RenderOptions& options, Surface picture);
+Surface render_picture(const RenderOptions& options, PictureResult picture);
 
 using PngWriter = std::function<WriteResult(const Surface&, const std::string& path)>;
 

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "platform/picture.h"
 #include "platform/surface.h"
 
 namespace vs {
@@ -12,6 +13,9 @@ struct SaverForm {
   Surface Display;   // the visible drawing surface, screen-sized
   Surface Master;    // the current picture fitted for drawing
   Surface Pic_Orgn;  // the picture as loaded
+  // Which of its pixels Pic_Orgn holds: a picture much larger than the
+  // screen keeps only those the fit reads.
+  PixelSubset Pic_Orgn_Kept;
   int16_t Scr_W = 0;
   int16_t Scr_H = 0;
   int16_t Play_Pos = 0;

@@ -1,5 +1,7 @@
 #include "saver/saver_screen.h"
 
+#include <string>
+
 #include "platform/numeric.h"
 #include "saver/next_picture.h"
 #include "saver/relief.h"
@@ -12,6 +14,8 @@ namespace {
 
 constexpr const char* kNoPicturesText = "画像ﾌｧｲﾙを指定して下さい ！";
 constexpr const char* kNoPicturesTitle = "Varnoscape (Saver Screen)";
+// How often input is looked at while a picture loads.
+constexpr int kLoadPollMs = 5;
 
 // Screen size in pixels the way the form computes it: twips divided by twips
 // per pixel, narrowed to 16 bits (a failed step leaves 0).
@@ -28,35 +32,50 @@ int32_t ShowCursor(Platform& p, int32_t show) {
   return p.show_cursor(show != 0);
 }
 
-Varnoscape_S::Varnoscape_S(Varnoscape_B& m, Platform& p, RandomSource& rng)
+Varnoscape_S::Varnoscape_S(Varnoscape_B& m, Platform& p, RandomSource& rng,
+                           std::optional<ForeignWindow> host)
     : EventHook(kPixelsPerDoEvents),
       m_(m),
       p_(p),
       rng_(rng),
-      pacer_(Pacer::rows_per_second_from(p.environment("VARNOSCAPE_PACE"))) {}
+      pacer_(Pacer::rows_per_second_from(p.environment("VARNOSCAPE_PACE"))),
+      host_(host) {}
 
 char Varnoscape_S::mode() const {
   return mode_letter(p_.argument_string());
 }
 
 int Varnoscape_S::Form_Load() {
-  if (m_.File_Count == 0) {
-    if (mode() == 'S') m_.Cursor_Count = ShowCursor(p_, m_.Cursor_Count.value_or(0));
-    p_.message_box(kNoPicturesText, kNoPicturesTitle, MessageIcon::Warning);
-    return 0;
+  if (host_) {
+    // A host's window: its size, no window of ours, no grab.
+    if (!p_.use_host_window(*host_)) return 1;
+    if (m_.File_Count == 0) return wait_without_pictures();
+  } else {
+    if (m_.File_Count == 0) {
+      if (mode() == 'S') m_.Cursor_Count = ShowCursor(p_, m_.Cursor_Count.value_or(0));
+      p_.message_box(kNoPicturesText, kNoPicturesTitle, MessageIcon::Warning);
+      return 0;
+    }
+    // Without a window the saver would run on unseen and could never be
+    // ended.
+    if (!p_.create_saver_window(kSaverTitle)) return 1;
   }
-  ScreenInfo screen = p_.screen();
-  f_.Scr_W = screen_pixels(screen.width, screen.twips_per_pixel_x);
-  f_.Scr_H = screen_pixels(screen.height, screen.twips_per_pixel_y);
-  // Without a window the saver would run on unseen and could never be ended.
-  if (!p_.create_saver_window(kSaverTitle)) return 1;
-  f_.Display = Surface(f_.Scr_W, f_.Scr_H);
+  follow_screen();
   f_.Play_Pos = 0;
-  Next_Picture(f_, m_, p_, rng_);
-  p_.show_saver_window();
+  if (!next_picture()) return exit_status_;
+  if (!host_) p_.show_saver_window();
   f_.Display.mark_all_dirty();
   present_changes();
   Saver_Loop();
+  return exit_status_;
+}
+
+int Varnoscape_S::wait_without_pictures() {
+  // No message box over the host's screen: the reason goes to the log.
+  p_.report(std::string(kNoPicturesTitle) + ": " + kNoPicturesText);
+  while (!ended_) {
+    if (std::optional<Event> e = p_.next_event(60000)) handle(*e);
+  }
   return exit_status_;
 }
 
@@ -67,11 +86,52 @@ void Varnoscape_S::Saver_Loop() {
     Draw_Relief(f_, m_, *this);
     if (ended_) break;
     present_changes();
-    // Input that comes during the pause waits in the queue until it is over.
-    p_.sleep_ms(1000);
-    if (m_.File_Count > 1) Next_Picture(f_, m_, p_, rng_);
+    pause(kPauseMs);
+    if (ended_) break;
+    // A changed screen (a monitor plugged in, the host's window resized)
+    // needs the picture fitted anew, even the only one.
+    const bool screen_changed = follow_screen();
+    if ((m_.File_Count > 1 || screen_changed) && !next_picture()) break;
     run_pending_events();
   }
+}
+
+void Varnoscape_S::pause(int ms) {
+  const int64_t end = p_.now_us() + int64_t{ms} * 1000;
+  while (!ended_) {
+    const int64_t left = end - p_.now_us();
+    if (left <= 0) return;
+    if (std::optional<Event> e = p_.next_event(static_cast<int>((left + 999) / 1000))) handle(*e);
+  }
+}
+
+bool Varnoscape_S::next_picture() {
+  PictureResult loaded = PictureResult::failure("no picture");
+  if (std::optional<std::string> path = begin_next_picture(f_, m_)) {
+    load_.start([this, path = *path, view = saver_view(f_, m_)](std::stop_token stop) {
+      return p_.load_picture(path, view, stop);
+    });
+    while (!load_.wait_for(kLoadPollMs)) {
+      if (!run_pending_events()) {
+        load_.stop();
+        return false;
+      }
+    }
+    loaded = load_.take();
+  }
+  finish_next_picture(f_, m_, std::move(loaded), rng_);
+  return true;
+}
+
+bool Varnoscape_S::follow_screen() {
+  ScreenInfo screen = p_.screen();
+  const int16_t w = screen_pixels(screen.width, screen.twips_per_pixel_x);
+  const int16_t h = screen_pixels(screen.height, screen.twips_per_pixel_y);
+  if (w == f_.Scr_W && h == f_.Scr_H && !f_.Display.empty()) return false;
+  f_.Scr_W = w;
+  f_.Scr_H = h;
+  f_.Display = Surface(w, h);
+  return true;
 }
 
 bool Varnoscape_S::DoEvents() {
@@ -122,6 +182,10 @@ void Varnoscape_S::present_changes() {
 }
 
 void Varnoscape_S::handle(const Event& e) {
+  // Under a host, input belongs to the host, which ends us with a signal.
+  const bool input = e.kind == Event::Kind::KeyDown || e.kind == Event::Kind::MouseDown ||
+                     e.kind == Event::Kind::MouseMove;
+  if (host_ && input) return;
   switch (e.kind) {
     case Event::Kind::KeyDown:
       Form_KeyDown();

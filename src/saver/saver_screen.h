@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "platform/platform.h"
+#include "saver/background_load.h"
 #include "saver/pacer.h"
 #include "saver/saver_form.h"
 #include "settings/module_state.h"
@@ -15,13 +16,18 @@ namespace vs {
 
 // The saver screen's title, by which a second copy finds it.
 inline constexpr const char* kSaverTitle = "Varnoscape_Main";
+// The pause after each finished drawing.
+inline constexpr int kPauseMs = 1000;
 
 // The cursor display counter as the system returns it.
 int32_t ShowCursor(Platform& p, int32_t show);
 
 class Varnoscape_S : public EventHook {
  public:
-  Varnoscape_S(Varnoscape_B& m, Platform& p, RandomSource& rng);
+  // With a host window (a screen-saver host's), the saver draws into it and
+  // leaves input to the host.
+  Varnoscape_S(Varnoscape_B& m, Platform& p, RandomSource& rng,
+               std::optional<ForeignWindow> host = std::nullopt);
 
   // Loads the form and runs the saver until the program ends; returns the
   // process exit status.
@@ -36,6 +42,15 @@ class Varnoscape_S : public EventHook {
  private:
   void Saver_Loop();
   void Saver_End();
+  // The hosted saver with nothing to show waits for its host to end it.
+  int wait_without_pictures();
+  // Waits ms milliseconds, answering input as it comes.
+  void pause(int ms);
+  // Next_Picture with the load on its own thread and input answered
+  // meanwhile; false once the program has ended.
+  bool next_picture();
+  // Takes the drawing area's size anew; true when it changed.
+  bool follow_screen();
   void Display_MouseDown();
   void Form_KeyDown();
   void Display_MouseMove(float x, float y);
@@ -50,6 +65,8 @@ class Varnoscape_S : public EventHook {
   RandomSource& rng_;
   SaverForm f_;
   Pacer pacer_;
+  BackgroundLoad load_;
+  std::optional<ForeignWindow> host_;
   bool ended_ = false;
   int exit_status_ = 0;
 

@@ -1,5 +1,7 @@
 #include "settings/ini.h"
 
+#include <initializer_list>
+
 #include "settings/case_fold.h"
 
 namespace vs::ini {
@@ -135,17 +137,25 @@ bool holds_line_break_or_nul(std::string_view s) {
   return false;
 }
 
+// The pieces one after another. Built by appending: GCC 12 at -O3 takes
+// `"[" + std::string(x)` for an overlapping copy and warns (-Wrestrict).
+std::string joined(std::initializer_list<std::string_view> parts) {
+  std::string out;
+  for (std::string_view part : parts) out.append(part);
+  return out;
+}
+
 // The writer refuses anything the reader would not give back as written.
 std::string refusal(std::string_view section, std::string_view key, std::string_view text) {
   if (holds_line_break_or_nul(section)) return "the section name holds a line break or NUL";
   if (holds_line_break_or_nul(key)) return "the key holds a line break or NUL";
   if (holds_line_break_or_nul(text)) return "the value holds a line break or NUL";
-  std::string header = "[" + std::string(section) + "]";
+  std::string header = joined({"[", section, "]"});
   Parsed s = parse_line(header);
   if (section.empty() || s.kind != Kind::Section || s.name != section) {
     return "the section name cannot be stored as it is";
   }
-  std::string line = std::string(key) + "=";
+  std::string line = joined({key, "="});
   Parsed k = parse_line(line);
   if (key.empty() || k.kind != Kind::Key || k.name != key || k.value_begin != line.size()) {
     return "the key cannot be stored as it is";
@@ -171,7 +181,7 @@ std::string read_value(std::string_view file, std::string_view section, std::str
 std::string quote_if_needed(std::string_view value) {
   bool changed_by_reader = value_of(value) != value;
   if (!changed_by_reader) return std::string(value);
-  return "\"" + std::string(value) + "\"";
+  return joined({"\"", value, "\""});
 }
 
 Edit write_value(std::string& file, std::string_view section, std::string_view key,
@@ -192,7 +202,7 @@ Edit write_value_as_is(std::string& file, std::string_view section, std::string_
     size_t kept = (f.value_begin == npos ? f.key_line.end : f.value_begin) - begin;
     line = file.substr(begin, kept) + (f.value_begin == npos ? "=" : "");
   } else {
-    line = std::string(key) + "=";
+    line = joined({key, "="});
   }
   line += text;
   // A value can turn its line into something else: "[k" = "x]" would read as
@@ -207,7 +217,7 @@ Edit write_value_as_is(std::string& file, std::string_view section, std::string_
   } else if (f.section) {
     insert_lines(file, f.insert_at, line + "\r\n");
   } else {
-    insert_lines(file, file.size(), "[" + std::string(section) + "]\r\n" + line + "\r\n");
+    insert_lines(file, file.size(), joined({"[", section, "]\r\n", line, "\r\n"}));
   }
   return {true, {}};
 }

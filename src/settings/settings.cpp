@@ -35,7 +35,8 @@ std::string file_key(std::string_view utf8) {
 // digits: " 1", " 0", "-1".
 std::string number_text(int16_t v) {
   int magnitude = v < 0 ? -static_cast<int>(v) : v;
-  return (v < 0 ? "-" : " ") + std::to_string(magnitude);
+  std::string text(v < 0 ? "-" : " ");
+  return text.append(std::to_string(magnitude));
 }
 
 // Empty gives the default; a text that is not a 16-bit number leaves the
@@ -64,6 +65,10 @@ void Load_Settings(Varnoscape_B& m, Platform& p) {
   SettingsLocation where = settings_location(p);
   // A file that cannot be read is treated like a missing one: defaults.
   ReadResult r = p.read_file(where.path);
+  if (r.status == ReadResult::Status::Error) {
+    p.report("cannot read the settings file " + where.path + " (" + r.error +
+             "): using the default settings");
+  }
   std::string file = r.status == ReadResult::Status::Ok ? std::move(r.bytes) : std::string();
 
   load_number(file, kChangeKey, 0, m.Set_Change);

@@ -17,6 +17,19 @@ namespace {
 
 constexpr const char* kDialogTitle = "Varnoscapeの設定";
 
+// Dimensions and fills the play order, hides the cursor under the saver
+// switch and runs the saver screen until the program ends.
+int run_saver(Varnoscape_B& m, Platform& p, std::optional<ForeignWindow> host) {
+  ClockRandomSource rng([&p] { return p.clock_seed(); }, p.clock_seed());
+  if (m.File_Count != 0) {
+    m.Play_Order.assign(static_cast<size_t>(m.File_Count) + 1, 0);
+    Make_Play_Order(m, rng);
+  }
+  if (mode_letter(p.argument_string()) == 'S') m.Cursor_Count = ShowCursor(p, 0);
+  Varnoscape_S saver(m, p, rng, host);
+  return saver.Form_Load();
+}
+
 }  // namespace
 
 int Main(Platform& p) {
@@ -26,6 +39,13 @@ int Main(Platform& p) {
   bool saver_open = p.window_exists(kSaverTitle);
   bool dialog_open = p.window_exists(kDialogTitle);
   if (saver_open || dialog_open) return 0;
+
+  // Started by a screen-saver host with a window to draw in: the saver runs
+  // there, beside any number of other hosted copies (one per monitor).
+  if (std::optional<ForeignWindow> host = p.host_window()) {
+    Load_Settings(m, p);
+    return run_saver(m, p, host);
+  }
 
   if (mode_letter(p.argument_string()) == 'P') {
     Varnoscape_R preview(p);
@@ -51,16 +71,10 @@ int Main(Platform& p) {
 
   if (!p.argument_string().empty() && mode_letter(p.argument_string()) != 'S') return 0;
 
-  ClockRandomSource rng([&p] { return p.clock_seed(); }, p.clock_seed());
-  if (m.File_Count != 0) {
-    m.Play_Order.assign(static_cast<size_t>(m.File_Count) + 1, 0);
-    Make_Play_Order(m, rng);
-  }
-
-  if (mode_letter(p.argument_string()) == 'S') m.Cursor_Count = ShowCursor(p, 0);
-
-  Varnoscape_S saver(m, p, rng);
-  return saver.Form_Load();
+  // The window searches above are no lock: two copies started at the same
+  // moment both pass them. Only one of them gets this claim.
+  if (!p.claim_single_copy()) return 0;
+  return run_saver(m, p, std::nullopt);
 }
 
 }  // namespace vs

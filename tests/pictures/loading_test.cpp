@@ -7,7 +7,7 @@
 #include "picture_checks.h"
 #include "platform/offscreen/offscreen_platform.h"
 #include "platform/pictures/decoders.h"
-#include "platform/posix/picture_loader.h"
+#include "platform/posix/decoder_process.h"
 
 namespace vs {
 namespace {

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "picture_checks.h"
-#include "platform/posix/picture_loader.h"
+#include "platform/posix/decoder_process.h"
 
 namespace vs {
 namespace {

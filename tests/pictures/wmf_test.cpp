@@ -6,8 +6,9 @@
 
 #include "../../tools/picture_writers.h"
 #include "picture_checks.h"
+#include "platform/pictures/decoders.h"
 #include "platform/pictures/wmf_frame.h"
-#include "platform/posix/picture_loader.h"
+#include "platform/posix/decoder_process.h"
 
 namespace vs {
 namespace {

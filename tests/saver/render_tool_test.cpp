@@ -17,7 +17,7 @@ class RenderToolTest : public ::testing::Test {
     out.str(""), err.str("");
     return run_render_tool(
         args,
-        [this](const std::string& path) {
+        [this](const std::string& path, const PictureView&) {
           loaded.push_back(path);
           auto it = pictures.find(path);
           if (it == pictures.end()) return PictureResult::failure(path + ": file not found");

@@ -19,7 +19,8 @@ class PicturePlatform : public OffscreenPlatform {
   std::map<std::string, Surface> pictures;  // anything else fails to load
   std::vector<std::string> asked;
 
-  PictureResult load_picture(const std::string& path) override {
+  PictureResult load_picture(const std::string& path, const PictureView& = {},
+                             std::stop_token = {}) override {
     asked.push_back(path);
     auto it = pictures.find(path);
     if (it == pictures.end()) return PictureResult::failure("cannot be read");

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/offscreen/offscreen_platform.h"
+#include "saver/saver_screen.h"
 #include "settings/module_state.h"
 #include "settings/settings.h"
 #include "startup/startup.h"
@@ -20,18 +21,20 @@ namespace vs::testing {
 class RunPlatform : public OffscreenPlatform {
  public:
   std::map<std::string, Surface> pictures;
-  std::vector<int64_t> sleeps_at;  // fake time at each one-second pause
+  std::vector<int64_t> pauses_at;  // fake time at each one-second pause
   int lowest_cursor = 0;
 
-  PictureResult load_picture(const std::string& path) override {
+  PictureResult load_picture(const std::string& path, const PictureView& = {},
+                             std::stop_token = {}) override {
     loads.push_back(path);
     auto it = pictures.find(path);
     if (it == pictures.end()) return PictureResult::failure("cannot be read");
     return PictureResult::success(it->second);
   }
-  void sleep_ms(int ms) override {
-    sleeps_at.push_back(now_us());
-    OffscreenPlatform::sleep_ms(ms);
+  // The pause after a drawing is the one wait for input of a whole second.
+  std::optional<Event> next_event(int timeout_ms) override {
+    if (timeout_ms == kPauseMs) pauses_at.push_back(now_us());
+    return OffscreenPlatform::next_event(timeout_ms);
   }
   int show_cursor(bool show) override {
     int c = OffscreenPlatform::show_cursor(show);

@@ -25,10 +25,25 @@ std::string OffscreenPlatform::user_config_folder() const {
   return user_config_folder_ ? *user_config_folder_ : PosixPlatform::user_config_folder();
 }
 
-PictureResult OffscreenPlatform::load_picture(const std::string& path) {
+PictureResult OffscreenPlatform::load_picture(const std::string& path, const PictureView& view,
+                                              std::stop_token stop) {
   loads.push_back(path);
   if (failing_pictures.count(path)) return PictureResult::failure(path + ": made to fail");
-  return PosixPlatform::load_picture(path);
+  return PosixPlatform::load_picture(path, view, stop);
+}
+
+bool OffscreenPlatform::claim_single_copy() {
+  claimed = !other_copy;
+  return claimed;
+}
+
+std::optional<ScreenInfo> OffscreenPlatform::use_host_window(ForeignWindow window) {
+  auto it = preview_parents_.find(window);
+  if (it == preview_parents_.end()) return std::nullopt;
+  hosted = true;
+  screen_ = it->second;
+  frame = Surface(screen_.width, screen_.height);
+  return screen_;
 }
 
 void OffscreenPlatform::sleep_ms(int ms) {

@@ -50,6 +50,10 @@ class OffscreenPlatform : public PosixPlatform {
   std::vector<std::string> loads;
   // Paths that fail to load even when the file is fine.
   std::set<std::string> failing_pictures;
+  // Another copy holds the desktop: claim_single_copy answers false.
+  bool other_copy = false;
+  // The window a screen-saver host hands over (see host_window).
+  std::optional<ForeignWindow> host;
 
   // --- What the program did ----------------------------------------------
   Surface frame;  // what is on "screen": our window's presented pixels
@@ -60,6 +64,9 @@ class OffscreenPlatform : public PosixPlatform {
   ForeignWindow preview_parent = 0;
   int cursor_counter = 0;
   std::vector<MessageBoxCall> message_boxes;
+  std::vector<std::string> reports;
+  bool claimed = false;
+  bool hosted = false;  // drawing into the host's window
   int presents = 0;
   int64_t slept_ms = 0;
   void advance_us(int64_t us) { now_ += us; }
@@ -68,12 +75,17 @@ class OffscreenPlatform : public PosixPlatform {
   std::optional<std::string> environment(const std::string& name) const override;
   std::string program_folder() const override;
   std::string user_config_folder() const override;
-  PictureResult load_picture(const std::string& path) override;
+  PictureResult load_picture(const std::string& path, const PictureView& view = {},
+                             std::stop_token stop = {}) override;
+  void report(const std::string& line) override { reports.push_back(line); }
   int64_t now_us() override { return now_; }
   void sleep_ms(int ms) override;
   uint64_t clock_seed() override { return static_cast<uint64_t>(now_); }
   ScreenInfo screen() override { return screen_; }
   bool window_exists(const std::string& title) override;
+  bool claim_single_copy() override;
+  std::optional<ForeignWindow> host_window() const override { return host; }
+  std::optional<ScreenInfo> use_host_window(ForeignWindow window) override;
   bool create_saver_window(const std::string& title) override;
   void show_saver_window() override { saver_shown = saver_window; }
   std::optional<ScreenInfo> create_preview_window(ForeignWindow parent) override;

@@ -80,13 +80,15 @@ bool has_all_rows(const BmpLayout& l, std::string_view data) {
   return data.size() >= row_stride(l) * static_cast<uint64_t>(l.height - 1) + row_bytes;
 }
 
-void decode_uncompressed(const BmpLayout& l, std::string_view data, Surface& out) {
+void decode_uncompressed(const BmpLayout& l, std::string_view data, PictureSink& out) {
   const uint64_t stride = row_stride(l);
   const Channel channels[3] = {Channel(l.masks[0]), Channel(l.masks[1]), Channel(l.masks[2])};
   const unsigned char* base = bytes_of(data);
   for (int r = 0; r < l.height; ++r) {
+    const int y = bmp_target_row(l, r);
+    if (!out.keeps_row(y)) continue;
     const unsigned char* in = base + stride * static_cast<uint64_t>(r);
-    uint32_t* row = out.row(bmp_target_row(l, r));
+    uint32_t* row = out.row(y);
     if (l.bits <= 8) {
       decode_indexed_row(l, in, row);
     } else if (l.bits == 24) {
@@ -94,12 +96,13 @@ void decode_uncompressed(const BmpLayout& l, std::string_view data, Surface& out
     } else {
       decode_masked_row(l, channels, in, row);
     }
+    out.row_done(y);
   }
 }
 
 }  // namespace
 
-PictureResult decode_bmp(std::string_view bytes) {
+PictureResult decode_bmp(std::string_view bytes, const PictureView& view) {
   BmpLayout layout;
   if (std::string why = read_bmp_layout(bytes, layout); !why.empty()) {
     return PictureResult::failure(why);
@@ -114,13 +117,16 @@ PictureResult decode_bmp(std::string_view bytes) {
   } else if (!has_all_rows(layout, data)) {
     return PictureResult::failure("truncated BMP data");
   }
-  Surface picture(layout.width, layout.height);
+  PictureSink picture(view);
+  if (std::string why = picture.begin(layout.width, layout.height); !why.empty()) {
+    return PictureResult::failure(why);
+  }
   if (!rle) {
     decode_uncompressed(layout, data, picture);
   } else if (std::string why = decode_bmp_rle(layout, data, picture); !why.empty()) {
     return PictureResult::failure(why);
   }
-  return PictureResult::success(std::move(picture));
+  return picture.finish();
 }
 
 }  // namespace vs

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/surface.h"
+#include "platform/pictures/picture_sink.h"
 
 namespace vs {
 
@@ -49,8 +49,8 @@ inline int bmp_target_row(const BmpLayout& l, int64_t r) {
 // refused before its picture is allocated.
 std::string check_bmp_rle(const BmpLayout& l, std::string_view data);
 
-// Decodes RLE8 or RLE4 data into `out` (already sized, black). Returns the
-// reason when the data is corrupt or ends early.
-std::string decode_bmp_rle(const BmpLayout& l, std::string_view data, Surface& out);
+// Decodes RLE8 or RLE4 data into `out` (begun at the bitmap's size). Returns
+// the reason when the data is corrupt or ends early.
+std::string decode_bmp_rle(const BmpLayout& l, std::string_view data, PictureSink& out);
 
 }  // namespace vs

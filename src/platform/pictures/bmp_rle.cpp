@@ -65,14 +65,13 @@ std::string check_bmp_rle(const BmpLayout& l, std::string_view data) {
   return walk_rle(l, data, [](int64_t, int64_t, unsigned, auto) {});
 }
 
-std::string decode_bmp_rle(const BmpLayout& l, std::string_view data, Surface& out) {
+std::string decode_bmp_rle(const BmpLayout& l, std::string_view data, PictureSink& out) {
   const size_t colours = l.palette.size();
   return walk_rle(l, data, [&](int64_t y, int64_t x, unsigned count, auto index_of) {
-    uint32_t* row = out.row(bmp_target_row(l, y)) + x;
-    for (unsigned k = 0; k < count; ++k) {
-      const unsigned index = index_of(k);
-      row[k] = index < colours ? l.palette[index] : 0u;
-    }
+    out.put_run(bmp_target_row(l, y), static_cast<int>(x), static_cast<int>(count), [&](int k) {
+      const unsigned index = index_of(static_cast<unsigned>(k));
+      return index < colours ? l.palette[index] : 0u;
+    });
   });
 }
 

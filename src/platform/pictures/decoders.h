@@ -8,26 +8,42 @@
 #include <string_view>
 
 #include "platform/picture.h"
+#include "platform/picture_fit.h"
 
 namespace vs {
 
 enum class PictureKind { Unknown, Bmp, Gif, Jpeg, Wmf };
 
+// Where libwmf looks for its fonts.
+inline constexpr const char* kMetafileFontFolder = "/usr/share/fonts/type1/urw-base35";
+
 // The kind of picture by the file's first bytes, whatever its name says.
 PictureKind detect_picture_kind(std::string_view bytes);
+
+// Decodes a whole picture file held in memory, of whatever kind its bytes
+// say, in this process. The saver calls it only inside its decoder process
+// (posix/decoder_process.h), where a decoder may crash or hang safely.
+PictureResult decode_picture(std::string_view bytes, const PictureView& view = {});
 
 // An empty string when width x height may be allocated, else the reason
 // ("picture too large (70000 x 70000)").
 std::string picture_size_problem(int64_t width, int64_t height);
 
-PictureResult decode_bmp(std::string_view bytes);
-PictureResult decode_gif(std::string_view bytes);
+// Each keeps only the pixels that the view's fit reads (all of them without
+// a view); see PictureSink.
+PictureResult decode_bmp(std::string_view bytes, const PictureView& view = {});
+PictureResult decode_gif(std::string_view bytes, const PictureView& view = {});
 // Turned upright by the EXIF orientation when the file carries one.
-PictureResult decode_jpeg(std::string_view bytes);
+PictureResult decode_jpeg(std::string_view bytes, const PictureView& view = {});
 
 // Renders a metafile with libwmf at the size and frame found by
-// read_wmf_frame (wmf_frame.h). Runs only inside the isolated child process:
+// read_wmf_frame (wmf_frame.h). Runs only inside the decoder process:
 // libwmf is not trusted with the saver's own memory.
-PictureResult render_wmf(std::string_view bytes);
+PictureResult render_wmf(std::string_view bytes, const PictureView& view = {});
+
+// Why libwmf cannot draw text here, or "" when it can: it needs the
+// standard PostScript fonts in font_folder (Debian's fonts-urw-base35) and
+// calls a good file corrupt without them.
+std::string metafile_fonts_problem(const std::string& font_folder = kMetafileFontFolder);
 
 }  // namespace vs

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/pictures/decoders.h"
+#include "platform/pictures/picture_sink.h"
 
 namespace vs {
 
@@ -94,7 +95,7 @@ int frame_row(int n, int height, bool interlaced) {
   return height;  // not reached for n < height
 }
 
-PictureResult draw_first_frame(GifFileType* gif, int transparent) {
+PictureResult draw_first_frame(GifFileType* gif, int transparent, const PictureView& view) {
   if (DGifGetImageDesc(gif) == GIF_ERROR) return PictureResult::failure(gif_error(gif->Error));
   const GifImageDesc& frame = gif->Image;
   const int64_t left = frame.Left, top = frame.Top, fw = frame.Width, fh = frame.Height;
@@ -118,7 +119,8 @@ PictureResult draw_first_frame(GifFileType* gif, int transparent) {
   }
   if (transparent >= 0 && transparent < 256) colours[static_cast<size_t>(transparent)] = 0;
 
-  Surface picture(static_cast<int>(sw), static_cast<int>(sh));
+  PictureSink picture(view);
+  if (std::string why = picture.begin(sw, sh); !why.empty()) return PictureResult::failure(why);
   std::vector<GifPixelType> line(static_cast<size_t>(fw));
   const int64_t x0 = std::max<int64_t>(left, 0), x1 = std::min(left + fw, sw);
   for (int n = 0; n < fh; ++n) {
@@ -130,15 +132,16 @@ PictureResult draw_first_frame(GifFileType* gif, int transparent) {
       if (!frame.Interlace) break;  // every later row is off the screen too
       continue;
     }
-    uint32_t* row = picture.row(static_cast<int>(y));
-    for (int64_t x = x0; x < x1; ++x) row[x] = colours[line[static_cast<size_t>(x - left)]];
+    if (x0 >= x1) continue;
+    picture.put_run(static_cast<int>(y), static_cast<int>(x0), static_cast<int>(x1 - x0),
+                    [&](int k) { return colours[line[static_cast<size_t>(x0 + k - left)]]; });
   }
-  return PictureResult::success(std::move(picture));
+  return picture.finish();
 }
 
 }  // namespace
 
-PictureResult decode_gif(std::string_view bytes) {
+PictureResult decode_gif(std::string_view bytes, const PictureView& view) {
   MemoryInput input{reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size()};
   int error = 0;
   GifFileType* opened = DGifOpen(&input, read_memory, &error);
@@ -157,7 +160,7 @@ PictureResult decode_gif(std::string_view bytes) {
     }
     switch (record) {
       case IMAGE_DESC_RECORD_TYPE:
-        return draw_first_frame(gif.get(), transparent);
+        return draw_first_frame(gif.get(), transparent, view);
       case EXTENSION_RECORD_TYPE:
         if (!read_extension(gif.get(), transparent)) {
           return PictureResult::failure(gif_error(gif->Error));

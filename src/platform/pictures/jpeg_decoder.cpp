@@ -15,6 +15,7 @@
 
 #include "platform/pictures/decoders.h"
 #include "platform/pictures/exif.h"
+#include "platform/pictures/picture_sink.h"
 
 namespace vs {
 
@@ -25,6 +26,11 @@ namespace {
 // the saver's time, not a photo.
 constexpr int kMaxScans = 100;
 constexpr int kBatchRows = 16;
+// libjpeg's own working memory: a progressive picture keeps all its
+// coefficients (two bytes each) until the last scan. 512 MB holds those of
+// a 170-megapixel photo with 4:2:0 colour; a file that claims more is
+// refused, not decoded.
+constexpr long kMaxDecoderMemory = 512L << 20;
 
 enum class Stop { None, Error, Truncated, TooManyScans };
 
@@ -46,7 +52,8 @@ struct JpegJob {
   } eof;
   std::string failure;  // a reason found outside libjpeg (size, colour space)
   int orientation = 1;
-  Surface picture;
+  PictureView view;  // what the caller will look at
+  PictureSink picture;
   std::vector<unsigned char> cmyk;  // rows of a CMYK picture before conversion
 };
 
@@ -135,6 +142,8 @@ bool run(JpegJob& job, std::string_view bytes) {
     return false;
   }
   read_orientation(job);
+  // A turned picture is decoded whole and kept in part once it is upright.
+  job.picture = PictureSink(job.orientation == 1 ? job.view : PictureView{});
   const bool cmyk = c.jpeg_color_space == JCS_CMYK || c.jpeg_color_space == JCS_YCCK;
   if (cmyk) {
     c.out_color_space = JCS_CMYK;
@@ -146,15 +155,20 @@ bool run(JpegJob& job, std::string_view bytes) {
     return false;
   }
   c.progress = &job.progress;
+  c.mem->max_memory_to_use = kMaxDecoderMemory;
   jpeg_start_decompress(&c);
   const int width = static_cast<int>(c.output_width), height = static_cast<int>(c.output_height);
-  job.picture = Surface(width, height);
+  job.failure = job.picture.begin(width, height);
+  if (!job.failure.empty()) return false;
+  // Rows go straight into a whole picture; a partly kept one takes them
+  // one at a time through the sink's row.
+  const int batch = job.picture.keeps_everything() ? kBatchRows : 1;
   if (cmyk) job.cmyk.resize(size_t{4} * c.output_width * kBatchRows);
   JSAMPROW rows[kBatchRows];
   job.reading_rows = true;
   while (c.output_scanline < c.output_height) {
     const int top = static_cast<int>(c.output_scanline);
-    const int n = std::min(kBatchRows, height - top);
+    const int n = std::min(batch, height - top);
     for (int i = 0; i < n; ++i) {
       rows[i] = cmyk ? job.cmyk.data() + size_t{4} * c.output_width * i
                      : reinterpret_cast<JSAMPROW>(job.picture.row(top + i));
@@ -172,6 +186,7 @@ bool run(JpegJob& job, std::string_view bytes) {
         // libjpeg may put anything in the fourth byte; ours is always 0.
         for (int x = 0; x < width; ++x) row[x] &= 0xFFFFFF;
       }
+      job.picture.row_done(top + i);
     }
   }
   return true;
@@ -189,10 +204,30 @@ bool cut_short(const JpegJob& job) {
   return job.eof.row + lookahead < c.output_height;
 }
 
+// The upright picture, kept in part as the view asks.
+PictureResult upright(PictureResult decoded, int orientation, const PictureView& view) {
+  if (orientation == 1) return decoded;
+  Surface turned = orient_picture(std::move(decoded.picture), orientation);
+  if (needed_pixels(view, turned.width(), turned.height()).whole()) {
+    return PictureResult::success(std::move(turned));
+  }
+  PictureSink kept(view);
+  if (std::string why = kept.begin(turned.width(), turned.height()); !why.empty()) {
+    return PictureResult::failure(why);
+  }
+  for (int y = 0; y < turned.height(); ++y) {
+    if (!kept.keeps_row(y)) continue;
+    std::copy(turned.row(y), turned.row(y) + turned.width(), kept.row(y));
+    kept.row_done(y);
+  }
+  return kept.finish();
+}
+
 }  // namespace
 
-PictureResult decode_jpeg(std::string_view bytes) {
+PictureResult decode_jpeg(std::string_view bytes, const PictureView& view) {
   auto job = std::make_unique<JpegJob>();
+  job->view = view;
   job->cinfo.err = jpeg_std_error(&job->errors);
   job->errors.error_exit = on_error;
   job->errors.emit_message = on_message;
@@ -207,7 +242,7 @@ PictureResult decode_jpeg(std::string_view bytes) {
   const bool truncated = cut_short(*job);
   jpeg_destroy_decompress(&job->cinfo);
   if (truncated || (!ok && job->eof.seen)) return PictureResult::failure("truncated JPEG data");
-  if (ok) return PictureResult::success(orient_picture(std::move(job->picture), job->orientation));
+  if (ok) return upright(job->picture.finish(), job->orientation, view);
   switch (job->stop) {
     case Stop::Truncated:
       return PictureResult::failure("truncated JPEG data");
@@ -216,6 +251,12 @@ PictureResult decode_jpeg(std::string_view bytes) {
     case Stop::Error:
       if (job->errors.msg_code == JERR_OUT_OF_MEMORY) {
         return PictureResult::failure("out of memory for the JPEG picture");
+      }
+      // libjpeg asks for a temporary file once its memory limit is reached.
+      if (job->errors.msg_code == JERR_NO_BACKING_STORE) {
+        return PictureResult::failure("JPEG picture needs more than " +
+                                      std::to_string(kMaxDecoderMemory >> 20) +
+                                      " MB to decode");
       }
       return PictureResult::failure(std::string("corrupt JPEG data (") + job->message + ")");
     case Stop::None:

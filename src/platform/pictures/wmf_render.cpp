@@ -1,8 +1,9 @@
 // Windows metafiles by libwmf's gd device layer, drawn into memory. Only the
-// isolated child process calls this (see posix/isolated_decode.h).
+// decoder process calls this (see posix/decoder_process.h).
 #include <libwmf/api.h>
 #include <libwmf/gd.h>
 #include <libwmf/ipa.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "platform/pictures/decoders.h"
+#include "platform/pictures/picture_sink.h"
 #include "platform/pictures/wmf_frame.h"
 
 namespace vs {
@@ -141,11 +143,31 @@ std::string wmf_error(wmf_error_t e) {
 
 }  // namespace
 
-PictureResult render_wmf(std::string_view bytes) {
+std::string metafile_fonts_problem(const std::string& font_folder) {
+  // The standard fonts libwmf maps every metafile font onto.
+  static constexpr const char* kFonts[] = {
+      "NimbusRoman-Regular.t1",     "NimbusRoman-Italic.t1",     "NimbusRoman-Bold.t1",
+      "NimbusRoman-BoldItalic.t1",  "NimbusSans-Regular.t1",     "NimbusSans-Italic.t1",
+      "NimbusSans-Bold.t1",         "NimbusSans-BoldItalic.t1",  "NimbusMonoPS-Regular.t1",
+      "NimbusMonoPS-Italic.t1",     "NimbusMonoPS-Bold.t1",      "NimbusMonoPS-BoldItalic.t1",
+      "StandardSymbolsPS.t1"};
+  std::vector<std::string> missing;
+  for (const char* name : kFonts) {
+    const std::string path = font_folder + "/" + name;
+    if (access(path.c_str(), R_OK) != 0) missing.push_back(name);
+  }
+  if (missing.empty()) return {};
+  std::string text = "metafile fonts not installed: " + missing.front();
+  if (missing.size() > 1) text += " and " + std::to_string(missing.size() - 1) + " more";
+  return text + " in " + font_folder + " (Debian package fonts-urw-base35)";
+}
+
+PictureResult render_wmf(std::string_view bytes, const PictureView& view) {
   WmfFrame frame;
   if (std::string why = read_wmf_frame(bytes, frame); !why.empty()) {
     return PictureResult::failure(why);
   }
+  if (std::string why = metafile_fonts_problem(); !why.empty()) return PictureResult::failure(why);
   WmfSession session;
   wmfAPI* api = session.api();
   if (api == nullptr) return PictureResult::failure("metafile decoder could not start");
@@ -174,13 +196,18 @@ PictureResult render_wmf(std::string_view bytes) {
   // What the metafile leaves undrawn stays the white page libwmf starts
   // from: clip art is drawn for paper, and its black lines would vanish on
   // the saver's black.
-  Surface picture(frame.width, frame.height);
+  PictureSink picture(view);
+  if (std::string why = picture.begin(frame.width, frame.height); !why.empty()) {
+    return PictureResult::failure(why);
+  }
   for (int y = 0; y < frame.height; ++y) {
+    if (!picture.keeps_row(y)) continue;
     uint32_t* row = picture.row(y);
     const int* in = pixels + static_cast<size_t>(y) * static_cast<size_t>(frame.width);
     for (int x = 0; x < frame.width; ++x) row[x] = static_cast<uint32_t>(in[x]) & 0xFFFFFF;
+    picture.row_done(y);
   }
-  return PictureResult::success(std::move(picture));
+  return picture.finish();
 }
 
 }  // namespace vs

@@ -1,11 +1,26 @@
+#include <signal.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 
 #include "platform/posix/posix_platform.h"
 
 namespace vs {
+
+void set_up_signals() {
+  struct sigaction ignore {};
+  ignore.sa_handler = SIG_IGN;
+  sigaction(SIGPIPE, &ignore, nullptr);
+  struct sigaction dfl {};
+  dfl.sa_handler = SIG_DFL;
+  for (int sig : {SIGTERM, SIGINT, SIGHUP, SIGCHLD}) sigaction(sig, &dfl, nullptr);
+  sigset_t ending;
+  sigemptyset(&ending);
+  for (int sig : {SIGTERM, SIGINT, SIGHUP}) sigaddset(&ending, sig);
+  sigprocmask(SIG_UNBLOCK, &ending, nullptr);
+}
 
 PosixPlatform::PosixPlatform(std::vector<std::string> args) : args_(std::move(args)) {}
 PosixPlatform::~PosixPlatform() = default;
@@ -25,6 +40,11 @@ std::optional<std::string> PosixPlatform::environment(const std::string& name) c
   const char* v = std::getenv(name.c_str());
   if (!v) return std::nullopt;
   return std::string(v);
+}
+
+void PosixPlatform::report(const std::string& line) {
+  std::fprintf(stderr, "varnoscape: %s\n", line.c_str());
+  std::fflush(stderr);
 }
 
 std::string PosixPlatform::program_folder() const {

@@ -75,18 +75,26 @@ std::optional<int> PosixPlatform::file_attributes(const std::string& path) {
 
 WholeFile read_whole_file(const std::string& path, size_t max_bytes) {
   WholeFile f;
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
-    f.error = errno;
-    f.status = errno == ENOENT ? WholeFile::Status::Missing : WholeFile::Status::Error;
+  auto failed = [&f](int err) {
+    f.error = err;
+    f.status = err == ENOENT ? WholeFile::Status::Missing : WholeFile::Status::Error;
     return f;
-  }
-  struct stat st {};
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+  };
+  auto not_regular = [&f](const struct stat& st) {
     f.error = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
     f.status = WholeFile::Status::NotRegular;
-    ::close(fd);
     return f;
+  };
+  // Only a regular file is opened, and never waited on: opening a FIFO
+  // would wait for a writer, and opening a device can have effects.
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return failed(errno);
+  if (!S_ISREG(st.st_mode)) return not_regular(st);
+  int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return failed(errno);
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return not_regular(st);
   }
   if (static_cast<uint64_t>(st.st_size) > max_bytes) {
     f.status = WholeFile::Status::TooLarge;
@@ -140,6 +148,10 @@ ReadResult PosixPlatform::read_file(const std::string& path) {
     case WholeFile::Status::TooLarge:
       r.status = ReadResult::Status::Error;
       r.error = error_text(EFBIG);
+      break;
+    case WholeFile::Status::NotRegular:
+      r.status = ReadResult::Status::Error;
+      r.error = f.error == EISDIR ? error_text(EISDIR) : "not a regular file";
       break;
     default:
       r.status = ReadResult::Status::Error;

@@ -10,6 +10,13 @@
 
 namespace vs {
 
+// For a program's main: the signals it relies on. SIGPIPE is ignored (a
+// decoder that dies before reading everything must not kill us silently;
+// a write then fails instead); SIGTERM, SIGINT and SIGHUP end the program
+// and SIGCHLD is left for waitpid, even when whoever started us had them
+// ignored (as a shell does for background jobs).
+void set_up_signals();
+
 class PosixPlatform : public Platform {
  public:
   // args are the program's arguments after its own name.
@@ -29,7 +36,10 @@ class PosixPlatform : public Platform {
   bool folder_writable(const std::string& folder) override;
   WriteResult make_folders(const std::string& folder) override;
 
-  PictureResult load_picture(const std::string& path) override;
+  PictureResult load_picture(const std::string& path, const PictureView& view = {},
+                             std::stop_token stop = {}) override;
+  // Standard error, one line at a time.
+  void report(const std::string& line) override;
 
   int64_t now_us() override;
   void sleep_ms(int ms) override;

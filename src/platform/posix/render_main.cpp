@@ -4,10 +4,15 @@
 #include <vector>
 
 #include "platform/png_file.h"
-#include "platform/posix/picture_loader.h"
+#include "platform/posix/decoder_process.h"
+#include "platform/posix/posix_platform.h"
 #include "saver/render_tool.h"
 
 int main(int argc, char** argv) {
+  vs::set_up_signals();
   std::vector<std::string> args(argv + 1, argv + argc);
-  return vs::run_render_tool(args, vs::load_picture_file, vs::write_png_file, std::cout, std::cerr);
+  auto load = [](const std::string& path, const vs::PictureView& view) {
+    return vs::load_picture_file(path, view);
+  };
+  return vs::run_render_tool(args, load, vs::write_png_file, std::cout, std::cerr);
 }

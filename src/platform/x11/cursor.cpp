@@ -29,7 +29,7 @@ void X11Platform::State::apply_cursor(Window w) {
 int X11Platform::show_cursor(bool show) {
   x_->cursor_counter += show ? 1 : -1;
   if (x_->connected()) {
-    x_->apply_cursor(x_->window);
+    if (!x_->hosted) x_->apply_cursor(x_->window);
     x_->apply_cursor(x_->box);
     XFlush(x_->display());
   }

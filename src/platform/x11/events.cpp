@@ -22,8 +22,10 @@ std::optional<Event> X11Platform::State::translate(XEvent& e) {
       }
       break;
     case VisibilityNotify:
-      // Keep the saver screen above windows that pop up later.
-      if (target == window && !preview && e.xvisibility.state != VisibilityUnobscured) {
+      // Keep the saver screen above windows that pop up later (never a
+      // host's window: that would fight its unlock dialog).
+      if (target == window && !preview && !hosted &&
+          e.xvisibility.state != VisibilityUnobscured) {
         XRaiseWindow(display(), window);
       }
       break;
@@ -51,6 +53,11 @@ std::optional<Event> X11Platform::State::translate(XEvent& e) {
       int w = e.xconfigure.width, h = e.xconfigure.height;
       if (e.xconfigure.window == window) {
         if (presenter) presenter->resize(w, h);
+        if (hosted && (w != parent_width || h != parent_height)) {
+          parent_width = w;
+          parent_height = h;
+          return Event{Event::Kind::Resized, w, h};
+        }
       } else if (preview && e.xconfigure.window == parent &&
                  (w != parent_width || h != parent_height)) {
         parent_width = w;

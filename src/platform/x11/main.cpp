@@ -4,10 +4,12 @@
 #include <string>
 #include <vector>
 
+#include "platform/posix/posix_platform.h"
 #include "platform/x11/x11_platform.h"
 #include "startup/startup.h"
 
 int main(int argc, char** argv) {
+  vs::set_up_signals();
   vs::X11Platform platform(std::vector<std::string>(argv + 1, argv + argc));
   if (!platform.connected()) {
     // Every mode needs the screen, if only for the single-copy check.

@@ -100,7 +100,7 @@ void X11Platform::message_box(const std::string& text, const std::string& title,
   x11::MessageBoxLayout l = x11::layout_message_box(text_width, text_height, c.width, c.height);
 
   // Over our own saver screen the box takes the input the saver holds.
-  bool over_saver = x_->window && !x_->preview && x_->shown && !x_->gone;
+  bool over_saver = x_->window && !x_->preview && !x_->hosted && x_->shown && !x_->gone;
   bool regrab = x_->keyboard_grabbed || x_->pointer_grabbed;
   x_->release_input();
 

@@ -19,7 +19,13 @@ constexpr int kGrabRetryMs = 20;
 }  // namespace
 
 bool X11Platform::create_saver_window(const std::string& title) {
-  if (!x_->connected() || !x_->connection.true_colour) return false;
+  if (!x_->connected()) return false;
+  if (!x_->connection.true_colour) {
+    report("cannot show the saver on this screen: it has a depth of " +
+           std::to_string(x_->connection.depth) +
+           " bits without a TrueColor visual; the saver needs 24 or 32-bit colour");
+    return false;
+  }
   destroy_window();
   x11::Connection& c = x_->connection;
   XSetWindowAttributes a{};
@@ -35,7 +41,10 @@ bool X11Platform::create_saver_window(const std::string& title) {
   Window w = XCreateWindow(
       c.display, c.root, 0, 0, c.width, c.height, 0, c.depth, InputOutput, c.visual,
       CWBackPixel | CWBorderPixel | CWColormap | CWOverrideRedirect | CWEventMask | CWCursor, &a);
-  if (trap.failed() || !w) return false;
+  if (trap.failed() || !w) {
+    report("cannot make the saver window");
+    return false;
+  }
   x11::set_window_title(c, w, title);
   XClassHint hint{const_cast<char*>("varnoscape"), const_cast<char*>("Varnoscape")};
   XSetClassHint(c.display, w, &hint);
@@ -89,6 +98,14 @@ void X11Platform::destroy_window() {
   Display* d = x_->display();
   x_->release_input();
   x_->presenter.reset();
+  if (x_->hosted) {
+    // The host's window stays the host's.
+    x11::ErrorTrap trap(d);
+    XSelectInput(d, x_->window, NoEventMask);
+    trap.failed();
+    x_->drop_window();
+    return;
+  }
   // The window may be gone already (the preview's parent took it along).
   x11::ErrorTrap trap(d);
   XDestroyWindow(d, x_->window);

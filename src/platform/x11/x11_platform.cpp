@@ -1,5 +1,6 @@
 #include "platform/x11/x11_platform.h"
 
+#include "platform/x11/host_arguments.h"
 #include "platform/x11/window_title.h"
 #include "platform/x11/x11_state.h"
 
@@ -13,12 +14,19 @@ X11Platform::X11Platform(std::vector<std::string> args, Options options)
   auto no_shm = environment("VARNOSCAPE_NO_SHM");
   bool allow_shm = x_->options.use_shm && !(no_shm && *no_shm == "1");
   x_->connection.open(x_->options.display, allow_shm);
+  x11::HostArguments host = x11::parse_host_arguments(args_, environment("XSCREENSAVER_WINDOW"));
+  if (host.window) {
+    // Under a host nothing else on the command line applies.
+    x_->host = host.root ? ForeignWindow{x_->connection.root} : *host.window;
+    args_.clear();
+  }
 }
 
 X11Platform::~X11Platform() {
   if (!x_->connected()) return;
   destroy_window();
   if (x_->blank_cursor) XFreeCursor(x_->display(), x_->blank_cursor);
+  if (x_->claim) XDestroyWindow(x_->display(), x_->claim);
   x_->connection.close();
 }
 
@@ -39,6 +47,7 @@ void X11Platform::sync() {
 }
 
 ScreenInfo X11Platform::screen() {
+  if (x_->hosted) return ScreenInfo{x_->parent_width, x_->parent_height, 15, 15};
   return ScreenInfo{x_->connection.width, x_->connection.height, 15, 15};
 }
 
@@ -54,6 +63,7 @@ void X11Platform::State::drop_window() {
   presenter.reset();
   window = 0;
   preview = false;
+  hosted = false;
   parent = 0;
   gone = false;
   shown = false;

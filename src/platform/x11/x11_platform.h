@@ -34,7 +34,9 @@ class X11Platform : public PosixPlatform {
                                               "Noto Sans CJK JP"};
   };
 
-  // args are the program's arguments after its own name.
+  // args are the program's arguments after its own name. A screen-saver
+  // host's window (-window-id ID, -root, $XSCREENSAVER_WINDOW; see
+  // host_arguments.h) is taken out of them.
   explicit X11Platform(std::vector<std::string> args);
   X11Platform(std::vector<std::string> args, Options options);
   ~X11Platform() override;
@@ -51,6 +53,9 @@ class X11Platform : public PosixPlatform {
 
   ScreenInfo screen() override;
   bool window_exists(const std::string& title) override;
+  bool claim_single_copy() override;
+  std::optional<ForeignWindow> host_window() const override;
+  std::optional<ScreenInfo> use_host_window(ForeignWindow window) override;
   bool create_saver_window(const std::string& title) override;
   void show_saver_window() override;
   std::optional<ScreenInfo> create_preview_window(ForeignWindow parent) override;

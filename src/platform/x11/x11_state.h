@@ -5,6 +5,7 @@
 
 #include <deque>
 #include <memory>
+#include <optional>
 
 #include "platform/x11/connection.h"
 #include "platform/x11/presenter.h"
@@ -15,9 +16,15 @@ struct X11Platform::State {
   Options options;
   x11::Connection connection;
 
-  // Our one window: the saver screen or the preview child.
+  // Our one window: the saver screen or the preview child, or the host's
+  // window we draw in (hosted).
   Window window = 0;
   bool preview = false;
+  bool hosted = false;
+  // The window a screen-saver host named at start-up, if any.
+  std::optional<ForeignWindow> host;
+  // Owns the selection that marks this copy as the running one.
+  Window claim = 0;
   Window parent = 0;  // the foreign window holding the preview
   int parent_width = 0;
   int parent_height = 0;

@@ -1,0 +1,284 @@
+#include "platform/posix/decoder_process.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "platform/posix/child_process.h"
+#include "platform/posix/posix_platform.h"
+
+#ifndef VS_DECODER_FROM_BIN
+#define VS_DECODER_FROM_BIN "../libexec/varnoscape"
+#endif
+
+namespace vs {
+
+namespace {
+
+constexpr const char* kDecoderName = "varnoscape-decoder";
+constexpr uint32_t kAnswerMagic = 0x41445356;  // "VSDA"
+constexpr uint32_t kMaxReason = 1024;
+
+// What the decoder writes first; the reason, or the kept columns, rows and
+// pixels follow it.
+struct AnswerHeader {
+  uint32_t magic = kAnswerMagic;
+  uint32_t ok = 0;
+  int32_t width = 0;  // the whole picture's size
+  int32_t height = 0;
+  uint32_t cols = 0;  // kept columns and rows; both 0 for a whole picture
+  uint32_t rows = 0;
+  uint32_t reason_bytes = 0;
+};
+
+template <class T>
+void append(std::string& out, const T* data, size_t count) {
+  out.append(reinterpret_cast<const char*>(data), count * sizeof(T));
+}
+
+// Reads `count` values of T at `at`, moving on; false when the answer ends
+// before them.
+template <class T>
+bool take(std::string_view answer, size_t& at, T* out, size_t count) {
+  const size_t bytes = count * sizeof(T);
+  if (answer.size() - at < bytes) return false;
+  std::memcpy(out, answer.data() + at, bytes);
+  at += bytes;
+  return true;
+}
+
+bool ascending_within(const std::vector<int>& v, int limit) {
+  for (size_t i = 0; i < v.size(); ++i) {
+    if (v[i] < 0 || v[i] >= limit || (i > 0 && v[i] <= v[i - 1])) return false;
+  }
+  return true;
+}
+
+// The most a sound answer for the view can hold: a view's fit never reads
+// more pixels than its box has.
+size_t largest_answer(const PictureView& view) {
+  const uint64_t pixels = view.whole_picture()
+                              ? static_cast<uint64_t>(kMaxPicturePixels)
+                              : static_cast<uint64_t>(view.box_width) * view.box_height;
+  const uint64_t lists = view.whole_picture() ? 0 : uint64_t{4} * (view.box_width + view.box_height);
+  return static_cast<size_t>(sizeof(AnswerHeader) + kMaxReason + lists + pixels * 4);
+}
+
+std::string executable_folder() {
+  std::string buf(4096, '\0');
+  ssize_t n = ::readlink("/proc/self/exe", buf.data(), buf.size());
+  if (n <= 0 || static_cast<size_t>(n) >= buf.size()) return ".";
+  buf.resize(static_cast<size_t>(n));
+  return buf.substr(0, buf.find_last_of('/'));
+}
+
+PictureResult decode_in_child(int fd, const PictureView& view, std::stop_token stop,
+                              const DecoderLimits& limits) {
+  const std::string program = decoder_program();
+  if (program.empty()) {
+    return PictureResult::failure(std::string("picture decoder not installed (") + kDecoderName +
+                                  ")");
+  }
+  ChildSpec spec;
+  spec.argv = {program};
+  if (!view.whole_picture()) spec.argv.push_back(view_argument(view));
+  spec.stdin_fd = fd;
+  spec.keep_stderr = true;
+  spec.wall_ms = limits.wall_ms;
+  spec.cpu_seconds = limits.cpu_seconds;
+  spec.address_space = limits.address_space;
+  spec.max_output = largest_answer(view);
+  ChildResult r = run_child(spec, stop);
+  switch (r.end) {
+    case ChildResult::End::Exited:
+      return read_decoder_answer(r.output, view);
+    case ChildResult::End::Signalled:
+      if (r.status == SIGXCPU) return PictureResult::failure("picture took too long to decode");
+      return PictureResult::failure("picture decoder crashed (signal " + std::to_string(r.status) +
+                                    ")");
+    case ChildResult::End::TimedOut:
+      return PictureResult::failure("picture took too long to decode");
+    case ChildResult::End::Stopped:
+      return PictureResult::failure("picture load stopped");
+    case ChildResult::End::OutputTooLong:
+      return PictureResult::failure("picture decoder sent a damaged answer");
+    case ChildResult::End::NotStarted:
+      break;
+  }
+  return PictureResult::failure("picture decoder could not start (" + r.error + ")");
+}
+
+std::string open_error(int err) {
+  if (err == ENOENT || err == ENOTDIR) return "file not found";
+  return std::string("cannot read file (") + std::strerror(err) + ")";
+}
+
+}  // namespace
+
+std::string decoder_program() {
+  if (const char* named = std::getenv("VARNOSCAPE_DECODER"); named && *named) return named;
+  const std::string here = executable_folder();
+  for (const std::string& candidate :
+       {here + "/" + kDecoderName, here + "/" VS_DECODER_FROM_BIN "/" + kDecoderName}) {
+    if (::access(candidate.c_str(), X_OK) == 0) return candidate;
+  }
+  return {};
+}
+
+std::string view_argument(const PictureView& view) {
+  return "--view=" + std::to_string(view.box_width) + "x" + std::to_string(view.box_height) +
+         (view.mode == FitMode::FullScreen ? ":full" : ":own");
+}
+
+PictureView parse_view_argument(std::string_view text) {
+  PictureView view;
+  if (!text.starts_with("--view=")) return view;
+  text.remove_prefix(7);
+  const size_t cross = text.find('x'), colon = text.find(':');
+  if (cross == std::string_view::npos || colon == std::string_view::npos || colon < cross) {
+    return view;
+  }
+  const std::string w(text.substr(0, cross)), h(text.substr(cross + 1, colon - cross - 1));
+  const std::string_view mode = text.substr(colon + 1);
+  char* end = nullptr;
+  const long bw = std::strtol(w.c_str(), &end, 10);
+  if (*end != '\0') return view;
+  const long bh = std::strtol(h.c_str(), &end, 10);
+  if (*end != '\0' || bw <= 0 || bh <= 0 || bw > 65535 || bh > 65535) return view;
+  if (mode != "full" && mode != "own") return view;
+  view.box_width = static_cast<int>(bw);
+  view.box_height = static_cast<int>(bh);
+  view.mode = mode == "full" ? FitMode::FullScreen : FitMode::OwnSize;
+  return view;
+}
+
+std::string encode_decoder_answer(const PictureResult& r) {
+  AnswerHeader h;
+  std::string out;
+  if (!r.ok) {
+    std::string reason = r.reason.substr(0, kMaxReason);
+    h.reason_bytes = static_cast<uint32_t>(reason.size());
+    append(out, &h, 1);
+    return out + reason;
+  }
+  h.ok = 1;
+  h.width = r.width();
+  h.height = r.height();
+  h.cols = static_cast<uint32_t>(r.kept.cols.size());
+  h.rows = static_cast<uint32_t>(r.kept.rows.size());
+  out.reserve(sizeof h + 4 * (h.cols + h.rows) +
+              4 * static_cast<size_t>(r.picture.width()) * static_cast<size_t>(r.picture.height()));
+  append(out, &h, 1);
+  append(out, r.kept.cols.data(), r.kept.cols.size());
+  append(out, r.kept.rows.data(), r.kept.rows.size());
+  for (int y = 0; y < r.picture.height(); ++y) {
+    append(out, r.picture.row(y), static_cast<size_t>(r.picture.width()));
+  }
+  return out;
+}
+
+PictureResult read_decoder_answer(std::string_view answer, const PictureView& view) {
+  const PictureResult damaged = PictureResult::failure("picture decoder sent a damaged answer");
+  AnswerHeader h;
+  size_t at = 0;
+  if (!take(answer, at, &h, 1) || h.magic != kAnswerMagic) return damaged;
+  if (h.ok == 0) {
+    if (h.reason_bytes == 0 || h.reason_bytes > kMaxReason || answer.size() - at != h.reason_bytes) {
+      return damaged;
+    }
+    return PictureResult::failure(std::string(answer.substr(at)));
+  }
+  // Everything the decoder says is checked before anything is allocated.
+  const int64_t w = h.width, hh = h.height;
+  if (w <= 0 || hh <= 0 || w * hh > kMaxPicturePixels) return damaged;
+  const bool whole = h.cols == 0 && h.rows == 0;
+  if (!whole && (h.cols == 0 || h.rows == 0 || h.cols > w || h.rows > hh)) return damaged;
+  const int64_t surface_w = whole ? w : h.cols, surface_h = whole ? hh : h.rows;
+  const uint64_t expected =
+      sizeof h + 4 * (uint64_t{h.cols} + h.rows) + 4 * static_cast<uint64_t>(surface_w * surface_h);
+  if (answer.size() != expected) return damaged;
+  PictureResult r = PictureResult::success({});
+  if (!whole) {
+    r.kept.width = static_cast<int>(w);
+    r.kept.height = static_cast<int>(hh);
+    r.kept.cols.resize(h.cols);
+    r.kept.rows.resize(h.rows);
+    take(answer, at, r.kept.cols.data(), h.cols);
+    take(answer, at, r.kept.rows.data(), h.rows);
+    if (!ascending_within(r.kept.cols, r.kept.width) ||
+        !ascending_within(r.kept.rows, r.kept.height)) {
+      return damaged;
+    }
+  } else if (!view.whole_picture() && !needed_pixels(view, static_cast<int>(w), static_cast<int>(hh)).whole()) {
+    // A picture the view reads only in part comes back in part.
+    return damaged;
+  }
+  r.picture = Surface(static_cast<int>(surface_w), static_cast<int>(surface_h));
+  for (int y = 0; y < r.picture.height(); ++y) {
+    uint32_t* row = r.picture.row(y);
+    take(answer, at, row, static_cast<size_t>(surface_w));
+    for (int x = 0; x < r.picture.width(); ++x) row[x] &= 0xFFFFFF;
+  }
+  return r;
+}
+
+PictureResult load_picture_file(const std::string& path, const PictureView& view,
+                                std::stop_token stop) {
+  // Looked at before it is opened: opening a FIFO would wait for a writer,
+  // and opening a device can have effects of its own.
+  struct stat before {};
+  if (::stat(path.c_str(), &before) != 0) return PictureResult::failure(open_error(errno));
+  if (!S_ISREG(before.st_mode)) return PictureResult::failure("not a picture file");
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return PictureResult::failure(open_error(errno));
+  struct stat st {};
+  PictureResult r;
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_dev != before.st_dev ||
+      st.st_ino != before.st_ino) {
+    r = PictureResult::failure("not a picture file");  // replaced since it was looked at
+  } else if (st.st_size > kMaxPictureFileBytes) {
+    r = PictureResult::failure("file too large (over " +
+                               std::to_string(kMaxPictureFileBytes >> 20) + " MB)");
+  } else if (st.st_size == 0) {
+    r = PictureResult::failure("empty file");
+  } else {
+    r = decode_in_child(fd, view, stop, DecoderLimits{});
+  }
+  ::close(fd);
+  return r;
+}
+
+PictureResult decode_bytes_in_child(std::string_view bytes, const PictureView& view,
+                                    const DecoderLimits& limits) {
+  const int fd = ::memfd_create("varnoscape-picture", MFD_CLOEXEC);
+  if (fd < 0) return PictureResult::failure(std::string("cannot hold the picture (") + std::strerror(errno) + ")");
+  size_t done = 0;
+  while (done < bytes.size()) {
+    ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      ::close(fd);
+      return PictureResult::failure("cannot hold the picture");
+    }
+    done += static_cast<size_t>(n);
+  }
+  ::lseek(fd, 0, SEEK_SET);
+  PictureResult r = decode_in_child(fd, view, {}, limits);
+  ::close(fd);
+  return r;
+}
+
+PictureResult PosixPlatform::load_picture(const std::string& path, const PictureView& view,
+                                          std::stop_token stop) {
+  return load_picture_file(path, view, stop);
+}
+
+}  // namespace vs

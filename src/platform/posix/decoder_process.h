@@ -1,0 +1,49 @@
+// Pictures are decoded in a process of their own, the program
+// "varnoscape-decoder": a decoder that crashes, loops or runs out of memory
+// on a hostile file harms nothing, and every decode ends within the same
+// time limit. The file is opened here (only a regular file, never waiting
+// on it) and handed over as the decoder's standard input; the decoder sends
+// back the pixels that the view needs, or a reason.
+#pragma once
+
+#include <cstdint>
+#include <stop_token>
+#include <string>
+#include <string_view>
+
+#include "platform/picture.h"
+#include "platform/picture_fit.h"
+
+namespace vs {
+
+// Files larger than this are not read at all.
+constexpr int64_t kMaxPictureFileBytes = int64_t{256} << 20;
+
+struct DecoderLimits {
+  int wall_ms = 5000;  // the decoder is killed after this long
+  int cpu_seconds = 5;
+  // Its whole address space: the file, the decoder's working memory and a
+  // picture of the largest size that may be decoded whole.
+  uint64_t address_space = uint64_t{1280} << 20;
+};
+
+// Reads and decodes a picture file; the reason never repeats the path.
+PictureResult load_picture_file(const std::string& path, const PictureView& view = {},
+                                std::stop_token stop = {});
+
+// Decodes bytes held in memory the same way (tests, damaged copies).
+PictureResult decode_bytes_in_child(std::string_view bytes, const PictureView& view = {},
+                                    const DecoderLimits& limits = {});
+
+// The decoder program: $VARNOSCAPE_DECODER when set, else beside this
+// program, else where an installation puts it. Empty when there is none.
+std::string decoder_program();
+
+// The decoder's side: what it writes for a result, and the arguments that
+// carry a view. The parent reads the answer back with read_decoder_answer.
+std::string encode_decoder_answer(const PictureResult& r);
+PictureResult read_decoder_answer(std::string_view answer, const PictureView& view);
+std::string view_argument(const PictureView& view);
+PictureView parse_view_argument(std::string_view text);
+
+}  // namespace vs

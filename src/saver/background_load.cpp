@@ -1,0 +1,44 @@
+#include "saver/background_load.h"
+
+#include <chrono>
+#include <exception>
+#include <utility>
+
+namespace vs {
+
+void BackgroundLoad::start(Job job) {
+  stop();
+  done_ = false;
+  thread_ = std::jthread([this, job = std::move(job)](std::stop_token token) {
+    PictureResult r;
+    try {
+      r = job(token);
+    } catch (const std::exception& e) {
+      // Failures never escape a step: a load that throws is a failed load.
+      r = PictureResult::failure(e.what());
+    }
+    std::lock_guard lock(mutex_);
+    result_ = std::move(r);
+    done_ = true;
+    ended_.notify_all();
+  });
+}
+
+bool BackgroundLoad::wait_for(int ms) {
+  std::unique_lock lock(mutex_);
+  return ended_.wait_for(lock, std::chrono::milliseconds(ms), [this] { return done_; });
+}
+
+PictureResult BackgroundLoad::take() {
+  if (thread_.joinable()) thread_.join();
+  std::lock_guard lock(mutex_);
+  return std::exchange(result_, PictureResult{});
+}
+
+void BackgroundLoad::stop() {
+  if (!thread_.joinable()) return;
+  thread_.request_stop();
+  thread_.join();
+}
+
+}  // namespace vs
