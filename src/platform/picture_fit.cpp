@@ -153,8 +153,10 @@ void apply_fit(const FitPlan& plan, const Surface& picture, const PixelSubset& k
   const bool whole = kept.whole();
   const int pic_w = whole ? picture.width() : kept.width;
   const int pic_h = whole ? picture.height() : kept.height;
-  const std::vector<int64_t> cols = to_positions(axis_sources(plan.x, out.width(), pic_w), kept.cols, whole);
-  const std::vector<int64_t> rows = to_positions(axis_sources(plan.y, out.height(), pic_h), kept.rows, whole);
+  const std::vector<int64_t> cols =
+      to_positions(axis_sources(plan.x, out.width(), pic_w), kept.cols, whole);
+  const std::vector<int64_t> rows =
+      to_positions(axis_sources(plan.y, out.height(), pic_h), kept.rows, whole);
   int top = out.height(), bottom = 0;
   for (int y = 0; y < out.height(); ++y) {
     const int64_t r = rows[static_cast<size_t>(y)];

@@ -62,13 +62,15 @@ void finish_next_picture(SaverForm& f, Varnoscape_B& m, PictureResult loaded, Ra
 
 void Next_Picture(SaverForm& f, Varnoscape_B& m, const PictureLoader& load, RandomSource& rng) {
   std::optional<std::string> path = begin_next_picture(f, m);
-  PictureResult loaded = path ? load(*path, saver_view(f, m)) : PictureResult::failure("no picture");
+  PictureResult loaded =
+      path ? load(*path, saver_view(f, m)) : PictureResult::failure("no picture");
   finish_next_picture(f, m, std::move(loaded), rng);
 }
 
 void Next_Picture(SaverForm& f, Varnoscape_B& m, Platform& p, RandomSource& rng) {
   Next_Picture(
-      f, m, [&p](const std::string& path, const PictureView& view) { return p.load_picture(path, view); },
+      f, m,
+      [&p](const std::string& path, const PictureView& view) { return p.load_picture(path, view); },
       rng);
 }
 

@@ -15,7 +15,8 @@
 
 namespace vs {
 
-using PictureLoader = std::function<PictureResult(const std::string& path, const PictureView& view)>;
+using PictureLoader =
+    std::function<PictureResult(const std::string& path, const PictureView& view)>;
 
 // Advances Play_Pos, clears Master, loads File_List(Play_Order(Play_Pos))
 // into Pic_Orgn and fits it into Master by Set_Size. A file that cannot be

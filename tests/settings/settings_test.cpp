@@ -3,9 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <set>
 #include <string>
@@ -157,13 +160,27 @@ TEST_F(SettingsFile, FolderIsTakenOnlyWhenItExists) {
   }
 }
 
-TEST_F(SettingsFile, UnreadableFileGivesTheDefaults) {
-  fs::create_directory(ini);
-  Varnoscape_B m;
-  m.Set_Change = 9;
-  Load_Settings(m, p);
-  EXPECT_EQ(m.Set_Change, 0);
-  EXPECT_EQ(m.Set_Kind, (std::array<int16_t, 4>{1, 1, 1, 1}));
+// A settings path that is no readable file gives the defaults at once (a
+// FIFO is never waited on), and the reason goes to the log.
+TEST_F(SettingsFile, UnreadableFileGivesTheDefaultsAndIsReported) {
+  const std::pair<std::function<void()>, std::string> cases[] = {
+      {[&] { fs::create_directory(ini); }, "Is a directory"},
+      {[&] { mkfifo(ini.c_str(), 0644); }, "not a regular file"},
+      {[&] { fs::create_symlink("/dev/zero", ini); }, "not a regular file"},
+  };
+  for (const auto& [make, reason] : cases) {
+    fs::remove(ini);
+    make();
+    p.reports.clear();
+    Varnoscape_B m;
+    m.Set_Change = 9;
+    Load_Settings(m, p);
+    EXPECT_EQ(m.Set_Change, 0) << reason;
+    EXPECT_EQ(m.Set_Kind, (std::array<int16_t, 4>{1, 1, 1, 1})) << reason;
+    ASSERT_EQ(p.reports.size(), 1u) << reason;
+    EXPECT_EQ(p.reports[0], "cannot read the settings file " + ini + " (" + reason +
+                                "): using the default settings");
+  }
 }
 
 TEST_F(SettingsFile, FreshFileHoldsTheEightKeysInOrder) {

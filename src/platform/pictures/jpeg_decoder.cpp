@@ -255,8 +255,7 @@ PictureResult decode_jpeg(std::string_view bytes, const PictureView& view) {
       // libjpeg asks for a temporary file once its memory limit is reached.
       if (job->errors.msg_code == JERR_NO_BACKING_STORE) {
         return PictureResult::failure("JPEG picture needs more than " +
-                                      std::to_string(kMaxDecoderMemory >> 20) +
-                                      " MB to decode");
+                                      std::to_string(kMaxDecoderMemory >> 20) + " MB to decode");
       }
       return PictureResult::failure(std::string("corrupt JPEG data (") + job->message + ")");
     case Stop::None:

@@ -43,7 +43,8 @@ void PictureSink::row_done(int y) {
   const int64_t r = slot_of_row(y);
   if (r < 0) return;
   uint32_t* out = picture_.row(static_cast<int>(r));
-  for (size_t i = 0; i < kept_.cols.size(); ++i) out[i] = scratch_[static_cast<size_t>(kept_.cols[i])];
+  for (size_t i = 0; i < kept_.cols.size(); ++i)
+    out[i] = scratch_[static_cast<size_t>(kept_.cols[i])];
 }
 
 PictureResult PictureSink::finish() {

@@ -146,10 +146,10 @@ std::string wmf_error(wmf_error_t e) {
 std::string metafile_fonts_problem(const std::string& font_folder) {
   // The standard fonts libwmf maps every metafile font onto.
   static constexpr const char* kFonts[] = {
-      "NimbusRoman-Regular.t1",     "NimbusRoman-Italic.t1",     "NimbusRoman-Bold.t1",
-      "NimbusRoman-BoldItalic.t1",  "NimbusSans-Regular.t1",     "NimbusSans-Italic.t1",
-      "NimbusSans-Bold.t1",         "NimbusSans-BoldItalic.t1",  "NimbusMonoPS-Regular.t1",
-      "NimbusMonoPS-Italic.t1",     "NimbusMonoPS-Bold.t1",      "NimbusMonoPS-BoldItalic.t1",
+      "NimbusRoman-Regular.t1",    "NimbusRoman-Italic.t1",    "NimbusRoman-Bold.t1",
+      "NimbusRoman-BoldItalic.t1", "NimbusSans-Regular.t1",    "NimbusSans-Italic.t1",
+      "NimbusSans-Bold.t1",        "NimbusSans-BoldItalic.t1", "NimbusMonoPS-Regular.t1",
+      "NimbusMonoPS-Italic.t1",    "NimbusMonoPS-Bold.t1",     "NimbusMonoPS-BoldItalic.t1",
       "StandardSymbolsPS.t1"};
   std::vector<std::string> missing;
   for (const char* name : kFonts) {

@@ -205,7 +205,8 @@ ChildResult run_child(const ChildSpec& spec, std::stop_token stop) {
   Launch l;
   l.path = spec.argv.empty() ? std::string() : find_program(spec.argv[0]);
   if (l.path.empty()) {
-    result.error = "program not found: " + (spec.argv.empty() ? std::string("(none)") : spec.argv[0]);
+    result.error =
+        "program not found: " + (spec.argv.empty() ? std::string("(none)") : spec.argv[0]);
     return result;
   }
   std::vector<std::string> args = spec.argv;

@@ -55,8 +55,7 @@ bool write_all(const std::string& data) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const vs::PictureView view =
-      argc > 1 ? vs::parse_view_argument(argv[1]) : vs::PictureView{};
+  const vs::PictureView view = argc > 1 ? vs::parse_view_argument(argv[1]) : vs::PictureView{};
   vs::PictureResult result;
   try {
     std::string bytes;

@@ -68,7 +68,8 @@ size_t largest_answer(const PictureView& view) {
   const uint64_t pixels = view.whole_picture()
                               ? static_cast<uint64_t>(kMaxPicturePixels)
                               : static_cast<uint64_t>(view.box_width) * view.box_height;
-  const uint64_t lists = view.whole_picture() ? 0 : uint64_t{4} * (view.box_width + view.box_height);
+  const uint64_t lists =
+      view.whole_picture() ? 0 : uint64_t{4} * (view.box_width + view.box_height);
   return static_cast<size_t>(sizeof(AnswerHeader) + kMaxReason + lists + pixels * 4);
 }
 
@@ -191,7 +192,8 @@ PictureResult read_decoder_answer(std::string_view answer, const PictureView& vi
   size_t at = 0;
   if (!take(answer, at, &h, 1) || h.magic != kAnswerMagic) return damaged;
   if (h.ok == 0) {
-    if (h.reason_bytes == 0 || h.reason_bytes > kMaxReason || answer.size() - at != h.reason_bytes) {
+    if (h.reason_bytes == 0 || h.reason_bytes > kMaxReason ||
+        answer.size() - at != h.reason_bytes) {
       return damaged;
     }
     return PictureResult::failure(std::string(answer.substr(at)));
@@ -217,7 +219,8 @@ PictureResult read_decoder_answer(std::string_view answer, const PictureView& vi
         !ascending_within(r.kept.rows, r.kept.height)) {
       return damaged;
     }
-  } else if (!view.whole_picture() && !needed_pixels(view, static_cast<int>(w), static_cast<int>(hh)).whole()) {
+  } else if (!view.whole_picture() &&
+             !needed_pixels(view, static_cast<int>(w), static_cast<int>(hh)).whole()) {
     // A picture the view reads only in part comes back in part.
     return damaged;
   }
@@ -259,7 +262,9 @@ PictureResult load_picture_file(const std::string& path, const PictureView& view
 PictureResult decode_bytes_in_child(std::string_view bytes, const PictureView& view,
                                     const DecoderLimits& limits) {
   const int fd = ::memfd_create("varnoscape-picture", MFD_CLOEXEC);
-  if (fd < 0) return PictureResult::failure(std::string("cannot hold the picture (") + std::strerror(errno) + ")");
+  if (fd < 0)
+    return PictureResult::failure(std::string("cannot hold the picture (") + std::strerror(errno) +
+                                  ")");
   size_t done = 0;
   while (done < bytes.size()) {
     ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);

@@ -24,8 +24,7 @@ std::optional<Event> X11Platform::State::translate(XEvent& e) {
     case VisibilityNotify:
       // Keep the saver screen above windows that pop up later (never a
       // host's window: that would fight its unlock dialog).
-      if (target == window && !preview && !hosted &&
-          e.xvisibility.state != VisibilityUnobscured) {
+      if (target == window && !preview && !hosted && e.xvisibility.state != VisibilityUnobscured) {
         XRaiseWindow(display(), window);
       }
       break;

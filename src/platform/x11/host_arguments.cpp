@@ -13,7 +13,9 @@ constexpr uint64_t kLargestId = 0x1FFFFFFF;
 
 // "0x1a00007" or "27262983"; 0 for anything else.
 uint64_t window_id(const std::string& text) {
-  if (text.empty() || text[0] == '-' || text[0] == '+' || std::isspace(static_cast<unsigned char>(text[0]))) return 0;
+  if (text.empty() || text[0] == '-' || text[0] == '+' ||
+      std::isspace(static_cast<unsigned char>(text[0])))
+    return 0;
   const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
   char* end = nullptr;
   errno = 0;
@@ -47,8 +49,8 @@ HostArguments parse_host_arguments(const std::vector<std::string>& args,
       h.rest.push_back(a);
     }
   }
-  const bool from_env = xscreensaver_window && !xscreensaver_window->empty() &&
-                        (root || asks_for_saver(h.rest));
+  const bool from_env =
+      xscreensaver_window && !xscreensaver_window->empty() && (root || asks_for_saver(h.rest));
   if (named) {
     h.window = window_id(*named);
   } else if (from_env) {

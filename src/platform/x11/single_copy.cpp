@@ -22,8 +22,8 @@ bool X11Platform::claim_single_copy() {
   // when it does, with the process.
   XSetWindowAttributes a{};
   a.override_redirect = True;
-  const Window owner =
-      XCreateWindow(d, c.root, -1, -1, 1, 1, 0, 0, InputOnly, CopyFromParent, CWOverrideRedirect, &a);
+  const Window owner = XCreateWindow(d, c.root, -1, -1, 1, 1, 0, 0, InputOnly, CopyFromParent,
+                                     CWOverrideRedirect, &a);
   XGrabServer(d);
   const bool free = XGetSelectionOwner(d, selection) == None;
   if (free) XSetSelectionOwner(d, selection, owner, CurrentTime);
