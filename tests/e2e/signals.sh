@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The saver as a process: SIGTERM, SIGINT and SIGHUP end it at once, also
-# while a picture decodes, and take its window (and so its grabs) along;
+# while a picture decodes, and take its window (and so its grabs) along, as
+# does SIGKILL;
 # the decoder never outlives it; SIGPIPE does not kill it; losing the X
 # server ends it with status 1, also during a decode.
 source "$(dirname "$0")/lib/common.bash"
@@ -76,6 +77,10 @@ for sig in TERM INT HUP; do
   start_saver slow
   ends_promptly "$sig" "while a picture decodes"
 done
+# Nothing can be cleaned up after SIGKILL: the window and the decoder must
+# still go at once (the decoder holds no X connection of ours).
+start_saver slow
+ends_promptly KILL "while a picture decodes"
 
 # SIGPIPE is ignored: the saver draws on.
 start_saver

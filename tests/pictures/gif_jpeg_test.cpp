@@ -3,11 +3,14 @@
 // without a picture, and the cap on progressive scans.
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 #include <string>
 
 #include "../../tools/picture_writers.h"
 #include "picture_checks.h"
 #include "platform/pictures/decoders.h"
+#include "platform/posix/decoder_process.h"
 
 namespace vs {
 namespace {
@@ -115,6 +118,22 @@ TEST(JpegDecoder, ProgressiveScansAreCapped) {
   PictureResult some = decode_jpeg(many_scans(60));
   EXPECT_TRUE(some.ok) << some.reason;
   EXPECT_EQ(decode_jpeg(many_scans(150)).reason, "too many JPEG scans");
+}
+
+// A small progressive file that claims 16384 x 16384 would need all its
+// coefficients in memory (768 MB at 4:2:0): refused before its scans are
+// read, in the saver's decoder process too.
+TEST(JpegDecoder, AProgressivePictureTooLargeToHoldIsRefusedAtOnce) {
+  Surface s(64, 64, pixel_rgb(200, 100, 50));
+  std::string file = samples::write_jpeg(s, {samples::JpegSpec::Colour::Rgb, true, 92, 0});
+  const size_t sof = file.find("\xFF\xC2");
+  ASSERT_NE(sof, std::string::npos);
+  for (size_t at : {sof + 5, sof + 7}) file[at] = '\x40', file[at + 1] = '\0';  // 16384
+  const std::string why = "JPEG picture needs more than 512 MB to decode";
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(decode_jpeg(file).reason, why);
+  EXPECT_EQ(decode_bytes_in_child(file, PictureView{1920, 1080, FitMode::FullScreen}).reason, why);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
 }
 
 TEST(JpegDecoder, DataCutShortIsTruncationNotAGreyPicture) {
