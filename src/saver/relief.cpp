@@ -13,7 +13,7 @@ namespace {
 
 constexpr uint8_t kWayDots = 0;
 constexpr uint8_t kWayLines = 1;
-// Way_Now for a Set_Way that no byte can hold: like every method other than
+// The drawing method for a Set_Way that no byte can hold: like every method other than
 // dots and lines, it walks the picture without drawing.
 constexpr uint8_t kWayNone = 255;
 
@@ -56,13 +56,6 @@ inline uint32_t max_of_bytes(uint32_t a, uint32_t b) {
 inline uint32_t min_of_bytes(uint32_t a, uint32_t b) {
   return a ^ ((a ^ b) & (0u - static_cast<uint32_t>(b < a)));
 }
-
-// Where the walk stopped: the last pixel walked.
-struct WalkEnd {
-  int x = 0;
-  int y = 0;
-  uint32_t pixel = 0;
-};
 
 // round_half_even(v + 0.5) for a whole v: the even one of v and v + 1.
 inline int up_half_to_even(int v) {
@@ -170,7 +163,7 @@ bool run_hook(SaverForm& f, EventHook& hook, int x, int y, int mw) {
 }
 
 // The hot loop: one pass over the grid, drawing in method kWay, the hook run
-// after every pixel. Rel_Scale is 1, so a column's screen X is x + Ofs_X and
+// after every pixel. The scale is 1, so a column's screen X is x + Ofs_X and
 // a row's Y is y + Ofs_Y - height. The offsets are halves of whole sizes:
 // whole numbers, or ending in .5 (kHalfX, half_y), and so is every screen
 // position, which makes the rounding exact integer work. ofs_x and ofs_y
@@ -181,8 +174,7 @@ bool run_hook(SaverForm& f, EventHook& hook, int x, int y, int mw) {
 // when that row lies off the display, and the rows a picture row can reach
 // are marked changed once per picture row.
 template <uint8_t kWay, bool kHalfX>
-WalkEnd walk(const Surface& grid, SaverForm& f, int ofs_x, int ofs_y, bool half_y,
-             EventHook& hook) {
+void walk(const Surface& grid, SaverForm& f, int ofs_x, int ofs_y, bool half_y, EventHook& hook) {
   Surface& display = f.Display;
   const int mw = grid.width(), mh = grid.height();
   const int sx_first = kHalfX ? up_half_to_even(ofs_x) : ofs_x;
@@ -213,8 +205,7 @@ WalkEnd walk(const Surface& grid, SaverForm& f, int ofs_x, int ofs_y, bool half_
     const uint32_t* const end = row + mw;
     // The short paths draw the row in runs up to the next hook call, so
     // their inner loops are nothing but the drawing. False when the hook
-    // ended the program; the walk's end is then in `stopped`.
-    WalkEnd stopped;
+    // ended the program.
     auto in_runs = [&](auto draw_run) {
       const uint32_t* src = row;
       int v = ofs_x;  // x + Ofs_X rounded down
@@ -227,10 +218,7 @@ WalkEnd walk(const Surface& grid, SaverForm& f, int ofs_x, int ofs_y, bool half_
         if (countdown == 0) [[unlikely]] {
           countdown = interval;
           const int x = static_cast<int>(src - row) - 1;
-          if (!run_hook(f, hook, x, y, mw)) {
-            stopped = WalkEnd{x, y, row[x]};
-            return false;
-          }
+          if (!run_hook(f, hook, x, y, mw)) return false;
         }
       }
       return true;
@@ -240,7 +228,7 @@ WalkEnd walk(const Surface& grid, SaverForm& f, int ofs_x, int ofs_y, bool half_
       if (!in_runs([&](const uint32_t* from, const uint32_t* to, int v) {
             put_dots<kHalfX>(from, to, v, row_of_sum.data());
           })) {
-        return stopped;
+        return;
       }
       continue;
     }
@@ -259,7 +247,7 @@ WalkEnd walk(const Surface& grid, SaverForm& f, int ofs_x, int ofs_y, bool half_
       if (!in_runs([&](const uint32_t* from, const uint32_t* to, int v) {
             put_lines<kHalfX>(display, from, to, v, y_of_sum, prev);
           })) {
-        return stopped;
+        return;
       }
       continue;
     }
@@ -285,18 +273,15 @@ WalkEnd walk(const Surface& grid, SaverForm& f, int ofs_x, int ofs_y, bool half_
       }
       if (--countdown == 0) [[unlikely]] {
         countdown = interval;
-        if (!run_hook(f, hook, static_cast<int>(src - row), y, mw)) {
-          return WalkEnd{static_cast<int>(src - row), y, p};
-        }
+        if (!run_hook(f, hook, static_cast<int>(src - row), y, mw)) return;
       }
     }
   }
-  return WalkEnd{mw - 1, mh - 1, grid.at(mw - 1, mh - 1)};
 }
 
 // Halves of whole sizes below 2^31 fit an int when rounded down.
 template <uint8_t kWay>
-WalkEnd walk(const Surface& grid, SaverForm& f, double ofs_x, double ofs_y, EventHook& hook) {
+void walk(const Surface& grid, SaverForm& f, double ofs_x, double ofs_y, EventHook& hook) {
   const int floor_x = static_cast<int>(std::floor(ofs_x));
   const int floor_y = static_cast<int>(std::floor(ofs_y));
   const bool half_y = ofs_y != floor_y;
@@ -342,12 +327,10 @@ void draw_relief_with(SaverForm& f, Varnoscape_B& m, EventHook& hook, PixelReade
   Surface& display = f.Display;
   display.clear(0);
 
-  f.Step_X = 1;
-  f.Step_Y = 1;
-  f.Way_Now = m.Set_Way >= 0 && m.Set_Way <= 255 ? static_cast<uint8_t>(m.Set_Way) : kWayNone;
+  const uint8_t way =
+      m.Set_Way >= 0 && m.Set_Way <= 255 ? static_cast<uint8_t>(m.Set_Way) : kWayNone;
   f.Pos_X = 0;
   f.Pos_Y = 0;
-  f.Rel_Scale = 1;
 
   // Single precision, as the offsets are defined; halves of whole sizes are
   // exact in it.
@@ -357,8 +340,6 @@ void draw_relief_with(SaverForm& f, Varnoscape_B& m, EventHook& hook, PixelReade
       static_cast<float>(display.height()) / 2.0f - static_cast<float>(f.Master.height()) / 2.0f;
   f.Ofs_X = ofs_x;
   f.Ofs_Y = ofs_y;
-  f.Prev_X = 0;
-  f.Prev_Y = 0;
 
   // The grid is all black until the read fills it; reuse its memory when the
   // size is unchanged (a successful read overwrites every value).
@@ -376,30 +357,16 @@ void draw_relief_with(SaverForm& f, Varnoscape_B& m, EventHook& hook, PixelReade
     return;
   }
 
-  WalkEnd end;
-  switch (f.Way_Now) {
+  switch (way) {
     case kWayDots:
-      end = walk<kWayDots>(grid, f, f.Ofs_X, f.Ofs_Y, hook);
+      walk<kWayDots>(grid, f, f.Ofs_X, f.Ofs_Y, hook);
       break;
     case kWayLines:
-      end = walk<kWayLines>(grid, f, f.Ofs_X, f.Ofs_Y, hook);
+      walk<kWayLines>(grid, f, f.Ofs_X, f.Ofs_Y, hook);
       break;
     default:
-      end = walk<kWayNone>(grid, f, f.Ofs_X, f.Ofs_Y, hook);
+      walk<kWayNone>(grid, f, f.Ofs_X, f.Ofs_Y, hook);
       break;
-  }
-
-  // Leave the working values as the last pixel left them.
-  m.Col_R = static_cast<int16_t>((end.pixel >> 16) & 0xFF);
-  m.Col_G = static_cast<int16_t>((end.pixel >> 8) & 0xFF);
-  m.Col_B = static_cast<int16_t>(end.pixel & 0xFF);
-  Get_Lightness(m);
-  f.Pix_Color = pixel_to_colour(end.pixel);
-  f.Pix_Height = height_of(m.Lightness);
-  const bool row_done = end.x + 1 >= mw;
-  if (f.Way_Now == kWayLines && !row_done) {
-    f.Prev_X = end.x + f.Ofs_X;
-    f.Prev_Y = end.y + f.Ofs_Y - f.Pix_Height;
   }
 }
 

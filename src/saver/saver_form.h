@@ -20,19 +20,13 @@ struct SaverForm {
   int16_t Scr_H = 0;
   int16_t Play_Pos = 0;
 
-  // The renderer's working values, set anew at the start of every drawing.
+  // The renderer's working values, set anew at the start of every drawing:
+  // the pixel being drawn (the saver paces by its row) and where Master's
+  // corner lies on Display.
   int16_t Pos_X = 0;
   int16_t Pos_Y = 0;
-  int16_t Step_X = 1;
-  int16_t Step_Y = 1;
-  int Rel_Scale = 1;
   double Ofs_X = 0;
   double Ofs_Y = 0;
-  double Prev_X = 0;
-  double Prev_Y = 0;
-  uint32_t Pix_Color = 0;
-  int16_t Pix_Height = 0;
-  uint8_t Way_Now = 0;
 };
 
 // What the renderer calls after every pixel: the saver screen processes

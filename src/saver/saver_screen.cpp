@@ -5,8 +5,8 @@
 #include "platform/numeric.h"
 #include "saver/next_picture.h"
 #include "saver/relief.h"
-#include "startup/command_line.h"
-#include "startup/system_family.h"
+#include "settings/mode_letter.h"
+#include "settings/system_family.h"
 
 namespace vs {
 

@@ -33,7 +33,6 @@ struct Varnoscape_B {
   // The cursor display counter last returned by the system; unset until the
   // first call.
   std::optional<int32_t> Cursor_Count;
-  int32_t Api_Ret = 0;
 
   // Pointer position when the settings dialog was loaded.
   int32_t Anim_X = 0;

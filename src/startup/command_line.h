@@ -7,12 +7,9 @@
 #include <string>
 #include <string_view>
 
-namespace vs {
+#include "settings/mode_letter.h"
 
-// The second character of the upper-cased argument string, or 0 when it has
-// fewer than two characters. The first character is never looked at, so /s,
-// -s and xS all give 'S'. Recomputed at every test; never stored.
-char mode_letter(std::string_view argument_string);
+namespace vs {
 
 // The preview window number: from the fourth character on, read as far as a
 // decimal number goes (blanks skipped, no digits give 0), rounded to the

@@ -7,9 +7,9 @@
 #include "settings/play_order.h"
 #include "settings/random_source.h"
 #include "settings/settings.h"
+#include "settings/system_family.h"
 #include "startup/command_line.h"
 #include "startup/preview_form.h"
-#include "startup/system_family.h"
 
 namespace vs {
 

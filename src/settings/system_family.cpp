@@ -1,4 +1,4 @@
-#include "startup/system_family.h"
+#include "settings/system_family.h"
 
 namespace vs {
 
