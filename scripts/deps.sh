@@ -2,10 +2,12 @@
 # Installs the Debian packages the project needs; skips what is already there.
 set -euo pipefail
 
-# What the programs need at run time beyond the libraries they link: Debian
-# only recommends libwmf's fonts, so an install without recommends lacks
-# them. The .deb depends on the same (see CMakeLists.txt).
-runtime=(fonts-urw-base35 fonts-ipafont-gothic)
+root=$(cd "$(dirname "$0")/.." && pwd)
+
+# What the programs need at run time beyond the libraries they link; the
+# .deb depends on the same list.
+mapfile -t runtime < <(sed -e 's/#.*//' -e 's/[[:space:]]//g' -e '/^$/d' "$root/packaging/runtime-packages.txt")
+((${#runtime[@]})) || { echo "deps.sh: no packages in $root/packaging/runtime-packages.txt" >&2; exit 1; }
 
 packages=(
   build-essential cmake ninja-build pkg-config git

@@ -3,8 +3,8 @@
 # project's sample pictures. End it with a key, a click or a mouse movement.
 #
 # Arguments, if any, replace the default /s (e.g. `bash scripts/run.sh /p 1234`).
-# Without a display (a headless machine), the saver runs for a while on a
-# virtual X server and a screenshot is saved instead.
+# Without a display (a headless machine), the saver runs on a virtual X
+# server until it has finished a picture, and a screenshot is saved instead.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 bash "$root/scripts/deps.sh"
@@ -25,13 +25,7 @@ if [ -n "${DISPLAY:-}" ]; then
 fi
 
 shot="$root/build/demo/screenshot.png"
-echo "No display: running the saver on a virtual 1280x720 screen for 15 seconds."
-xvfb-run -a -s "-screen 0 1280x720x24" bash -c '
-  "$1" "${@:3}" &
-  pid=$!
-  sleep 15
-  import -window root "$2"
-  kill "$pid" 2>/dev/null || true
-  wait "$pid" 2>/dev/null || true
-' run "$root/build/varnoscape" "$shot" "${args[@]}"
-echo "Screenshot of the saver at work: $shot"
+echo "No display: running the saver on a virtual 1280x720 screen until it finishes a picture."
+xvfb-run -a -s "-screen 0 1280x720x24" \
+  bash "$root/scripts/screenshot.sh" "$shot" 60 "$root/build/varnoscape" "${args[@]}"
+echo "Screenshot of a finished relief: $shot"
