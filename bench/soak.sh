@@ -41,7 +41,7 @@ sample() {
   rss=$(awk '/^VmRSS/ {print $2}' "/proc/$pid/status")
   threads=$(awk '/^Threads/ {print $2}' "/proc/$pid/status")
   fds=$(ls "/proc/$pid/fd" | wc -l)
-  children=$(pgrep -P "$pid" | wc -l)
+  children=$( (pgrep -P "$pid" || true) | wc -l)
   printf '%-8s rss %6d kB  descriptors %3d  threads %2d  children %d\n' "$1" "$rss" "$fds" \
     "$threads" "$children"
 }
