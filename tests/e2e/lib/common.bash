@@ -106,6 +106,21 @@ e2e_start() {
   E2E_PIDS="$E2E_PIDS $E2E_PID"
 }
 
+# e2e_saver_pid: the saver process inside the wrapper that e2e_start made
+# (to signal it; the wrapper itself would not pass a signal on).
+e2e_saver_pid() {
+  local i pid
+  for i in $(seq 1 100); do
+    pid=$(pgrep -P "$E2E_PID" 2>/dev/null | head -n1 || true)
+    if [ -n "$pid" ]; then
+      echo "$pid"
+      return 0
+    fi
+    sleep 0.01
+  done
+  return 1
+}
+
 # e2e_area_is SHOT CROP WANT: true when the part CROP (WxH+X+Y) of the
 # screenshot equals the picture WANT pixel for pixel, or is all black when
 # WANT is "black".
