@@ -7,8 +7,7 @@
 #
 # E2E_SHOTS=<folder> keeps the two-monitor screenshot there.
 source "$(dirname "$0")/lib/common.bash"
-# -noreset: RandR forgets the monitors set below when the last client leaves.
-e2e_setup "$1" 1440x600 -noreset
+e2e_setup "$1" 1440x600
 
 pics="$E2E_TMP/pics"
 mkdir -p "$pics"

@@ -35,7 +35,7 @@ for round in $(seq 1 10); do
   done
   [ -n "$loser" ] || e2e_fail "round $round: both copies run ($(savers) saver windows)"
   [ "$(cat "$E2E_TMP/status.$loser")" = 0 ] ||
-    e2e_fail "round $round: the second copy ended with status $(cat "$E2E_TMP/status.$loser")"
+    e2e_fail "round $round: the second copy ended with status $(cat "$E2E_TMP/status.$loser"): $(cat "$E2E_TMP/saver.err")"
   [ -s "$E2E_TMP/status.$winner" ] && e2e_fail "round $round: both copies ended"
   [ "$(savers)" = 1 ] || e2e_fail "round $round: $(savers) saver windows"
 

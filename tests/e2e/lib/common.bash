@@ -19,11 +19,14 @@ e2e_cleanup() {
 
 # e2e_xvfb VAR XVFB-ARGS...: starts an X server of the test's own on a free
 # display and sets VAR to that display (":N"). It ends with the test.
+# -noreset: by default the server resets whenever its last client leaves,
+# refusing connections meanwhile and forgetting RandR monitors; a program
+# started at that moment could not open the display.
 e2e_xvfb() {
   local var=$1 file
   shift
   file=$(mktemp "$E2E_TMP/display.XXXXXX")
-  Xvfb -displayfd 3 -nolisten tcp "$@" 3>"$file" >>"$E2E_TMP/xvfb.log" 2>&1 &
+  Xvfb -displayfd 3 -nolisten tcp -noreset "$@" 3>"$file" >>"$E2E_TMP/xvfb.log" 2>&1 &
   E2E_SERVERS="${E2E_SERVERS:-} $!"
   local i
   for i in $(seq 1 100); do
