@@ -83,7 +83,7 @@ std::optional<Event> X11Platform::State::translate(XEvent& e) {
 
 std::optional<Event> X11Platform::State::follow_monitors(XEvent& e) {
   // Keeps Xlib's idea of the screen size right as well.
-  XRRUpdateConfiguration(&e);
+  if (connection.randr) XRRUpdateConfiguration(&e);
   if (!follow_layout()) return std::nullopt;
   return Event{Event::Kind::Resized, area.width, area.height};
 }
