@@ -50,6 +50,7 @@ e2e_setup() {
   local display
   e2e_xvfb display -screen 0 "${size}x24" "$@"
   export DISPLAY=$display
+  E2E_XVFB=${E2E_SERVERS##* }  # its pid, for tests that take the server away
   export VARNOSCAPE_INI="$E2E_TMP/Varnoscape.ini"
   E2E_SAVER="$E2E_BUILD/varnoscape"
   E2E_RENDER="$E2E_BUILD/varnoscape-render"
