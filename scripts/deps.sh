@@ -15,8 +15,8 @@ packages=(
   libjpeg62-turbo-dev libgif-dev libwmf-dev libpng-dev libfreetype-dev libfontconfig-dev
   "${runtime[@]}"
   libgtest-dev libbenchmark-dev clang libclang-rt-14-dev clang-format
-  xvfb xauth xdotool x11-utils imagemagick zenity xdg-utils xscreensaver
-  dpkg-dev file
+  xvfb xauth xdotool x11-utils x11-xserver-utils imagemagick zenity xdg-utils xscreensaver
+  dpkg-dev file procps
 )
 
 missing=()

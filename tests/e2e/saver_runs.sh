@@ -2,7 +2,8 @@
 # The saver on a folder of three pictures: its window comes up titled
 # "Varnoscape_Main", the finished first drawing on screen equals the render
 # tool's relief of that picture pixel for pixel, a second copy ends at once,
-# and a key press ends the saver with status 0.
+# and a key press ends the saver with status 0. On an 8-bit screen it cannot
+# draw: it ends with status 1 and says why.
 source "$(dirname "$0")/lib/common.bash"
 e2e_setup "$1" 1024x768
 
@@ -47,4 +48,11 @@ kill -0 "$E2E_PID" || e2e_fail "the first copy ended too"
 xdotool key space
 status=$(e2e_wait_exit "$E2E_PID" 5) || e2e_fail "a key press did not end the saver"
 [ "$status" = 0 ] || e2e_fail "saver ended with status $status after a key press"
+
+# An 8-bit screen has no visual for our pixels: status 1 and the reason.
+e2e_xvfb eight_bits -screen 0 640x480x8
+status=0
+DISPLAY=$eight_bits timeout 5 "$E2E_SAVER" /s 2>"$E2E_TMP/8bit.err" || status=$?
+[ "$status" = 1 ] && grep -q "^varnoscape: cannot show the saver on this screen" "$E2E_TMP/8bit.err" ||
+  e2e_fail "8-bit screen: status $status, '$(cat "$E2E_TMP/8bit.err")'"
 echo "PASS"

@@ -2,6 +2,7 @@
 
 #include <X11/Xatom.h>
 #include <X11/extensions/XShm.h>
+#include <X11/extensions/Xrandr.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -68,6 +69,10 @@ bool Connection::open(const std::string& name, bool allow_shm) {
   black = BlackPixel(display, screen);
   true_colour = visual->c_class == TrueColor;
   shm = allow_shm && XShmQueryExtension(display);
+  int randr_error_base = 0, major = 0, minor = 0;
+  randr = XRRQueryExtension(display, &randr_event_base, &randr_error_base) &&
+          XRRQueryVersion(display, &major, &minor);
+  randr_monitors = randr && (major > 1 || (major == 1 && minor >= 5));
 
   const char* names[] = {"UTF8_STRING",
                          "COMPOUND_TEXT",

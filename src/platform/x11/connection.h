@@ -54,7 +54,9 @@ struct Connection {
   Display* display = nullptr;
   int screen = 0;
   Window root = 0;
-  int width = 0;  // of the default screen, in pixels
+  // Of the default screen, in pixels: the root window, which spans every
+  // monitor. Kept up to date while the saver screen follows the root.
+  int width = 0;
   int height = 0;
   Visual* visual = nullptr;
   int depth = 0;
@@ -64,6 +66,11 @@ struct Connection {
   bool true_colour = false;
   // The server has MIT-SHM and the caller allows it.
   bool shm = false;
+  // RandR tells of monitors being plugged, moved and resized; from version
+  // 1.5 on it lists the monitors themselves.
+  bool randr = false;
+  int randr_event_base = 0;
+  bool randr_monitors = false;
   Atoms atoms;
 
   // name empty: $DISPLAY. False when the display cannot be opened.

@@ -2,6 +2,7 @@
 // it draws, so an empty poll costs one system call and no round trip.
 #include "platform/x11/x11_state.h"
 
+#include <X11/extensions/Xrandr.h>
 #include <poll.h>
 
 #include <algorithm>
@@ -51,12 +52,15 @@ std::optional<Event> X11Platform::State::translate(XEvent& e) {
     case ConfigureNotify: {
       int w = e.xconfigure.width, h = e.xconfigure.height;
       if (e.xconfigure.window == window) {
-        if (presenter) presenter->resize(w, h);
+        // The saver screen's size is ours to set (it follows the root).
+        if (presenter && !saver_screen()) presenter->resize(w, h);
         if (hosted && (w != parent_width || h != parent_height)) {
           parent_width = w;
           parent_height = h;
           return Event{Event::Kind::Resized, w, h};
         }
+      } else if (saver_screen() && e.xconfigure.window == connection.root) {
+        return follow_monitors(e);
       } else if (preview && e.xconfigure.window == parent &&
                  (w != parent_width || h != parent_height)) {
         parent_width = w;
@@ -68,9 +72,20 @@ std::optional<Event> X11Platform::State::translate(XEvent& e) {
       break;
     }
     default:
+      if (saver_screen() && connection.randr && e.type >= connection.randr_event_base &&
+          e.type <= connection.randr_event_base + RRNotify) {
+        return follow_monitors(e);
+      }
       break;
   }
   return std::nullopt;
+}
+
+std::optional<Event> X11Platform::State::follow_monitors(XEvent& e) {
+  // Keeps Xlib's idea of the screen size right as well.
+  if (connection.randr) XRRUpdateConfiguration(&e);
+  if (!follow_layout()) return std::nullopt;
+  return Event{Event::Kind::Resized, area.width, area.height};
 }
 
 std::optional<Event> X11Platform::next_event(int timeout_ms) {

@@ -20,16 +20,21 @@ void report_on_stderr(const std::string& text, const std::string& title) {
   std::fflush(stderr);
 }
 
-void set_dialog_hints(x11::Connection& c, Window box, Window owner,
-                      const x11::MessageBoxLayout& l) {
+// Centred on the monitor the saver draws on.
+x11::Rect box_place(const x11::Rect& monitor, const x11::MessageBoxLayout& l) {
+  return {monitor.x + (monitor.width - l.width) / 2, monitor.y + (monitor.height - l.height) / 2,
+          l.width, l.height};
+}
+
+void set_dialog_hints(x11::Connection& c, Window box, Window owner, const x11::Rect& place) {
   Display* d = c.display;
   XSizeHints* size = XAllocSizeHints();
   if (size) {
     size->flags = USPosition | PPosition | PMinSize | PMaxSize;
-    size->x = (c.width - l.width) / 2;
-    size->y = (c.height - l.height) / 2;
-    size->min_width = size->max_width = l.width;
-    size->min_height = size->max_height = l.height;
+    size->x = place.x;
+    size->y = place.y;
+    size->min_width = size->max_width = place.width;
+    size->min_height = size->max_height = place.height;
     XSetWMNormalHints(d, box, size);
     XFree(size);
   }
@@ -56,9 +61,9 @@ void set_dialog_hints(x11::Connection& c, Window box, Window owner,
   }
 }
 
-// Centred on the screen. Over our own saver screen the box must come above
-// it; the saver screen is not managed, so neither is the box then.
-Window create_box_window(x11::Connection& c, const x11::MessageBoxLayout& l, bool unmanaged,
+// Over our own saver screen the box must come above it; the saver screen is
+// not managed, so neither is the box then.
+Window create_box_window(x11::Connection& c, const x11::Rect& place, bool unmanaged,
                          Cursor cursor) {
   XSetWindowAttributes a{};
   a.background_pixel = c.black;
@@ -69,8 +74,8 @@ Window create_box_window(x11::Connection& c, const x11::MessageBoxLayout& l, boo
                  ExposureMask | StructureNotifyMask;
   a.cursor = cursor;
   return XCreateWindow(
-      c.display, c.root, (c.width - l.width) / 2, (c.height - l.height) / 2, l.width, l.height, 0,
-      c.depth, InputOutput, c.visual,
+      c.display, c.root, place.x, place.y, place.width, place.height, 0, c.depth, InputOutput,
+      c.visual,
       CWBackPixel | CWBorderPixel | CWColormap | CWOverrideRedirect | CWEventMask | CWCursor, &a);
 }
 
@@ -97,7 +102,12 @@ void X11Platform::message_box(const std::string& text, const std::string& title,
   } else {
     report_on_stderr(text, title);
   }
-  x11::MessageBoxLayout l = x11::layout_message_box(text_width, text_height, c.width, c.height);
+  // The saver screen hears of every change of monitors; without it, look now.
+  if (!x_->saver_screen()) x_->follow_layout();
+  const x11::Rect monitor = x_->area;
+  x11::MessageBoxLayout l =
+      x11::layout_message_box(text_width, text_height, monitor.width, monitor.height);
+  const x11::Rect place = box_place(monitor, l);
 
   // Over our own saver screen the box takes the input the saver holds.
   bool over_saver = x_->window && !x_->preview && !x_->hosted && x_->shown && !x_->gone;
@@ -105,14 +115,14 @@ void X11Platform::message_box(const std::string& text, const std::string& title,
   x_->release_input();
 
   x11::ErrorTrap made(d);
-  Window box = create_box_window(c, l, over_saver, x_->wanted_cursor());
+  Window box = create_box_window(c, place, over_saver, x_->wanted_cursor());
   if (made.failed() || !box) {
     if (font) report_on_stderr(text, title);  // else it is there already
     if (regrab) x_->grab_input();
     return;
   }
   x11::set_window_title(c, box, title);
-  set_dialog_hints(c, box, over_saver ? x_->window : 0, l);
+  set_dialog_hints(c, box, over_saver ? x_->window : 0, place);
   x_->box = box;
 
   Surface pixels(l.width, l.height);
@@ -136,6 +146,8 @@ void X11Platform::message_box(const std::string& text, const std::string& title,
           } else {
             x_->deferred.push_back(e);
           }
+        } else if (x_->saver_screen() && e.xany.window == c.root) {
+          x_->deferred.push_back(e);  // monitors changed
         }
         if (e.type == MappingNotify) XRefreshKeyboardMapping(&e.xmapping);
         continue;

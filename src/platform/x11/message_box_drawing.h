@@ -6,19 +6,10 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "platform/x11/rect.h"
 #include "platform/x11/text.h"
 
 namespace vs::x11 {
-
-struct Rect {
-  int x = 0;
-  int y = 0;
-  int width = 0;
-  int height = 0;
-  bool contains(int px, int py) const {
-    return px >= x && py >= y && px < x + width && py < y + height;
-  }
-};
 
 struct MessageBoxLayout {
   int width = 0;

@@ -27,8 +27,8 @@ int host_byte_order() {
 
 }  // namespace
 
-Presenter::Presenter(Connection& connection, Window window, int width, int height)
-    : connection_(connection), window_(window) {
+Presenter::Presenter(Connection& connection, Window window, int width, int height, int x, int y)
+    : connection_(connection), window_(window), x_(x), y_(y) {
   XGCValues values{};
   values.graphics_exposures = False;
   gc_ = XCreateGC(connection_.display, window_, GCGraphicsExposures, &values);
@@ -140,6 +140,11 @@ void Presenter::resize(int width, int height) {
   if (old) release(old, old_segment, old_shm);
 }
 
+void Presenter::place(int x, int y) {
+  x_ = x;
+  y_ = y;
+}
+
 void Presenter::convert_row(const uint32_t* source, int count, int y) {
   char* line = image_->data + static_cast<size_t>(y) * image_->bytes_per_line;
   if (copy_rows_ && !alpha_) {
@@ -173,6 +178,8 @@ void Presenter::put(const Surface& surface, int top, int bottom) {
 
 void Presenter::repaint(int x, int y, int width, int height) {
   if (!image_) return;
+  x -= x_;
+  y -= y_;
   int right = std::min(x + width, width_), lower = std::min(y + height, height_);
   x = std::max(x, 0);
   y = std::max(y, 0);
@@ -182,10 +189,10 @@ void Presenter::repaint(int x, int y, int width, int height) {
 void Presenter::put_rect(int x, int y, int width, int height) {
   Display* d = connection_.display;
   if (shm_) {
-    XShmPutImage(d, window_, gc_, image_, x, y, x, y, width, height, False);
+    XShmPutImage(d, window_, gc_, image_, x, y, x + x_, y + y_, width, height, False);
     in_flight_ = true;
   } else {
-    XPutImage(d, window_, gc_, image_, x, y, x, y, width, height);
+    XPutImage(d, window_, gc_, image_, x, y, x + x_, y + y_, width, height);
   }
   XFlush(d);
 }

@@ -48,7 +48,9 @@ void X11Platform::sync() {
 
 ScreenInfo X11Platform::screen() {
   if (x_->hosted) return ScreenInfo{x_->parent_width, x_->parent_height, 15, 15};
-  return ScreenInfo{x_->connection.width, x_->connection.height, 15, 15};
+  // The saver screen hears of every change; without it, look now.
+  if (!x_->saver_screen()) x_->follow_layout();
+  return ScreenInfo{x_->area.width, x_->area.height, 15, 15};
 }
 
 bool X11Platform::window_exists(const std::string& title) {

@@ -9,6 +9,7 @@
 
 #include "platform/x11/connection.h"
 #include "platform/x11/presenter.h"
+#include "platform/x11/rect.h"
 
 namespace vs {
 
@@ -33,6 +34,8 @@ struct X11Platform::State {
   bool keyboard_grabbed = false;
   bool pointer_grabbed = false;
   std::unique_ptr<x11::Presenter> presenter;
+  // Where the saver draws: the primary monitor, in root coordinates.
+  x11::Rect area;
 
   // The message box while it is up.
   Window box = 0;
@@ -52,6 +55,15 @@ struct X11Platform::State {
   void apply_cursor(Window w);
   // Forgets our window after it was destroyed (by us or with its parent).
   void drop_window();
+  // Our window is the saver screen (not the preview, not a host's window).
+  bool saver_screen() const { return window && !preview && !hosted; }
+  // Takes the root's size and the monitors anew. The saver screen follows:
+  // its window covers the new root and the drawing moves to the primary
+  // monitor. True when the drawing area changed size.
+  bool follow_layout();
+  // A change of monitors or of the root's size, told by RandR or by the
+  // root's ConfigureNotify: Resized when the drawing area changed size.
+  std::optional<Event> follow_monitors(XEvent& e);
   // What an X event means to the program; events it does not need to see
   // (exposure, stacking, keyboard mapping) are handled here.
   std::optional<Event> translate(XEvent& e);

@@ -1,6 +1,6 @@
 # Shared helpers of the end-to-end tests: a private X server, a scratch
 # folder, a settings file, and waiting for windows and processes.
-# Usage: source this file, then `e2e_setup <build-dir> [WxH]`.
+# Usage: source this file, then `e2e_setup <build-dir> [WxH [Xvfb args]]`.
 
 set -euo pipefail
 
@@ -12,29 +12,45 @@ e2e_fail() {
 e2e_cleanup() {
   local pid
   for pid in ${E2E_PIDS:-}; do kill "$pid" 2>/dev/null || true; done
-  [ -n "${E2E_XVFB:-}" ] && kill "$E2E_XVFB" 2>/dev/null || true
+  for pid in ${E2E_SERVERS:-}; do kill "$pid" 2>/dev/null || true; done
   [ -n "${E2E_TMP:-}" ] && rm -rf "$E2E_TMP"
   return 0
 }
 
-# Starts Xvfb on a free display and points DISPLAY at it.
+# e2e_xvfb VAR XVFB-ARGS...: starts an X server of the test's own on a free
+# display and sets VAR to that display (":N"). It ends with the test.
+# -noreset: by default the server resets whenever its last client leaves,
+# refusing connections meanwhile and forgetting RandR monitors; a program
+# started at that moment could not open the display.
+e2e_xvfb() {
+  local var=$1 file
+  shift
+  file=$(mktemp "$E2E_TMP/display.XXXXXX")
+  Xvfb -displayfd 3 -nolisten tcp -noreset "$@" 3>"$file" >>"$E2E_TMP/xvfb.log" 2>&1 &
+  E2E_SERVERS="${E2E_SERVERS:-} $!"
+  local i
+  for i in $(seq 1 100); do
+    [ -s "$file" ] && break
+    sleep 0.05
+  done
+  [ -s "$file" ] || e2e_fail "Xvfb $* did not start: $(cat "$E2E_TMP/xvfb.log")"
+  printf -v "$var" ':%s' "$(head -n1 "$file")"
+}
+
+# e2e_setup BUILD-DIR [WxH [XVFB-ARGS...]]: a scratch folder, and an X server
+# (24-bit screen of that size, 1024x768 by default) that DISPLAY points at.
 e2e_setup() {
   E2E_BUILD=$(cd "$1" && pwd)
   local size=${2:-1024x768}
+  shift $(($# < 2 ? $# : 2))
   E2E_TMP=$(mktemp -d)
   E2E_PIDS=""
+  E2E_SERVERS=""
   trap e2e_cleanup EXIT
-  : >"$E2E_TMP/display"
-  Xvfb -displayfd 3 -screen 0 "${size}x24" -nolisten tcp 3>"$E2E_TMP/display" \
-    >"$E2E_TMP/xvfb.log" 2>&1 &
-  E2E_XVFB=$!
-  local i
-  for i in $(seq 1 100); do
-    [ -s "$E2E_TMP/display" ] && break
-    sleep 0.05
-  done
-  [ -s "$E2E_TMP/display" ] || e2e_fail "Xvfb did not start: $(cat "$E2E_TMP/xvfb.log")"
-  export DISPLAY=":$(head -n1 "$E2E_TMP/display")"
+  local display
+  e2e_xvfb display -screen 0 "${size}x24" "$@"
+  export DISPLAY=$display
+  E2E_XVFB=${E2E_SERVERS##* }  # its pid, for tests that take the server away
   export VARNOSCAPE_INI="$E2E_TMP/Varnoscape.ini"
   E2E_SAVER="$E2E_BUILD/varnoscape"
   E2E_RENDER="$E2E_BUILD/varnoscape-render"
@@ -92,4 +108,57 @@ e2e_start() {
   ) &
   E2E_PID=$!
   E2E_PIDS="$E2E_PIDS $E2E_PID"
+}
+
+# e2e_saver_pid: the saver process inside the wrapper that e2e_start made
+# (to signal it; the wrapper itself would not pass a signal on).
+e2e_saver_pid() {
+  local i pid
+  for i in $(seq 1 100); do
+    pid=$(pgrep -P "$E2E_PID" 2>/dev/null | head -n1 || true)
+    if [ -n "$pid" ]; then
+      echo "$pid"
+      return 0
+    fi
+    sleep 0.01
+  done
+  return 1
+}
+
+# e2e_area_is SHOT CROP WANT: true when the part CROP (WxH+X+Y) of the
+# screenshot equals the picture WANT pixel for pixel, or is all black when
+# WANT is "black".
+e2e_area_is() {
+  local shot=$1 crop=$2 want=$3
+  if [ "$want" = black ]; then
+    [ "$(convert "$shot" -crop "$crop" +repage -format '%[max]' info: 2>/dev/null)" = 0 ]
+  else
+    [ "$(convert "$shot" -crop "$crop" +repage png:- 2>/dev/null |
+      compare -metric AE - "$want" null: 2>&1)" = 0 ]
+  fi
+}
+
+# e2e_wait_screen WINDOW SECONDS CROP WANT [CROP WANT...]: takes screenshots
+# of the window ("root": the whole screen) until every part is as wanted
+# (see e2e_area_is). The last one stays in $E2E_TMP/shot.png.
+e2e_wait_screen() {
+  local window=$1 seconds=$2 end ok
+  shift 2
+  end=$((SECONDS + seconds))
+  while [ "$SECONDS" -le "$end" ]; do
+    if import -window "$window" "$E2E_TMP/shot.png" 2>/dev/null; then
+      ok=yes
+      local -a parts=("$@")
+      local i
+      for ((i = 0; i < ${#parts[@]}; i += 2)); do
+        e2e_area_is "$E2E_TMP/shot.png" "${parts[i]}" "${parts[i + 1]}" || {
+          ok=""
+          break
+        }
+      done
+      [ -n "$ok" ] && return 0
+    fi
+    sleep 0.1
+  done
+  return 1
 }
