@@ -114,6 +114,9 @@ while [ ${#lat[@]} -lt 20 ]; do
   else
     kill "$pid"
     wait "$pid" 2>/dev/null || true
+    # The server notices a killed client a moment later: until then its
+    # window still stands, and a new copy would end at once.
+    while xdotool search --name '^Varnoscape_Main$' >/dev/null 2>&1; do sleep 0.01; done
   fi
 done
 summary "during a slow load:" "${lat[@]}"

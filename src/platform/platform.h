@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <stop_token>
 #include <string>
@@ -41,31 +42,125 @@ struct WriteResult {
   std::string error;  // system error text when !ok
 };
 
+// A rectangle in pixels: part of a window or of the screen.
+struct Rect {
+  int x = 0;
+  int y = 0;
+  int width = 0;
+  int height = 0;
+
+  bool contains(int px, int py) const {
+    return px >= x && py >= y && px < x + width && py < y + height;
+  }
+  bool empty() const { return width <= 0 || height <= 0; }
+  bool operator==(const Rect&) const = default;
+};
+
+struct Point {
+  int x = 0;
+  int y = 0;
+  bool operator==(const Point&) const = default;
+};
+
 struct ScreenInfo {
   int width = 0;  // pixels
   int height = 0;
   int twips_per_pixel_x = 15;
   int twips_per_pixel_y = 15;
+  // Where the area lies on the whole screen (the primary monitor's place
+  // among several).
+  int left = 0;
+  int top = 0;
+};
+
+// A window of ours, as the backend names it; 0 is none.
+using WindowId = uint64_t;
+// An identifier of a window of some other program (preview parent, host).
+using ForeignWindow = uint64_t;
+
+enum class MouseButton : uint8_t { None, Left, Right, Middle };
+enum class Key : uint8_t {
+  Other,
+  Enter,
+  Space,
+  Tab,
+  Escape,
+  Up,
+  Down,
+  Left,
+  Right,
+  PageUp,
+  PageDown,
+  Home,
+  End,
 };
 
 // Input and window events, in the receiving window's pixel coordinates.
 struct Event {
-  enum class Kind {
+  enum class Kind : uint8_t {
     KeyDown,
+    KeyUp,
     MouseDown,
+    MouseUp,
     MouseMove,
-    WindowGone,  // our window (or the foreign parent holding it) was destroyed
-    Resized,     // the drawing area changed size: x, y hold the new width and height
+    Wheel,         // y holds the steps, positive towards the user
+    CloseRequest,  // the window manager's close box (or its menu)
+    Exposed,       // the backend repainted a part; nothing to do but notice
+    WindowGone,    // our window (or the foreign window holding it) was destroyed
+    Resized,       // the drawing area changed size: x, y hold the new width and height
   };
   Kind kind = Kind::KeyDown;
+  WindowId window = 0;
   int x = 0;
   int y = 0;
+  MouseButton button = MouseButton::None;
+  Key key = Key::Other;
+  bool shift = false;
+  std::string text;  // KeyDown: the characters the key typed, UTF-8
 };
 
-enum class MessageIcon { Warning, Information, Error };
+enum class MessageIcon { None, Warning, Information, Error };
 
-// An identifier of a window of some other program (preview parent).
-using ForeignWindow = uint64_t;
+enum class PointerShape : uint8_t { Normal, Hand, Busy };
+
+// A pointer picture of our own: pixels black or white where mask is not 0.
+struct PointerImage {
+  Surface pixels;
+  Surface mask;
+  Point hot_spot;
+};
+
+// A top-level window of fixed size with a title bar (a dialog).
+struct DialogSpec {
+  std::string title;  // UTF-8
+  int client_width = 0;
+  int client_height = 0;
+  // Where the window's outer top-left corner goes, in screen pixels.
+  Point position;
+  const Surface* icon = nullptr;  // 32 x 32
+  WindowId owner = 0;             // kept above this window of ours
+};
+
+// A window that holds ours: its id and the size we fill.
+struct ChildWindow {
+  WindowId id = 0;
+  int width = 0;
+  int height = 0;
+  explicit operator bool() const { return id != 0; }
+};
+
+// A font found for a list of families, measured and drawn by the backend.
+class Font {
+ public:
+  virtual ~Font() = default;
+  virtual int ascent() const = 0;
+  virtual int line_height() const = 0;
+  // Advance width of one line of UTF-8 text, in pixels.
+  virtual int width(std::string_view text) = 0;
+  // One line with its baseline at y, starting at x, blended over what the
+  // surface holds.
+  virtual void draw(Surface& s, int x, int baseline, std::string_view text, uint32_t pixel) = 0;
+};
 
 class Platform {
  public:
@@ -136,30 +231,66 @@ class Platform {
   // us with a signal; input is the host's, not ours.
   virtual std::optional<ForeignWindow> host_window() const { return std::nullopt; }
   // Draws the saver into the host's window from now on, at its size, with
-  // no grab and no window of our own. Its size, or nothing (reported) when
-  // it cannot be used.
-  virtual std::optional<ScreenInfo> use_host_window(ForeignWindow window) = 0;
+  // no grab and no window of our own; nothing (reported) when it cannot be
+  // used.
+  virtual ChildWindow use_host_window(ForeignWindow window) = 0;
 
   // The saver screen: a black, borderless, topmost window of the given title
   // covering the screen (every monitor), receiving all keyboard and mouse
-  // input; the drawing appears on the primary monitor. Created hidden;
-  // false (reported) when it cannot be made.
-  virtual bool create_saver_window(const std::string& title) = 0;
-  virtual void show_saver_window() = 0;
-  // The preview: a child window filling the foreign window `parent`. Returns
-  // the child's size, or nothing when parent is not a window.
-  virtual std::optional<ScreenInfo> create_preview_window(ForeignWindow parent) = 0;
-  virtual void destroy_window() = 0;
+  // input; the drawing appears on the primary monitor. Created hidden; 0
+  // (reported) when it cannot be made.
+  virtual WindowId create_saver_window(const std::string& title) = 0;
+  // The preview: a child window filling the foreign window `parent`;
+  // nothing when parent is not a window.
+  virtual ChildWindow create_preview_window(ForeignWindow parent) = 0;
+  // A dialog window, created hidden; 0 when it cannot be made.
+  virtual WindowId create_dialog_window(const DialogSpec& spec) = 0;
+  // Shows a window (and gives a dialog the keyboard).
+  virtual void show_window(WindowId window) = 0;
+  virtual void destroy_window(WindowId window) = 0;
+  // The window's outer rectangle on the screen.
+  virtual std::optional<Rect> window_rect(WindowId window) = 0;
 
-  // Puts rows [top, bottom) of the surface on our window at (0, 0).
-  virtual void present(const Surface& surface, int top, int bottom) = 0;
-  // Next pending event; waits up to timeout_ms for one (0 = only poll).
+  // Puts the area of the surface on the window, at the same place (the
+  // saver's surface at its drawing area).
+  virtual void present(WindowId window, const Surface& surface, const Rect& area) = 0;
+  // Next pending event; waits up to timeout_ms for one (0 = only poll,
+  // below 0 = until one comes).
   virtual std::optional<Event> next_event(int timeout_ms) = 0;
 
+  // --- Pointer ---------------------------------------------------------------
   // The cursor display counter: show adds one, hide subtracts one, and the
   // new counter is returned. The pointer is hidden over our windows while
   // the counter is below 0.
   virtual int show_cursor(bool show) = 0;
+  // Where the pointer is on the screen.
+  virtual std::optional<Point> pointer_position() = 0;
+  // The look of PointerShape::Hand.
+  virtual void set_hand_pointer(const PointerImage& image) = 0;
+  // The pointer's shape over parts of a window (Normal elsewhere).
+  virtual void set_pointer_shapes(WindowId window,
+                                  const std::vector<std::pair<Rect, PointerShape>>& regions) = 0;
+  // The busy pointer over every window of ours, until set back.
+  virtual void set_busy(bool busy) = 0;
+
+  // --- Text --------------------------------------------------------------------
+  // A font of the given size (points, at the screen's 96 pixels per inch)
+  // with every character of sample: the first of the families installed,
+  // else a stand-in with those characters; null when there is none.
+  virtual std::unique_ptr<Font> open_font(const std::vector<std::string>& families, double points,
+                                          const std::string& sample) = 0;
+
+  // --- Other programs' windows -------------------------------------------------
+  // A modal folder chooser owned by the window; the chosen folder, or
+  // nothing when cancelled (or when there is no chooser: then a message box
+  // has said why).
+  virtual std::optional<std::string> choose_folder(WindowId owner, const std::string& title,
+                                                   const std::string& start) = 0;
+  // Opens the address with the desktop's handler, without waiting for it.
+  virtual bool open_url(const std::string& url) = 0;
+  // An outline moving from one screen rectangle to the other in about 200 ms
+  // (a window opening from, or closing to, a point), or nothing.
+  virtual void animate_rect(const Rect& from, const Rect& to) = 0;
 
   // The system's screen-saver flags. Only Windows has them (saver running,
   // saver enabled); X has no such system-wide state, so by default these
@@ -167,8 +298,10 @@ class Platform {
   virtual void set_saver_running(bool /*running*/) {}
   virtual void set_saver_active() {}
 
-  // A modal message box with an OK button; returns when it is closed.
-  virtual void message_box(const std::string& text, const std::string& title, MessageIcon icon) = 0;
+  // A modal message box with an OK button, above owner (0: none); returns
+  // when it is closed.
+  virtual void message_box(WindowId owner, const std::string& text, const std::string& title,
+                           MessageIcon icon) = 0;
 };
 
 }  // namespace vs

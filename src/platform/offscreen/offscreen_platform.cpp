@@ -4,6 +4,15 @@
 
 namespace vs {
 
+namespace {
+
+// The frame a window manager puts around a dialog, as the classic one does:
+// 3 pixels on each side, a 22-pixel title bar.
+constexpr int kFrameWidth = 6;
+constexpr int kFrameHeight = 25;
+
+}  // namespace
+
 OffscreenPlatform::OffscreenPlatform(std::vector<std::string> args)
     : PosixPlatform(std::move(args)) {}
 
@@ -32,25 +41,16 @@ PictureResult OffscreenPlatform::load_picture(const std::string& path, const Pic
   return PosixPlatform::load_picture(path, view, stop);
 }
 
-bool OffscreenPlatform::claim_single_copy() {
-  claimed = !other_copy;
-  return claimed;
-}
-
-std::optional<ScreenInfo> OffscreenPlatform::use_host_window(ForeignWindow window) {
-  auto it = preview_parents_.find(window);
-  if (it == preview_parents_.end()) return std::nullopt;
-  hosted = true;
-  screen_ = it->second;
-  frame = Surface(screen_.width, screen_.height);
-  return screen_;
-}
-
 void OffscreenPlatform::sleep_ms(int ms) {
   if (ms > 0) {
     now_ += static_cast<int64_t>(ms) * 1000;
     slept_ms += ms;
   }
+}
+
+bool OffscreenPlatform::claim_single_copy() {
+  claimed = !other_copy;
+  return claimed;
 }
 
 void OffscreenPlatform::add_preview_parent(ForeignWindow id, int width, int height) {
@@ -60,65 +60,146 @@ void OffscreenPlatform::add_preview_parent(ForeignWindow id, int width, int heig
 
 void OffscreenPlatform::destroy_preview_parent(ForeignWindow id) {
   preview_parents_.erase(id);
-  if (preview_window && preview_parent == id) {
-    preview_window = false;
-    script_.push_front({now_, Event{Event::Kind::WindowGone, 0, 0}});
+  for (auto it = windows.begin(); it != windows.end(); ++it) {
+    const bool held = (it->second.kind == WindowKind::Preview && preview_parent == id) ||
+                      (it->second.kind == WindowKind::Hosted && host_parent_ == id);
+    if (!held) continue;
+    Event gone;
+    gone.kind = Event::Kind::WindowGone;
+    gone.window = it->first;
+    script_.push_front({now_, gone});
+    windows.erase(it);
+    break;
   }
+  update_flags();
+}
+
+WindowId OffscreenPlatform::add_window(Window w) {
+  const WindowId id = next_id_++;
+  windows[id] = std::move(w);
+  update_flags();
+  return id;
+}
+
+WindowId OffscreenPlatform::window_of(WindowKind kind) const {
+  for (const auto& [id, w] : windows) {
+    if (w.kind == kind) return id;
+  }
+  return 0;
+}
+
+WindowId OffscreenPlatform::main_window() const {
+  for (const auto& [id, w] : windows) {
+    if (w.kind != WindowKind::Dialog) return id;
+  }
+  return 0;
+}
+
+void OffscreenPlatform::update_flags() {
+  const WindowId saver = window_of(WindowKind::Saver);
+  saver_window = saver != 0;
+  saver_shown = saver != 0 && windows.at(saver).shown;
+  preview_window = window_of(WindowKind::Preview) != 0;
+  hosted = window_of(WindowKind::Hosted) != 0;
 }
 
 bool OffscreenPlatform::window_exists(const std::string& title) {
   if (foreign_titles_.count(title)) return true;
-  return saver_window && saver_title == title;
+  return std::any_of(windows.begin(), windows.end(),
+                     [&](const auto& w) { return w.second.title == title; });
 }
 
-bool OffscreenPlatform::create_saver_window(const std::string& title) {
-  saver_window = true;
-  saver_shown = false;
-  saver_title = title;
-  frame = Surface(screen_.width, screen_.height);
-  return true;
+ChildWindow OffscreenPlatform::use_host_window(ForeignWindow window) {
+  auto it = preview_parents_.find(window);
+  if (it == preview_parents_.end()) return {};
+  host_parent_ = window;
+  screen_ = it->second;
+  Window w;
+  w.kind = WindowKind::Hosted;
+  w.shown = true;
+  w.frame = frame = Surface(screen_.width, screen_.height);
+  w.outer = {0, 0, screen_.width, screen_.height};
+  return {add_window(std::move(w)), screen_.width, screen_.height};
 }
 
-std::optional<ScreenInfo> OffscreenPlatform::create_preview_window(ForeignWindow parent) {
+WindowId OffscreenPlatform::create_saver_window(const std::string& title) {
+  Window w;
+  w.kind = WindowKind::Saver;
+  w.title = saver_title = title;
+  w.frame = frame = Surface(screen_.width, screen_.height);
+  w.outer = {screen_.left, screen_.top, screen_.width, screen_.height};
+  return add_window(std::move(w));
+}
+
+ChildWindow OffscreenPlatform::create_preview_window(ForeignWindow parent) {
   auto it = preview_parents_.find(parent);
-  if (it == preview_parents_.end()) return std::nullopt;
-  preview_window = true;
+  if (it == preview_parents_.end()) return {};
   preview_parent = parent;
-  frame = Surface(it->second.width, it->second.height);
-  return it->second;
+  Window w;
+  w.kind = WindowKind::Preview;
+  w.shown = true;
+  w.frame = frame = Surface(it->second.width, it->second.height);
+  w.outer = {0, 0, it->second.width, it->second.height};
+  return {add_window(std::move(w)), it->second.width, it->second.height};
 }
 
-void OffscreenPlatform::destroy_window() {
-  saver_window = false;
-  saver_shown = false;
-  preview_window = false;
+WindowId OffscreenPlatform::create_dialog_window(const DialogSpec& spec) {
+  Window w;
+  w.kind = WindowKind::Dialog;
+  w.title = spec.title;
+  w.spec = spec;
+  w.spec.icon = nullptr;  // not kept beyond the call
+  w.frame = Surface(spec.client_width, spec.client_height);
+  w.outer = {spec.position.x, spec.position.y, spec.client_width + kFrameWidth,
+             spec.client_height + kFrameHeight};
+  return add_window(std::move(w));
 }
 
-void OffscreenPlatform::present(const Surface& surface, int top, int bottom) {
+void OffscreenPlatform::show_window(WindowId window) {
+  auto it = windows.find(window);
+  if (it != windows.end()) it->second.shown = true;
+  update_flags();
+}
+
+void OffscreenPlatform::destroy_window(WindowId window) {
+  windows.erase(window);
+  update_flags();
+}
+
+std::optional<Rect> OffscreenPlatform::window_rect(WindowId window) {
+  auto it = windows.find(window);
+  if (it == windows.end()) return std::nullopt;
+  return it->second.outer;
+}
+
+void OffscreenPlatform::present(WindowId window, const Surface& surface, const Rect& area) {
+  auto it = windows.find(window);
+  if (it == windows.end()) return;
   ++presents;
-  top = std::max(top, 0);
-  bottom = std::min({bottom, surface.height(), frame.height()});
-  for (int y = top; y < bottom; ++y) {
-    int w = std::min(surface.width(), frame.width());
-    std::copy(surface.row(y), surface.row(y) + w, frame.row(y));
-  }
+  Surface& to = it->second.frame;
+  to.copy_from(surface, area.x, area.y, area.width, area.height, area.x, area.y);
+  if (it->second.kind != WindowKind::Dialog) frame = to;
 }
 
 std::optional<Event> OffscreenPlatform::next_event(int timeout_ms) {
   if (on_poll) on_poll();
   if (script_.empty()) {
+    // Nothing will ever come: a wait without end would never return.
     if (timeout_ms > 0) now_ += static_cast<int64_t>(timeout_ms) * 1000;
     return std::nullopt;
   }
   ScriptedEvent& next = script_.front();
-  int64_t deadline = now_ + static_cast<int64_t>(std::max(timeout_ms, 0)) * 1000;
-  if (next.at_us > deadline) {
-    now_ = deadline;
-    return std::nullopt;
+  if (timeout_ms >= 0) {
+    const int64_t deadline = now_ + static_cast<int64_t>(timeout_ms) * 1000;
+    if (next.at_us > deadline) {
+      now_ = deadline;
+      return std::nullopt;
+    }
   }
   now_ = std::max(now_, next.at_us);
-  Event e = next.event;
+  Event e = std::move(next.event);
   script_.pop_front();
+  if (e.window == 0) e.window = main_window();
   return e;
 }
 
@@ -127,9 +208,35 @@ int OffscreenPlatform::show_cursor(bool show) {
   return cursor_counter;
 }
 
-void OffscreenPlatform::message_box(const std::string& text, const std::string& title,
-                                    MessageIcon icon) {
-  message_boxes.push_back({text, title, icon, cursor_counter});
+void OffscreenPlatform::set_pointer_shapes(
+    WindowId window, const std::vector<std::pair<Rect, PointerShape>>& regions) {
+  auto it = windows.find(window);
+  if (it != windows.end()) it->second.pointer_shapes = regions;
+}
+
+void OffscreenPlatform::set_busy(bool on) {
+  if (on != busy) ++busy_changes;
+  busy = on;
+}
+
+std::optional<std::string> OffscreenPlatform::choose_folder(WindowId owner,
+                                                            const std::string& title,
+                                                            const std::string& start) {
+  folder_choices.push_back({owner, title, start});
+  if (folder_answers.empty()) return std::nullopt;
+  std::optional<std::string> answer = folder_answers.front();
+  folder_answers.pop_front();
+  return answer;
+}
+
+bool OffscreenPlatform::open_url(const std::string& url) {
+  opened_urls.push_back(url);
+  return true;
+}
+
+void OffscreenPlatform::message_box(WindowId owner, const std::string& text,
+                                    const std::string& title, MessageIcon icon) {
+  message_boxes.push_back({text, title, icon, cursor_counter, owner});
 }
 
 }  // namespace vs

@@ -1,7 +1,8 @@
-// The in-memory backend for tests: the screen is a Surface, input comes from
-// a script, time is a fake clock that only moves when the program sleeps or
-// waits, and message boxes are recorded. Files, listings and pictures are the
-// real POSIX ones, so tests run against real temporary folders.
+// The in-memory backend for tests: windows are Surfaces, input comes from a
+// script, time is a fake clock that only moves when the program sleeps or
+// waits, and message boxes, folder choices and opened addresses are
+// recorded. Files, listings, pictures and text are the real POSIX ones, so
+// tests run against real temporary folders and real fonts.
 #pragma once
 
 #include <deque>
@@ -22,10 +23,26 @@ class OffscreenPlatform : public PosixPlatform {
     std::string title;
     MessageIcon icon;
     int cursor_counter;  // the display counter while the box was up
+    WindowId owner;
   };
   struct ScriptedEvent {
     int64_t at_us;  // delivered once the fake clock reaches this time
     Event event;
+  };
+  enum class WindowKind { Saver, Preview, Hosted, Dialog };
+  struct Window {
+    WindowKind kind = WindowKind::Saver;
+    std::string title;
+    bool shown = false;
+    Surface frame;  // what is on "screen": the window's presented pixels
+    Rect outer;     // on the screen
+    DialogSpec spec;
+    std::vector<std::pair<Rect, PointerShape>> pointer_shapes;
+  };
+  struct FolderChoice {
+    WindowId owner;
+    std::string title;
+    std::string start;
   };
 
   explicit OffscreenPlatform(std::vector<std::string> args = {});
@@ -36,11 +53,14 @@ class OffscreenPlatform : public PosixPlatform {
   void set_program_folder(std::string folder) { program_folder_ = std::move(folder); }
   void set_user_config_folder(std::string folder) { user_config_folder_ = std::move(folder); }
   void set_screen(int width, int height) { screen_.width = width, screen_.height = height; }
+  void set_screen(ScreenInfo screen) { screen_ = screen; }
   void add_foreign_window(const std::string& title) { foreign_titles_.insert(title); }
-  // A foreign window that can hold the preview, of the given size.
+  // A foreign window that can hold the preview (or host the saver), of the
+  // given size.
   void add_preview_parent(ForeignWindow id, int width, int height);
   void destroy_preview_parent(ForeignWindow id);
-  void script(int64_t at_us, Event e) { script_.push_back({at_us, e}); }
+  // Events for window 0 go to the saver, preview or host window.
+  void script(int64_t at_us, Event e) { script_.push_back({at_us, std::move(e)}); }
   // Scripted events not yet delivered.
   size_t scripted_left() const { return script_.size(); }
   // Called whenever the program polls or waits for events: lets a test act
@@ -54,22 +74,35 @@ class OffscreenPlatform : public PosixPlatform {
   bool other_copy = false;
   // The window a screen-saver host hands over (see host_window).
   std::optional<ForeignWindow> host;
+  // Where the pointer is; nothing: the system cannot tell.
+  std::optional<Point> pointer{Point{0, 0}};
+  // What the folder chooser answers, in turn; nothing left: cancelled.
+  std::deque<std::optional<std::string>> folder_answers;
 
   // --- What the program did ----------------------------------------------
-  Surface frame;  // what is on "screen": our window's presented pixels
+  std::map<WindowId, Window> windows;  // the windows alive now
+  Surface frame;  // the saver's, preview's or host's presented pixels
   bool saver_window = false;
   bool saver_shown = false;
   std::string saver_title;
   bool preview_window = false;
   ForeignWindow preview_parent = 0;
+  bool hosted = false;  // drawing into the host's window
   int cursor_counter = 0;
   std::vector<MessageBoxCall> message_boxes;
   std::vector<std::string> reports;
+  std::vector<FolderChoice> folder_choices;
+  std::vector<std::string> opened_urls;
+  std::vector<std::pair<Rect, Rect>> animations;
+  std::optional<PointerImage> hand_pointer;
+  int busy_changes = 0;
+  bool busy = false;
   bool claimed = false;
-  bool hosted = false;  // drawing into the host's window
   int presents = 0;
   int64_t slept_ms = 0;
   void advance_us(int64_t us) { now_ += us; }
+  // The window of that kind alive now, or 0.
+  WindowId window_of(WindowKind kind) const;
 
   // --- Platform -------------------------------------------------------------
   std::optional<std::string> environment(const std::string& name) const override;
@@ -85,24 +118,43 @@ class OffscreenPlatform : public PosixPlatform {
   bool window_exists(const std::string& title) override;
   bool claim_single_copy() override;
   std::optional<ForeignWindow> host_window() const override { return host; }
-  std::optional<ScreenInfo> use_host_window(ForeignWindow window) override;
-  bool create_saver_window(const std::string& title) override;
-  void show_saver_window() override { saver_shown = saver_window; }
-  std::optional<ScreenInfo> create_preview_window(ForeignWindow parent) override;
-  void destroy_window() override;
-  void present(const Surface& surface, int top, int bottom) override;
+  ChildWindow use_host_window(ForeignWindow window) override;
+  WindowId create_saver_window(const std::string& title) override;
+  ChildWindow create_preview_window(ForeignWindow parent) override;
+  WindowId create_dialog_window(const DialogSpec& spec) override;
+  void show_window(WindowId window) override;
+  void destroy_window(WindowId window) override;
+  std::optional<Rect> window_rect(WindowId window) override;
+  void present(WindowId window, const Surface& surface, const Rect& area) override;
   std::optional<Event> next_event(int timeout_ms) override;
   int show_cursor(bool show) override;
-  void message_box(const std::string& text, const std::string& title, MessageIcon icon) override;
+  std::optional<Point> pointer_position() override { return pointer; }
+  void set_hand_pointer(const PointerImage& image) override { hand_pointer = image; }
+  void set_pointer_shapes(WindowId window,
+                          const std::vector<std::pair<Rect, PointerShape>>& regions) override;
+  void set_busy(bool on) override;
+  std::optional<std::string> choose_folder(WindowId owner, const std::string& title,
+                                           const std::string& start) override;
+  bool open_url(const std::string& url) override;
+  void animate_rect(const Rect& from, const Rect& to) override { animations.push_back({from, to}); }
+  void message_box(WindowId owner, const std::string& text, const std::string& title,
+                   MessageIcon icon) override;
 
  private:
+  WindowId add_window(Window w);
+  // The saver, preview or host window: where events for window 0 go.
+  WindowId main_window() const;
+  void update_flags();
+
   int64_t now_ = 0;
+  WindowId next_id_ = 1;
   ScreenInfo screen_{1024, 768, 15, 15};
   std::map<std::string, std::optional<std::string>> env_;
   std::optional<std::string> program_folder_;
   std::optional<std::string> user_config_folder_;
   std::set<std::string> foreign_titles_;
   std::map<ForeignWindow, ScreenInfo> preview_parents_;
+  ForeignWindow host_parent_ = 0;
   std::deque<ScriptedEvent> script_;
 };
 
