@@ -65,7 +65,7 @@ void present(benchmark::State& state, bool shm) {
     state.SkipWithError("no X server (is Xvfb installed?)");
     return;
   }
-  p.show_saver_window();
+  p.show_window(p.window_id());
   if (p.presenting_through_shm() != shm) {
     state.SkipWithError("shared memory not as asked");
     return;
@@ -74,7 +74,7 @@ void present(benchmark::State& state, bool shm) {
   int rows = static_cast<int>(state.range(0));
   int top = 0;
   for (auto _ : state) {
-    p.present(s, top, top + rows);
+    p.present(p.window_id(), s, vs::Rect{0, top, s.width(), rows});
     p.window_exists("a round trip");
     top = (top + rows) % (kHeight - rows + 1);
   }

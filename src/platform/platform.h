@@ -78,7 +78,7 @@ using WindowId = uint64_t;
 // An identifier of a window of some other program (preview parent, host).
 using ForeignWindow = uint64_t;
 
-enum class MouseButton : uint8_t { None, Left, Right, Middle };
+enum class MouseButton : uint8_t { NoButton, Left, Right, Middle };
 enum class Key : uint8_t {
   Other,
   Enter,
@@ -105,7 +105,6 @@ struct Event {
     MouseMove,
     Wheel,         // y holds the steps, positive towards the user
     CloseRequest,  // the window manager's close box (or its menu)
-    Exposed,       // the backend repainted a part; nothing to do but notice
     WindowGone,    // our window (or the foreign window holding it) was destroyed
     Resized,       // the drawing area changed size: x, y hold the new width and height
   };
@@ -113,7 +112,7 @@ struct Event {
   WindowId window = 0;
   int x = 0;
   int y = 0;
-  MouseButton button = MouseButton::None;
+  MouseButton button = MouseButton::NoButton;
   Key key = Key::Other;
   bool shift = false;
   std::string text;  // KeyDown: the characters the key typed, UTF-8
@@ -255,7 +254,7 @@ class Platform {
   // saver's surface at its drawing area).
   virtual void present(WindowId window, const Surface& surface, const Rect& area) = 0;
   // Next pending event; waits up to timeout_ms for one (0 = only poll,
-  // below 0 = until one comes).
+  // below 0 = until one comes; nothing then means none ever will).
   virtual std::optional<Event> next_event(int timeout_ms) = 0;
 
   // --- Pointer ---------------------------------------------------------------

@@ -52,6 +52,21 @@ void Surface::clear(uint32_t pixel) {
   mark_all_dirty();
 }
 
+void Surface::blend(int x, int y, uint32_t pixel, int coverage) {
+  if (x < 0 || y < 0 || x >= width_ || y >= height_ || coverage <= 0) return;
+  coverage = std::min(coverage, 255);
+  const uint32_t under = at(x, y);
+  uint32_t out = 0;
+  for (int shift = 0; shift < 24; shift += 8) {
+    const uint32_t a = (pixel >> shift) & 0xFF, b = (under >> shift) & 0xFF;
+    out |=
+        ((a * static_cast<uint32_t>(coverage) + b * static_cast<uint32_t>(255 - coverage) + 127) /
+         255)
+        << shift;
+  }
+  set_pixel(x, y, out);
+}
+
 void Surface::fill_rect(int x, int y, int w, int h, uint32_t pixel) {
   int x0 = std::max(x, 0), y0 = std::max(y, 0);
   int x1 = static_cast<int>(std::min<int64_t>(static_cast<int64_t>(x) + w, width_));

@@ -73,6 +73,9 @@ class Surface {
     pixels_[static_cast<size_t>(y) * static_cast<size_t>(width_) + static_cast<size_t>(x)] = pixel;
     touch_rows(y, y + 1);
   }
+  // Mixes pixel into the one at (x, y) by coverage 0..255 (anti-aliased
+  // text); points outside are ignored.
+  void blend(int x, int y, uint32_t pixel, int coverage);
   // A one-pixel line between fractional points, clipped; the end points are
   // rounded half to even and both are drawn, so a zero-length line marks its
   // pixel. Non-finite coordinates draw nothing.

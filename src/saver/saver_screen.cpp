@@ -48,22 +48,24 @@ char Varnoscape_S::mode() const {
 int Varnoscape_S::Form_Load() {
   if (host_) {
     // A host's window: its size, no window of ours, no grab.
-    if (!p_.use_host_window(*host_)) return 1;
+    window_ = p_.use_host_window(*host_).id;
+    if (window_ == 0) return 1;
     if (m_.File_Count == 0) return wait_without_pictures();
   } else {
     if (m_.File_Count == 0) {
       if (mode() == 'S') m_.Cursor_Count = ShowCursor(p_, m_.Cursor_Count.value_or(0));
-      p_.message_box(kNoPicturesText, kNoPicturesTitle, MessageIcon::Warning);
+      p_.message_box(0, kNoPicturesText, kNoPicturesTitle, MessageIcon::Warning);
       return 0;
     }
     // Without a window the saver would run on unseen and could never be
     // ended.
-    if (!p_.create_saver_window(kSaverTitle)) return 1;
+    window_ = p_.create_saver_window(kSaverTitle);
+    if (window_ == 0) return 1;
   }
   follow_screen();
   f_.Play_Pos = 0;
   if (!next_picture()) return exit_status_;
-  if (!host_) p_.show_saver_window();
+  if (!host_) p_.show_window(window_);
   f_.Display.mark_all_dirty();
   present_changes();
   Saver_Loop();
@@ -74,7 +76,9 @@ int Varnoscape_S::wait_without_pictures() {
   // No message box over the host's screen: the reason goes to the log.
   p_.report(std::string(kNoPicturesTitle) + ": " + kNoPicturesText);
   while (!ended_) {
-    if (std::optional<Event> e = p_.next_event(60000)) handle(*e);
+    std::optional<Event> e = p_.next_event(-1);
+    if (!e) break;
+    handle(*e);
   }
   return exit_status_;
 }
@@ -178,7 +182,9 @@ bool Varnoscape_S::run_pending_events() {
 
 void Varnoscape_S::present_changes() {
   RowRange rows = f_.Display.take_dirty();
-  if (!rows.empty()) p_.present(f_.Display, rows.top, rows.bottom);
+  if (!rows.empty()) {
+    p_.present(window_, f_.Display, Rect{0, rows.top, f_.Display.width(), rows.bottom - rows.top});
+  }
 }
 
 void Varnoscape_S::handle(const Event& e) {
@@ -201,7 +207,11 @@ void Varnoscape_S::handle(const Event& e) {
       // invisible saver any more, so end now.
       ended_ = true;
       break;
-    case Event::Kind::Resized:
+    case Event::Kind::Resized:  // followed at the next picture
+    case Event::Kind::KeyUp:
+    case Event::Kind::MouseUp:
+    case Event::Kind::Wheel:
+    case Event::Kind::CloseRequest:
       break;
   }
 }
@@ -240,7 +250,7 @@ void Varnoscape_S::Saver_End() {
     m_.Cursor_Count = ShowCursor(p_, m_.Cursor_Count.value_or(0));
   }
   p_.set_saver_active();
-  p_.destroy_window();
+  p_.destroy_window(window_);
   ended_ = true;
   exit_status_ = 0;
 }

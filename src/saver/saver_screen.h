@@ -67,6 +67,7 @@ class Varnoscape_S : public EventHook {
   Pacer pacer_;
   BackgroundLoad load_;
   std::optional<ForeignWindow> host_;
+  WindowId window_ = 0;
   bool ended_ = false;
   int exit_status_ = 0;
 

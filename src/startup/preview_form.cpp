@@ -61,27 +61,26 @@ Surface preview_picture() {
 }
 
 int Varnoscape_R::run(int64_t parent) {
-  std::optional<ScreenInfo> size =
+  const ChildWindow child =
       p_.create_preview_window(static_cast<ForeignWindow>(static_cast<uint32_t>(parent)));
-  if (!size) return 0;
+  if (!child) return 0;
+  id_ = child.id;
   Img_Prev = preview_picture();
-  show(size->width, size->height);
-  for (;;) {
-    std::optional<Event> e = p_.next_event(1000);
-    if (!e) continue;
-    if (e->kind == Event::Kind::WindowGone) {
-      p_.destroy_window();
-      return 0;
-    }
+  show(child.width, child.height);
+  // Nothing to do but wait: the picture does not change.
+  while (std::optional<Event> e = p_.next_event(-1)) {
+    if (e->kind == Event::Kind::WindowGone) break;
     if (e->kind == Event::Kind::Resized) show(e->x, e->y);
   }
+  p_.destroy_window(id_);
+  return 0;
 }
 
 // The stored picture is stretched to whatever size the preview window has.
 void Varnoscape_R::show(int width, int height) {
   window_ = Surface(width, height);
   window_.stretch_from(Img_Prev, 0, 0, Img_Prev.width(), Img_Prev.height(), 0, 0, width, height);
-  if (!window_.empty()) p_.present(window_, 0, window_.height());
+  if (!window_.empty()) p_.present(id_, window_, Rect{0, 0, width, height});
 }
 
 }  // namespace vs

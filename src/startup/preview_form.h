@@ -24,6 +24,7 @@ class Varnoscape_R {
   void show(int width, int height);
 
   Platform& p_;
+  WindowId id_ = 0;
   Surface Img_Prev;
   Surface window_;
 };

@@ -179,7 +179,7 @@ TEST(SaverScreen, DestroyedWindowEndsTheProgram) {
   ProgramRun r;
   r.add_picture("a.bmp", gradient(40, 30));
   r.settings();
-  r.p.script(500000, Event{Event::Kind::WindowGone, 0, 0});
+  r.p.script(500000, event(Event::Kind::WindowGone));
   r.p.script(100 * kSecond, key());
   EXPECT_EQ(r.run({"/s"}), 0);
   EXPECT_EQ(r.p.scripted_left(), 1u);

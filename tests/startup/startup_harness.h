@@ -85,14 +85,26 @@ class ProgramRun {
   std::string pics_;
 };
 
+// Events for the saver's (or the preview's) window.
+inline Event event(Event::Kind kind, int x = 0, int y = 0) {
+  Event e;
+  e.kind = kind;
+  e.x = x;
+  e.y = y;
+  return e;
+}
 inline Event key() {
-  return Event{Event::Kind::KeyDown, 0, 0};
+  Event e = event(Event::Kind::KeyDown);
+  e.key = Key::Space;
+  return e;
 }
 inline Event click(int x = 5, int y = 5) {
-  return Event{Event::Kind::MouseDown, x, y};
+  Event e = event(Event::Kind::MouseDown, x, y);
+  e.button = MouseButton::Left;
+  return e;
 }
 inline Event move(int x, int y) {
-  return Event{Event::Kind::MouseMove, x, y};
+  return event(Event::Kind::MouseMove, x, y);
 }
 constexpr int64_t kSecond = 1000000;
 

@@ -15,16 +15,17 @@ TEST(X11Connection, WithoutADisplayTheWindowCallsFailQuietly) {
   EXPECT_EQ(s.height, 0);
   EXPECT_FALSE(p.window_exists("Varnoscape_Main"));
   EXPECT_FALSE(p.create_saver_window("Varnoscape_Main"));
-  EXPECT_FALSE(p.create_preview_window(1234).has_value());
-  p.show_saver_window();
-  p.present(Surface(4, 4), 0, 4);
+  EXPECT_FALSE(p.create_preview_window(1234));
+  p.show_window(p.window_id());
+  present_rows(p, Surface(4, 4), 0, 4);
   EXPECT_FALSE(p.next_event(0).has_value());
   EXPECT_EQ(p.show_cursor(false), -1);
   EXPECT_EQ(p.show_cursor(true), 0);
   ::testing::internal::CaptureStderr();
-  p.message_box("画像ﾌｧｲﾙを指定して下さい ！", "Varnoscape (Saver Screen)", MessageIcon::Warning);
+  p.message_box(0, "画像ﾌｧｲﾙを指定して下さい ！", "Varnoscape (Saver Screen)",
+                MessageIcon::Warning);
   EXPECT_EQ(::testing::internal::GetCapturedStderr(),
-            "Varnoscape (Saver Screen): 画像ﾌｧｲﾙを指定して下さい ！\n");
+            "varnoscape: Varnoscape (Saver Screen): 画像ﾌｧｲﾙを指定して下さい ！\n");
   // Still a working POSIX platform.
   EXPECT_GT(p.now_us(), 0);
 }
@@ -49,7 +50,7 @@ TEST(X11ConnectionDeathTest, ALostServerEndsTheProcessWithStatus1) {
         if (!server.running()) std::exit(3);
         X11Platform p({}, options_for(server));
         if (!p.create_saver_window("Varnoscape_Main")) std::exit(4);
-        p.show_saver_window();
+        p.show_window(p.window_id());
         server.kill_now();
         for (int i = 0; i < 100; ++i) p.next_event(20);
         std::exit(0);

@@ -16,7 +16,7 @@ class X11Events : public ::testing::Test {
   void SetUp() override {
     ASSERT_TRUE(server.running()) << server.error();
     ASSERT_TRUE(p.create_saver_window("Varnoscape_Main"));
-    p.show_saver_window();
+    p.show_window(p.window_id());
     drain();
   }
   void drain() {
@@ -65,16 +65,44 @@ TEST_F(X11Events, MovesClicksAndKeysArriveInWindowCoordinates) {
     EXPECT_EQ(e->x, 300);
     EXPECT_EQ(e->y, 200);
   }
-  // The wheel is not a click.
+  // The wheel is not a click: a step up, a step down.
   xdotool({"click", "4"});
+  auto wheel = next_of(Kind::Wheel);
+  ASSERT_TRUE(wheel);
+  EXPECT_EQ(wheel->y, -1);
   xdotool({"click", "5"});
+  wheel = next_of(Kind::Wheel);
+  ASSERT_TRUE(wheel);
+  EXPECT_EQ(wheel->y, 1);
   EXPECT_FALSE(next_of(Kind::MouseDown, std::chrono::milliseconds(300)));
 
-  for (const char* key : {"a", "Return", "shift"}) {
-    xdotool({"key", key});
-    ASSERT_TRUE(next_of(Kind::KeyDown)) << key;
-    // One press, one event: the release is not reported.
-    EXPECT_FALSE(p.next_event(50)) << key;
+  // The next key of that kind that is not a modifier alone.
+  auto next_key = [&](Kind kind, std::chrono::milliseconds within = std::chrono::seconds(2)) {
+    for (auto e = next_of(kind, within); e; e = next_of(kind, within)) {
+      if (e->key != Key::Other || !e->text.empty()) return e;
+    }
+    return std::optional<Event>();
+  };
+  struct Pressed {
+    const char* name;
+    Key key;
+    const char* text;
+    bool shift;
+  };
+  for (const Pressed& k :
+       {Pressed{"a", Key::Other, "a", false}, Pressed{"Return", Key::Enter, "", false},
+        Pressed{"shift+Tab", Key::Tab, "", true}, Pressed{"Next", Key::PageDown, "", false}}) {
+    xdotool({"key", k.name});
+    auto down = next_key(Kind::KeyDown);
+    ASSERT_TRUE(down) << k.name;
+    EXPECT_EQ(down->key, k.key) << k.name;
+    EXPECT_EQ(down->text, k.text) << k.name;
+    EXPECT_EQ(down->shift, k.shift) << k.name;
+    // One press, one key down; its release comes as a key up.
+    auto up = next_key(Kind::KeyUp);
+    ASSERT_TRUE(up) << k.name;
+    EXPECT_EQ(up->key, k.key) << k.name;
+    EXPECT_FALSE(next_key(Kind::KeyDown, std::chrono::milliseconds(200))) << k.name;
   }
 }
 
@@ -84,7 +112,7 @@ TEST(X11EventsOnShow, NoMovementIsReportedUntilThePointerMoves) {
   ASSERT_EQ(run({"xdotool", "mousemove", "50", "60"}, server.display()).status, 0);
   X11Platform p({}, options_for(server));
   ASSERT_TRUE(p.create_saver_window("Varnoscape_Main"));
-  p.show_saver_window();
+  p.show_window(p.window_id());
   EXPECT_FALSE(p.next_event(100));
   ASSERT_EQ(run({"xdotool", "mousemove", "70", "60"}, server.display()).status, 0);
   bool moved = false;
@@ -127,9 +155,9 @@ TEST_F(X11Events, InputReadWhilePresentingIsReportedAtOnce) {
   xdotool({"key", "a"});
   // Presenting waits for the server, which reads the key event off the
   // connection along the way: it must still count as pending.
-  p.present(frame, 0, 480);
-  p.present(frame, 0, 480);
-  p.present(frame, 0, 1);
+  present_rows(p, frame, 0, 480);
+  present_rows(p, frame, 0, 480);
+  present_rows(p, frame, 0, 1);
   auto e = p.next_event(0);
   ASSERT_TRUE(e);
   EXPECT_EQ(e->kind, Kind::KeyDown);

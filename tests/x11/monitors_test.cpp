@@ -19,7 +19,6 @@ namespace vs::testing {
 namespace {
 
 using x11::Monitor;
-using x11::Rect;
 
 TEST(X11Monitors, TheDrawingGoesOnThePrimaryMonitorCutToTheRoot) {
   struct Case {
@@ -111,14 +110,14 @@ TEST(X11Monitors, TheSaverScreenCoversTheRootAndFollowsTheMonitors) {
   EXPECT_EQ(s.width, 800);
   EXPECT_EQ(s.height, 600);
   ASSERT_TRUE(p.create_saver_window("Varnoscape_Main"));
-  p.show_saver_window();
+  p.show_window(p.window_id());
   const uint64_t id = p.window_id();
   auto g = peer.geometry(id);
   ASSERT_TRUE(g);
   EXPECT_EQ(g->width, 1440);
   EXPECT_EQ(g->height, 600);
   const Surface left = noise_surface(800, 600, 1);
-  p.present(left, 0, 600);
+  present_rows(p, left, 0, 600);
   p.sync();
   EXPECT_TRUE(same(peer.read_pixels(id, 0, 0, 800, 600), left));
   EXPECT_TRUE(all_black(peer.read_pixels(id, 800, 0, 640, 600)));
@@ -133,7 +132,7 @@ TEST(X11Monitors, TheSaverScreenCoversTheRootAndFollowsTheMonitors) {
   }));
   EXPECT_EQ(p.screen().height, 480);
   const Surface right = noise_surface(640, 480, 2);
-  p.present(right, 0, 480);
+  present_rows(p, right, 0, 480);
   p.sync();
   EXPECT_TRUE(same(peer.read_pixels(id, 800, 0, 640, 480), right));
   EXPECT_TRUE(all_black(peer.read_pixels(id, 0, 0, 800, 600)));

@@ -28,7 +28,7 @@ class X11Present : public ::testing::TestWithParam<bool> {
   void SetUp() override {
     ASSERT_TRUE(server.running()) << server.error();
     ASSERT_TRUE(p.create_saver_window("Varnoscape_Main"));
-    p.show_saver_window();
+    p.show_window(p.window_id());
     ASSERT_EQ(p.presenting_through_shm(), GetParam());
     id = p.window_id();
   }
@@ -46,27 +46,27 @@ class X11Present : public ::testing::TestWithParam<bool> {
 
 TEST_P(X11Present, ScreenEqualsTheSurfacePixelForPixel) {
   Surface first = noise_surface(640, 480, 1);
-  p.present(first, 0, 480);
+  present_rows(p, first, 0, 480);
   EXPECT_TRUE(same_pixels(screen(), first));
   // Again, so the shared buffer is rewritten after the server used it.
   Surface second = noise_surface(640, 480, 2);
-  p.present(second, 0, 480);
+  present_rows(p, second, 0, 480);
   EXPECT_TRUE(same_pixels(screen(), second));
 }
 
 TEST_P(X11Present, OnlyTheAskedRowsChange) {
   Surface old_rows = noise_surface(640, 480, 3), new_rows = noise_surface(640, 480, 4);
-  p.present(old_rows, 0, 480);
-  p.present(new_rows, 100, 150);
+  present_rows(p, old_rows, 0, 480);
+  present_rows(p, new_rows, 100, 150);
   Surface s = screen();
   EXPECT_TRUE(same_pixels(s, old_rows, 0, 100));
   EXPECT_TRUE(same_pixels(s, new_rows, 100, 150));
   EXPECT_TRUE(same_pixels(s, old_rows, 150, 480));
 
   // Ranges reaching outside the surface are clipped; empty ones do nothing.
-  p.present(new_rows, -20, 5);
-  p.present(new_rows, 470, 1000);
-  p.present(new_rows, 300, 200);
+  present_rows(p, new_rows, -20, 5);
+  present_rows(p, new_rows, 470, 1000);
+  present_rows(p, new_rows, 300, 200);
   s = screen();
   EXPECT_TRUE(same_pixels(s, new_rows, 0, 5));
   EXPECT_TRUE(same_pixels(s, old_rows, 5, 100));
@@ -76,7 +76,7 @@ TEST_P(X11Present, OnlyTheAskedRowsChange) {
 
 TEST_P(X11Present, SurfacesOfAnotherSizeAreClippedToTheWindow) {
   Surface small = noise_surface(100, 50, 5);
-  p.present(small, 0, 50);
+  present_rows(p, small, 0, 50);
   Surface s = screen();
   EXPECT_TRUE(same_pixels(s, small));
   EXPECT_EQ(s.at(100, 0), 0u);
@@ -84,7 +84,7 @@ TEST_P(X11Present, SurfacesOfAnotherSizeAreClippedToTheWindow) {
   EXPECT_EQ(s.at(639, 479), 0u);
 
   Surface large = noise_surface(700, 500, 6);
-  p.present(large, 0, 500);
+  present_rows(p, large, 0, 500);
   s = screen();
   for (int y = 0; y < 480; ++y) {
     for (int x = 0; x < 640; ++x) ASSERT_EQ(s.at(x, y), large.at(x, y)) << x << ", " << y;
@@ -93,7 +93,7 @@ TEST_P(X11Present, SurfacesOfAnotherSizeAreClippedToTheWindow) {
 
 TEST_P(X11Present, ExposedPartsAreRepaintedFromWhatWasPresented) {
   Surface picture = noise_surface(640, 480, 7);
-  p.present(picture, 0, 480);
+  present_rows(p, picture, 0, 480);
   ASSERT_TRUE(same_pixels(screen(), picture));
   uint64_t cover = peer.make_window(100, 100, 200, 150);
   peer.destroy(cover);
@@ -126,9 +126,9 @@ TEST(X11PresentOptions, A16BitScreenShowsTheNearestColours) {
   for (bool shm : {true, false}) {
     X11Platform p({}, options_for(server, shm));
     ASSERT_TRUE(p.create_saver_window("Varnoscape_Main"));
-    p.show_saver_window();
+    p.show_window(p.window_id());
     Surface picture = noise_surface(160, 100, 8);
-    p.present(picture, 0, 100);
+    present_rows(p, picture, 0, 100);
     p.sync();
     Peer peer(server.display());
     auto s = peer.read_pixels(p.window_id(), 0, 0, 160, 100);

@@ -32,7 +32,7 @@ TEST_F(X11SaverWindow, IsMadeHiddenThenCoversTheScreenOnTopWithInputGrabbed) {
   EXPECT_EQ(g->height, 480);
   EXPECT_TRUE(peer.keyboard_free());
 
-  p.show_saver_window();
+  p.show_window(p.window_id());
   g = peer.geometry(id);
   ASSERT_TRUE(g);
   EXPECT_TRUE(g->mapped);
@@ -46,7 +46,7 @@ TEST_F(X11SaverWindow, IsMadeHiddenThenCoversTheScreenOnTopWithInputGrabbed) {
     return peer.children(peer.root()).back() == id;
   }));
 
-  p.destroy_window();
+  p.destroy_window(p.window_id());
   EXPECT_EQ(p.window_id(), 0u);
   EXPECT_FALSE(peer.geometry(id));
   EXPECT_FALSE(p.window_exists("Varnoscape_Main"));
@@ -100,7 +100,7 @@ TEST_F(X11SaverWindow, CursorIsHiddenWhileTheCounterIsBelowZero) {
   // Counted before any window exists, applied to windows made later.
   EXPECT_EQ(p.show_cursor(false), -1);
   ASSERT_TRUE(p.create_saver_window("Varnoscape_Main"));
-  p.show_saver_window();
+  p.show_window(p.window_id());
   run({"xdotool", "mousemove", "200", "200"}, server.display());
   EXPECT_TRUE(shows(true));
 

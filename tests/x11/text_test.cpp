@@ -1,9 +1,10 @@
 #include <gtest/gtest.h>
 
-#include "platform/x11/message_box_drawing.h"
-#include "platform/x11/text.h"
+#include "platform/forms/message_box_drawing.h"
+#include "platform/posix/freetype_font.h"
+#include "platform/utf8.h"
 
-namespace vs::x11 {
+namespace vs::forms {
 namespace {
 
 const std::string kText = "画像ﾌｧｲﾙを指定して下さい ！";
@@ -22,7 +23,7 @@ TEST(X11Text, DecodesUtf8AndReplacesEachMalformedByte) {
 }
 
 TEST(X11Text, FindsAnInstalledJapaneseFontAndMeasuresIt) {
-  auto font = Font::find(kFamilies, kText, 14);
+  auto font = FreetypeFont::find(kFamilies, kText, 14);
   ASSERT_TRUE(font) << "no font with the message's characters (fonts-ipafont-gothic)";
   EXPECT_EQ(font->family(), "IPAPGothic");  // "MS PGothic" is not installed here
   EXPECT_GE(font->line_height(), 14);
@@ -52,12 +53,12 @@ TEST(X11Text, FindsAnInstalledJapaneseFontAndMeasuresIt) {
 }
 
 TEST(X11Text, LineBreaksAndBlanksNeedNoGlyph) {
-  EXPECT_TRUE(Font::find(kFamilies, kText + "\r\n二行目\tand\u3000more", 14));
+  EXPECT_TRUE(FreetypeFont::find(kFamilies, kText + "\r\n二行目\tand\u3000more", 14));
 }
 
 TEST(X11Text, NoFontWhenNoneHasTheCharacters) {
-  EXPECT_FALSE(Font::find(kFamilies, "\U0010FFFD", 14));  // private use, in no font
-  EXPECT_FALSE(Font::find({}, "a", 14));
+  EXPECT_FALSE(FreetypeFont::find(kFamilies, "\U0010FFFD", 14));  // private use, in no font
+  EXPECT_FALSE(FreetypeFont::find({}, "a", 14));
 }
 
 TEST(X11MessageBoxLayout, FitsTheTextAndKeepsTheButtonInTheStrip) {
@@ -81,4 +82,4 @@ TEST(X11MessageBoxLayout, FitsTheTextAndKeepsTheButtonInTheStrip) {
 }
 
 }  // namespace
-}  // namespace vs::x11
+}  // namespace vs::forms

@@ -67,7 +67,7 @@ TEST_F(X11WindowSearch, OurOwnTitlesAreFoundByOthers) {
   EXPECT_EQ(r.out, std::to_string(p.window_id()) + "\n");
   EXPECT_EQ(peer.find_by_net_name("Varnoscape_Main"), p.window_id());
   EXPECT_EQ(peer.wm_name(p.window_id()), "Varnoscape_Main");
-  p.destroy_window();
+  p.destroy_window(p.window_id());
   EXPECT_FALSE(other.window_exists("Varnoscape_Main"));
 
   // A title outside Latin-1 is found by both names too.

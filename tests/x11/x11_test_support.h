@@ -125,6 +125,12 @@ class Watchdog {
 bool wait_until(const std::function<bool()>& condition,
                 std::chrono::milliseconds timeout = std::chrono::milliseconds(3000));
 
+// Rows [top, bottom) of the surface on the platform's saver, preview or
+// host window.
+inline void present_rows(X11Platform& p, const Surface& s, int top, int bottom) {
+  p.present(p.window_id(), s, Rect{0, top, s.width(), bottom - top});
+}
+
 // A surface of reproducible noise: every bit of every channel varies.
 Surface noise_surface(int width, int height, uint32_t seed);
 

@@ -41,6 +41,10 @@ class PosixPlatform : public Platform {
   // Standard error, one line at a time.
   void report(const std::string& line) override;
 
+  // FreeType and fontconfig.
+  std::unique_ptr<Font> open_font(const std::vector<std::string>& families, double points,
+                                  const std::string& sample) override;
+
   int64_t now_us() override;
   void sleep_ms(int ms) override;
   uint64_t clock_seed() override;

@@ -1,107 +1,226 @@
-// Input and window events. The program asks about every millisecond while
-// it draws, so an empty poll costs one system call and no round trip.
+// Input and window events. The saver asks about every millisecond while it
+// draws, so an empty poll costs one system call and no round trip; a dialog
+// waits on the connection without end and costs nothing while idle.
 #include "platform/x11/x11_state.h"
 
+#include <X11/Xutil.h>
 #include <X11/extensions/Xrandr.h>
+#include <X11/keysym.h>
 #include <poll.h>
 
 #include <algorithm>
 
 namespace vs {
 
+namespace {
+
+Key key_of(KeySym sym) {
+  switch (sym) {
+    case XK_Return:
+    case XK_KP_Enter:
+      return Key::Enter;
+    case XK_space:
+    case XK_KP_Space:
+      return Key::Space;
+    case XK_Tab:
+    case XK_ISO_Left_Tab:
+      return Key::Tab;
+    case XK_Escape:
+      return Key::Escape;
+    case XK_Up:
+    case XK_KP_Up:
+      return Key::Up;
+    case XK_Down:
+    case XK_KP_Down:
+      return Key::Down;
+    case XK_Left:
+    case XK_KP_Left:
+      return Key::Left;
+    case XK_Right:
+    case XK_KP_Right:
+      return Key::Right;
+    case XK_Prior:
+    case XK_KP_Prior:
+      return Key::PageUp;
+    case XK_Next:
+    case XK_KP_Next:
+      return Key::PageDown;
+    case XK_Home:
+    case XK_KP_Home:
+      return Key::Home;
+    case XK_End:
+    case XK_KP_End:
+      return Key::End;
+    default:
+      return Key::Other;
+  }
+}
+
+MouseButton button_of(unsigned int button) {
+  switch (button) {
+    case Button1:
+      return MouseButton::Left;
+    case Button2:
+      return MouseButton::Middle;
+    case Button3:
+      return MouseButton::Right;
+    default:
+      return MouseButton::NoButton;
+  }
+}
+
+Event make(Event::Kind kind, Window window, int x = 0, int y = 0) {
+  Event e;
+  e.kind = kind;
+  e.window = window;
+  e.x = x;
+  e.y = y;
+  return e;
+}
+
+Event key_event(XKeyEvent& key, Event::Kind kind) {
+  Event e = make(kind, key.window, key.x, key.y);
+  char text[16] = {};
+  KeySym sym = 0;
+  const int n = XLookupString(&key, text, sizeof text - 1, &sym, nullptr);
+  e.key = key_of(sym);
+  e.shift = (key.state & ShiftMask) != 0;
+  // Latin-1 at most without an input method: enough for the keys a dialog
+  // of buttons and a list reacts to.
+  for (int i = 0; i < n; ++i) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if (c >= 0x20 && c < 0x7F) e.text += static_cast<char>(c);
+  }
+  return e;
+}
+
+}  // namespace
+
 std::optional<Event> X11Platform::State::translate(XEvent& e) {
   if (e.type == MappingNotify) {
     XRefreshKeyboardMapping(&e.xmapping);
     return std::nullopt;
   }
-  if (!window || gone) return std::nullopt;
-  Window target = e.xany.window;
+  if (saver && (e.xany.window == connection.root || e.xany.window == 0)) {
+    const bool layout =
+        e.type == ConfigureNotify || (connection.randr && e.type >= connection.randr_event_base &&
+                                      e.type <= connection.randr_event_base + RRNotify);
+    return layout ? follow_monitors(e) : std::nullopt;
+  }
+  // A preview's parent tells of its resizing and its end.
+  for (auto& [id, w] : windows) {
+    if (w.kind != X11Window::Kind::Preview || w.gone || e.xany.window != w.parent) continue;
+    if (e.type == DestroyNotify) {
+      w.gone = true;
+      w.presenter.reset();
+      return make(Event::Kind::WindowGone, id);
+    }
+    if (e.type == ConfigureNotify &&
+        (e.xconfigure.width != w.width || e.xconfigure.height != w.height)) {
+      w.width = e.xconfigure.width;
+      w.height = e.xconfigure.height;
+      XResizeWindow(display(), id, static_cast<unsigned>(w.width), static_cast<unsigned>(w.height));
+      if (w.presenter) w.presenter->resize(w.width, w.height);
+      return make(Event::Kind::Resized, id, w.width, w.height);
+    }
+    return std::nullopt;
+  }
+  const Window id = e.xany.window;
+  X11Window* found = find(id);
+  if (!found || found->gone) return std::nullopt;
+  X11Window& w = *found;
   switch (e.type) {
     case Expose:
-      if (target == window && presenter) {
-        presenter->repaint(e.xexpose.x, e.xexpose.y, e.xexpose.width, e.xexpose.height);
+      if (w.presenter) {
+        w.presenter->repaint(e.xexpose.x, e.xexpose.y, e.xexpose.width, e.xexpose.height);
       }
-      break;
+      return std::nullopt;
     case VisibilityNotify:
-      // Keep the saver screen above windows that pop up later (never a
-      // host's window: that would fight its unlock dialog).
-      if (target == window && !preview && !hosted && e.xvisibility.state != VisibilityUnobscured) {
-        XRaiseWindow(display(), window);
+      // Keep the saver screen above windows that pop up later, unless one
+      // of ours is above it on purpose.
+      if (w.kind == X11Window::Kind::Saver && e.xvisibility.state != VisibilityUnobscured &&
+          std::none_of(windows.begin(), windows.end(),
+                       [](const auto& o) { return o.second.unmanaged; })) {
+        XRaiseWindow(display(), id);
       }
-      break;
+      return std::nullopt;
+    case MapNotify:
+      // Without a window manager nobody else gives a dialog the keyboard.
+      if (w.kind == X11Window::Kind::Dialog) {
+        x11::ErrorTrap trap(display());
+        XSetInputFocus(display(), id, RevertToParent, CurrentTime);
+        trap.failed();
+      }
+      return std::nullopt;
     case KeyPress:
-      if (target == window) return Event{Event::Kind::KeyDown, e.xkey.x, e.xkey.y};
-      break;
+      return key_event(e.xkey, Event::Kind::KeyDown);
+    case KeyRelease:
+      return key_event(e.xkey, Event::Kind::KeyUp);
     case ButtonPress:
-      // Buttons 4 to 7 are the wheel, which is not a click.
-      if (target == window && e.xbutton.button >= Button1 && e.xbutton.button <= Button3) {
-        return Event{Event::Kind::MouseDown, e.xbutton.x, e.xbutton.y};
+    case ButtonRelease: {
+      const bool press = e.type == ButtonPress;
+      // Buttons 4 and 5 are the wheel, which is not a click.
+      if (e.xbutton.button == Button4 || e.xbutton.button == Button5) {
+        if (!press) return std::nullopt;
+        Event wheel = make(Event::Kind::Wheel, id, 0, e.xbutton.button == Button4 ? -1 : 1);
+        return wheel;
       }
-      break;
+      const MouseButton button = button_of(e.xbutton.button);
+      if (button == MouseButton::NoButton) return std::nullopt;
+      Event click =
+          make(press ? Event::Kind::MouseDown : Event::Kind::MouseUp, id, e.xbutton.x, e.xbutton.y);
+      click.button = button;
+      click.shift = (e.xbutton.state & ShiftMask) != 0;
+      return click;
+    }
     case MotionNotify:
-      if (target == window) return Event{Event::Kind::MouseMove, e.xmotion.x, e.xmotion.y};
-      break;
+      if (!w.shapes.empty()) follow_pointer(id, w, e.xmotion.x, e.xmotion.y);
+      return make(Event::Kind::MouseMove, id, e.xmotion.x, e.xmotion.y);
+    case ClientMessage:
+      if (e.xclient.message_type == connection.atoms.wm_protocols &&
+          static_cast<Atom>(e.xclient.data.l[0]) == connection.atoms.wm_delete_window) {
+        return make(Event::Kind::CloseRequest, id);
+      }
+      return std::nullopt;
     case DestroyNotify:
-      if (e.xdestroywindow.window == window || (preview && e.xdestroywindow.window == parent)) {
-        gone = true;
-        release_input();
-        presenter.reset();
-        return Event{Event::Kind::WindowGone, 0, 0};
-      }
-      break;
+      if (e.xdestroywindow.window != id) return std::nullopt;
+      if (w.kind == X11Window::Kind::Saver) release_input();
+      w.gone = true;
+      w.presenter.reset();
+      return make(Event::Kind::WindowGone, id);
     case ConfigureNotify: {
-      int w = e.xconfigure.width, h = e.xconfigure.height;
-      if (e.xconfigure.window == window) {
-        // The saver screen's size is ours to set (it follows the root).
-        if (presenter && !saver_screen()) presenter->resize(w, h);
-        if (hosted && (w != parent_width || h != parent_height)) {
-          parent_width = w;
-          parent_height = h;
-          return Event{Event::Kind::Resized, w, h};
-        }
-      } else if (saver_screen() && e.xconfigure.window == connection.root) {
-        return follow_monitors(e);
-      } else if (preview && e.xconfigure.window == parent &&
-                 (w != parent_width || h != parent_height)) {
-        parent_width = w;
-        parent_height = h;
-        XResizeWindow(display(), window, w, h);
-        if (presenter) presenter->resize(w, h);
-        return Event{Event::Kind::Resized, w, h};
+      const int width = e.xconfigure.width, height = e.xconfigure.height;
+      // The saver screen's size is ours to set (it follows the root); a
+      // host resizes its window as it likes, and we follow.
+      if (w.kind == X11Window::Kind::Hosted && (width != w.width || height != w.height)) {
+        w.width = width;
+        w.height = height;
+        if (w.presenter) w.presenter->resize(width, height);
+        return make(Event::Kind::Resized, id, width, height);
       }
-      break;
+      return std::nullopt;
     }
     default:
-      if (saver_screen() && connection.randr && e.type >= connection.randr_event_base &&
-          e.type <= connection.randr_event_base + RRNotify) {
-        return follow_monitors(e);
-      }
-      break;
+      return std::nullopt;
   }
-  return std::nullopt;
 }
 
 std::optional<Event> X11Platform::State::follow_monitors(XEvent& e) {
   // Keeps Xlib's idea of the screen size right as well.
   if (connection.randr) XRRUpdateConfiguration(&e);
   if (!follow_layout()) return std::nullopt;
-  return Event{Event::Kind::Resized, area.width, area.height};
+  return make(Event::Kind::Resized, saver, area.width, area.height);
 }
 
 std::optional<Event> X11Platform::next_event(int timeout_ms) {
-  timeout_ms = std::max(timeout_ms, 0);
   if (!x_->connected()) {
-    sleep_ms(timeout_ms);
+    sleep_ms(std::max(timeout_ms, 0));
     return std::nullopt;
   }
   Display* d = x_->display();
-  const int64_t deadline = now_us() + static_cast<int64_t>(timeout_ms) * 1000;
+  const bool forever = timeout_ms < 0;
+  const int64_t deadline = now_us() + static_cast<int64_t>(std::max(timeout_ms, 0)) * 1000;
   for (;;) {
-    while (!x_->deferred.empty()) {
-      XEvent e = x_->deferred.front();
-      x_->deferred.pop_front();
-      if (auto event = x_->translate(e)) return event;
-    }
     // Flushing also reads what has arrived into Xlib's queue (so do XSync
     // and the presenter), where poll() no longer sees it: count the queue
     // after the flush, and wait on the connection only when it is empty.
@@ -110,12 +229,16 @@ std::optional<Event> X11Platform::next_event(int timeout_ms) {
       XNextEvent(d, &e);
       if (auto event = x_->translate(e)) return event;
     }
-    int64_t left_us = deadline - now_us();
-    if (left_us <= 0) return std::nullopt;
+    int wait = -1;
+    if (!forever) {
+      const int64_t left_us = deadline - now_us();
+      if (left_us <= 0) return std::nullopt;
+      wait = static_cast<int>((left_us + 999) / 1000);
+    }
     pollfd fd{ConnectionNumber(d), POLLIN, 0};
     // A closed connection shows as readable; the next read ends the process
     // in the IO handler.
-    poll(&fd, 1, static_cast<int>((left_us + 999) / 1000));
+    poll(&fd, 1, wait);
   }
 }
 

@@ -11,12 +11,11 @@ std::optional<ForeignWindow> X11Platform::host_window() const {
   return x_->host;
 }
 
-std::optional<ScreenInfo> X11Platform::use_host_window(ForeignWindow id) {
+ChildWindow X11Platform::use_host_window(ForeignWindow id) {
   char name[32];
   std::snprintf(name, sizeof name, "0x%llx", static_cast<unsigned long long>(id));
-  if (!x_->connected()) return std::nullopt;
+  if (!x_->connected()) return {};
   x11::Connection& c = x_->connection;
-  destroy_window();
   const Window w = static_cast<Window>(id);
   XWindowAttributes a{};
   {
@@ -24,29 +23,29 @@ std::optional<ScreenInfo> X11Platform::use_host_window(ForeignWindow id) {
     if (id == 0 || !XGetWindowAttributes(c.display, w, &a) || trap.failed() ||
         a.c_class != InputOutput) {
       report(std::string("cannot draw in window ") + name + ": there is no such window");
-      return std::nullopt;
+      return {};
     }
   }
   // Our pixels are made for the screen's own visual.
   if (!c.true_colour || a.visual != c.visual || a.depth != c.depth) {
     report(std::string("cannot draw in window ") + name + ": its visual (depth " +
            std::to_string(a.depth) + ") is not the screen's TrueColor visual");
-    return std::nullopt;
+    return {};
   }
   x11::ErrorTrap trap(c.display);
   // Added to what the host selects; buttons and keys stay the host's.
   XSelectInput(c.display, w, a.your_event_mask | StructureNotifyMask | ExposureMask);
   if (trap.failed()) {
     report(std::string("cannot draw in window ") + name + ": it went away");
-    return std::nullopt;
+    return {};
   }
-  x_->window = w;
-  x_->hosted = true;
-  x_->shown = true;
-  x_->parent_width = a.width;
-  x_->parent_height = a.height;
-  x_->presenter = std::make_unique<x11::Presenter>(c, w, a.width, a.height);
-  return ScreenInfo{a.width, a.height, 15, 15};
+  X11Window hosted;
+  hosted.kind = X11Window::Kind::Hosted;
+  hosted.width = a.width;
+  hosted.height = a.height;
+  hosted.presenter = std::make_unique<x11::Presenter>(c, w, a.width, a.height);
+  x_->add(w, std::move(hosted));
+  return {w, a.width, a.height};
 }
 
 }  // namespace vs

@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "platform/x11/connection.h"
-#include "platform/x11/rect.h"
 
 namespace vs::x11 {
 

@@ -32,6 +32,10 @@ void follow_root(x11::Connection& c, bool follow) {
 
 }  // namespace
 
+void X11Platform::State::stop_following_root() {
+  follow_root(connection, false);
+}
+
 bool X11Platform::State::follow_layout() {
   if (!connected()) return false;
   x11::Connection& c = connection;
@@ -42,30 +46,31 @@ bool X11Platform::State::follow_layout() {
     c.width = static_cast<int>(width);
     c.height = static_cast<int>(height);
   }
-  const x11::Rect before = area;
+  const Rect before = area;
   area = x11::drawing_area(x11::query_monitors(c), c.width, c.height);
-  if (saver_screen() && !gone) {
-    XMoveResizeWindow(c.display, window, 0, 0, c.width, c.height);
-    if (presenter && area != before) {
-      presenter->resize(area.width, area.height);
-      presenter->place(area.x, area.y);
+  X11Window* w = find(saver);
+  if (w && !w->gone) {
+    XMoveResizeWindow(c.display, saver, 0, 0, c.width, c.height);
+    if (w->presenter && area != before) {
+      w->presenter->resize(area.width, area.height);
+      w->presenter->place(area.x, area.y);
       // Black where the drawing was, the drawing where it goes now.
-      XClearWindow(c.display, window);
-      presenter->repaint(area.x, area.y, area.width, area.height);
+      XClearWindow(c.display, saver);
+      w->presenter->repaint(area.x, area.y, area.width, area.height);
     }
   }
   return area.width != before.width || area.height != before.height;
 }
 
-bool X11Platform::create_saver_window(const std::string& title) {
-  if (!x_->connected()) return false;
+WindowId X11Platform::create_saver_window(const std::string& title) {
+  if (!x_->connected()) return 0;
   if (!x_->connection.true_colour) {
     report("cannot show the saver on this screen: it has a depth of " +
            std::to_string(x_->connection.depth) +
            " bits without a TrueColor visual; the saver needs 24 or 32-bit colour");
-    return false;
+    return 0;
   }
-  destroy_window();
+  if (x_->saver) destroy_window(x_->saver);
   x11::Connection& c = x_->connection;
   // Listening first, so that no change comes between the look and the window.
   follow_root(c, true);
@@ -78,35 +83,31 @@ bool X11Platform::create_saver_window(const std::string& title) {
   // we say, and stacked above managed windows.
   a.override_redirect = True;
   a.event_mask = kSaverEvents;
-  a.cursor = x_->wanted_cursor();
   x11::ErrorTrap trap(c.display);
   Window w = XCreateWindow(
       c.display, c.root, 0, 0, c.width, c.height, 0, c.depth, InputOutput, c.visual,
-      CWBackPixel | CWBorderPixel | CWColormap | CWOverrideRedirect | CWEventMask | CWCursor, &a);
+      CWBackPixel | CWBorderPixel | CWColormap | CWOverrideRedirect | CWEventMask, &a);
   if (trap.failed() || !w) {
     follow_root(c, false);
     report("cannot make the saver window");
-    return false;
+    return 0;
   }
   x11::set_window_title(c, w, title);
   XClassHint hint{const_cast<char*>("varnoscape"), const_cast<char*>("Varnoscape")};
   XSetClassHint(c.display, w, &hint);
-  x_->window = w;
-  const x11::Rect& area = x_->area;
-  x_->presenter = std::make_unique<x11::Presenter>(c, w, area.width, area.height, area.x, area.y);
+  X11Window saver;
+  saver.kind = X11Window::Kind::Saver;
+  const Rect& area = x_->area;
+  saver.presenter = std::make_unique<x11::Presenter>(c, w, area.width, area.height, area.x, area.y);
+  x_->saver = w;
+  x_->add(w, std::move(saver));
   XFlush(c.display);
-  return true;
-}
-
-void X11Platform::show_saver_window() {
-  if (!x_->window || x_->preview) return;
-  XMapRaised(x_->display(), x_->window);
-  XSync(x_->display(), False);
-  x_->shown = true;
-  x_->grab_input();
+  return w;
 }
 
 void X11Platform::State::grab_input() {
+  if (!saver) return;
+  const Window window = saver;
   Display* d = display();
   for (int attempt = 0; attempt < kGrabAttempts; ++attempt) {
     if (!keyboard_grabbed) {
@@ -135,28 +136,6 @@ void X11Platform::State::release_input() {
   if (keyboard_grabbed) XUngrabKeyboard(display(), CurrentTime);
   if (pointer_grabbed) XUngrabPointer(display(), CurrentTime);
   keyboard_grabbed = pointer_grabbed = false;
-}
-
-void X11Platform::destroy_window() {
-  if (!x_->window) return;
-  Display* d = x_->display();
-  x_->release_input();
-  x_->presenter.reset();
-  if (x_->hosted) {
-    // The host's window stays the host's.
-    x11::ErrorTrap trap(d);
-    XSelectInput(d, x_->window, NoEventMask);
-    trap.failed();
-    x_->drop_window();
-    return;
-  }
-  if (x_->saver_screen()) follow_root(x_->connection, false);
-  // The window may be gone already (the preview's parent took it along).
-  x11::ErrorTrap trap(d);
-  XDestroyWindow(d, x_->window);
-  if (x_->parent) XSelectInput(d, x_->parent, NoEventMask);
-  trap.failed();
-  x_->drop_window();
 }
 
 }  // namespace vs

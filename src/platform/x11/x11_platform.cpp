@@ -1,5 +1,8 @@
 #include "platform/x11/x11_platform.h"
 
+#include <X11/Xatom.h>
+
+#include "platform/forms/message_box.h"
 #include "platform/x11/host_arguments.h"
 #include "platform/x11/window_title.h"
 #include "platform/x11/x11_state.h"
@@ -24,10 +27,34 @@ X11Platform::X11Platform(std::vector<std::string> args, Options options)
 
 X11Platform::~X11Platform() {
   if (!x_->connected()) return;
-  destroy_window();
-  if (x_->blank_cursor) XFreeCursor(x_->display(), x_->blank_cursor);
-  if (x_->claim) XDestroyWindow(x_->display(), x_->claim);
+  while (!x_->windows.empty()) destroy_window(x_->windows.begin()->first);
+  Display* d = x_->display();
+  for (Cursor c : {x_->blank_cursor, x_->hand_cursor, x_->busy_cursor}) {
+    if (c) XFreeCursor(d, c);
+  }
+  if (x_->claim) XDestroyWindow(d, x_->claim);
   x_->connection.close();
+}
+
+X11Window* X11Platform::State::find(WindowId id) {
+  auto it = windows.find(static_cast<Window>(id));
+  return it == windows.end() ? nullptr : &it->second;
+}
+
+X11Window* X11Platform::State::main_window(Window* id) {
+  for (auto& [xid, w] : windows) {
+    if (w.kind != X11Window::Kind::Dialog) {
+      if (id) *id = xid;
+      return &w;
+    }
+  }
+  return nullptr;
+}
+
+X11Window& X11Platform::State::add(Window id, X11Window w) {
+  X11Window& added = windows[id] = std::move(w);
+  apply_cursor(id, added);
+  return added;
 }
 
 bool X11Platform::connected() const {
@@ -35,11 +62,14 @@ bool X11Platform::connected() const {
 }
 
 bool X11Platform::presenting_through_shm() const {
-  return x_->presenter && x_->presenter->through_shm();
+  const X11Window* w = x_->main_window();
+  return w && w->presenter && w->presenter->through_shm();
 }
 
 uint64_t X11Platform::window_id() const {
-  return x_->window;
+  Window id = 0;
+  x_->main_window(&id);
+  return id;
 }
 
 void X11Platform::sync() {
@@ -47,29 +77,126 @@ void X11Platform::sync() {
 }
 
 ScreenInfo X11Platform::screen() {
-  if (x_->hosted) return ScreenInfo{x_->parent_width, x_->parent_height, 15, 15};
+  for (const auto& [id, w] : x_->windows) {
+    if (w.kind == X11Window::Kind::Hosted) return ScreenInfo{w.width, w.height, 15, 15, 0, 0};
+  }
   // The saver screen hears of every change; without it, look now.
-  if (!x_->saver_screen()) x_->follow_layout();
-  return ScreenInfo{x_->area.width, x_->area.height, 15, 15};
+  if (!x_->saver) x_->follow_layout();
+  return ScreenInfo{x_->area.width, x_->area.height, 15, 15, x_->area.x, x_->area.y};
 }
 
 bool X11Platform::window_exists(const std::string& title) {
   return x_->connected() && x11::top_level_window_titled(x_->connection, title);
 }
 
-void X11Platform::present(const Surface& surface, int top, int bottom) {
-  if (x_->presenter && !x_->gone) x_->presenter->put(surface, top, bottom);
+void X11Platform::present(WindowId window, const Surface& surface, const Rect& area) {
+  X11Window* w = x_->find(window);
+  if (w && w->presenter && !w->gone) w->presenter->put(surface, area.y, area.y + area.height);
 }
 
-void X11Platform::State::drop_window() {
-  presenter.reset();
-  window = 0;
-  preview = false;
-  hosted = false;
-  parent = 0;
-  gone = false;
-  shown = false;
-  deferred.clear();
+void X11Platform::show_window(WindowId window) {
+  X11Window* w = x_->find(window);
+  if (!w || w->gone) return;
+  Display* d = x_->display();
+  const Window id = static_cast<Window>(window);
+  XMapRaised(d, id);
+  if (w->kind == X11Window::Kind::Saver) {
+    XSync(d, False);
+    x_->grab_input();
+  } else if (w->unmanaged) {
+    // Above the saver screen the box takes the input the saver holds, and
+    // without a manager nobody else gives it the keyboard.
+    x_->release_input();
+    XSync(d, False);
+    x11::ErrorTrap trap(d);
+    XSetInputFocus(d, id, RevertToParent, CurrentTime);
+    trap.failed();
+  }
+  XFlush(d);
+}
+
+void X11Platform::destroy_window(WindowId window) {
+  auto it = x_->windows.find(static_cast<Window>(window));
+  if (it == x_->windows.end()) return;
+  Display* d = x_->display();
+  X11Window& w = it->second;
+  w.presenter.reset();
+  x11::ErrorTrap trap(d);
+  switch (w.kind) {
+    case X11Window::Kind::Hosted:
+      // The host's window stays the host's.
+      XSelectInput(d, it->first, NoEventMask);
+      break;
+    case X11Window::Kind::Saver:
+      x_->release_input();
+      x_->saver = 0;
+      x_->stop_following_root();
+      XDestroyWindow(d, it->first);
+      break;
+    case X11Window::Kind::Preview:
+      // The window may be gone already (the preview's parent took it along).
+      XDestroyWindow(d, it->first);
+      if (w.parent) XSelectInput(d, w.parent, NoEventMask);
+      break;
+    case X11Window::Kind::Dialog:
+      XDestroyWindow(d, it->first);
+      break;
+  }
+  const bool regrab = w.unmanaged && x_->saver;
+  trap.failed();
+  x_->windows.erase(it);
+  if (regrab) x_->grab_input();
+}
+
+std::optional<Rect> X11Platform::window_rect(WindowId window) {
+  if (!x_->find(window)) return std::nullopt;
+  Display* d = x_->display();
+  const Window id = static_cast<Window>(window);
+  x11::ErrorTrap trap(d);
+  XWindowAttributes a{};
+  int x = 0, y = 0;
+  Window child = 0;
+  if (!XGetWindowAttributes(d, id, &a) ||
+      !XTranslateCoordinates(d, id, x_->connection.root, 0, 0, &x, &y, &child)) {
+    return std::nullopt;
+  }
+  Rect r{x, y, a.width, a.height};
+  // A window manager's frame, when it says how large it is.
+  Atom type = 0;
+  int format = 0;
+  unsigned long count = 0, after = 0;
+  unsigned char* data = nullptr;
+  const Atom extents = XInternAtom(d, "_NET_FRAME_EXTENTS", False);
+  if (XGetWindowProperty(d, id, extents, 0, 4, False, XA_CARDINAL, &type, &format, &count, &after,
+                         &data) == Success &&
+      data && format == 32 && count == 4) {
+    const long* e = reinterpret_cast<const long*>(data);
+    r = {r.x - static_cast<int>(e[0]), r.y - static_cast<int>(e[2]),
+         r.width + static_cast<int>(e[0] + e[1]), r.height + static_cast<int>(e[2] + e[3])};
+  }
+  if (data) XFree(data);
+  if (trap.failed()) return std::nullopt;
+  return r;
+}
+
+std::optional<Point> X11Platform::pointer_position() {
+  if (!x_->connected()) return std::nullopt;
+  Window root = 0, child = 0;
+  int x = 0, y = 0, wx = 0, wy = 0;
+  unsigned int mask = 0;
+  if (!XQueryPointer(x_->display(), x_->connection.root, &root, &child, &x, &y, &wx, &wy, &mask)) {
+    return std::nullopt;
+  }
+  return Point{x, y};
+}
+
+void X11Platform::message_box(WindowId owner, const std::string& text, const std::string& title,
+                              MessageIcon icon) {
+  if (!x_->connected() || !x_->connection.true_colour) {
+    report(title + ": " + text);
+    return;
+  }
+  forms::run_message_box(*this, owner, text, title, icon);
 }
 
 }  // namespace vs

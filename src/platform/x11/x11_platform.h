@@ -4,7 +4,8 @@
 //
 // The connection is opened from DISPLAY when the object is built. Without a
 // display the object still works as a POSIX platform: connected() is false,
-// the screen is 0 x 0, no window can be made, and message boxes go to stderr.
+// the screen is 0 x 0, no window can be made, and message boxes go to the
+// report (stderr).
 // A connection lost later (the server went away) ends the process at once
 // with status 1 and no message.
 //
@@ -28,10 +29,6 @@ class X11Platform : public PosixPlatform {
     // Present through shared memory when the server has MIT-SHM. The
     // environment variable VARNOSCAPE_NO_SHM=1 turns it off as well.
     bool use_shm = true;
-    // Font families for message texts, tried in this order; the first one
-    // that has every character of the text is used.
-    std::vector<std::string> font_families = {"MS PGothic", "IPAPGothic", "VL PGothic",
-                                              "Noto Sans CJK JP"};
   };
 
   // args are the program's arguments after its own name. A screen-saver
@@ -45,7 +42,7 @@ class X11Platform : public PosixPlatform {
   bool connected() const;
   // True when our window's pixels go through shared memory.
   bool presenting_through_shm() const;
-  // The X id of our saver or preview window; 0 when there is none.
+  // The X id of our saver, preview or host window; 0 when there is none.
   uint64_t window_id() const;
   // Returns once the server has carried out everything sent so far, so that
   // another client (a test reading the screen) sees its effect.
@@ -55,15 +52,27 @@ class X11Platform : public PosixPlatform {
   bool window_exists(const std::string& title) override;
   bool claim_single_copy() override;
   std::optional<ForeignWindow> host_window() const override;
-  std::optional<ScreenInfo> use_host_window(ForeignWindow window) override;
-  bool create_saver_window(const std::string& title) override;
-  void show_saver_window() override;
-  std::optional<ScreenInfo> create_preview_window(ForeignWindow parent) override;
-  void destroy_window() override;
-  void present(const Surface& surface, int top, int bottom) override;
+  ChildWindow use_host_window(ForeignWindow window) override;
+  WindowId create_saver_window(const std::string& title) override;
+  ChildWindow create_preview_window(ForeignWindow parent) override;
+  WindowId create_dialog_window(const DialogSpec& spec) override;
+  void show_window(WindowId window) override;
+  void destroy_window(WindowId window) override;
+  std::optional<Rect> window_rect(WindowId window) override;
+  void present(WindowId window, const Surface& surface, const Rect& area) override;
   std::optional<Event> next_event(int timeout_ms) override;
   int show_cursor(bool show) override;
-  void message_box(const std::string& text, const std::string& title, MessageIcon icon) override;
+  std::optional<Point> pointer_position() override;
+  void set_hand_pointer(const PointerImage& image) override;
+  void set_pointer_shapes(WindowId window,
+                          const std::vector<std::pair<Rect, PointerShape>>& regions) override;
+  void set_busy(bool busy) override;
+  std::optional<std::string> choose_folder(WindowId owner, const std::string& title,
+                                           const std::string& start) override;
+  bool open_url(const std::string& url) override;
+  void animate_rect(const Rect& from, const Rect& to) override;
+  void message_box(WindowId owner, const std::string& text, const std::string& title,
+                   MessageIcon icon) override;
 
   struct State;
 

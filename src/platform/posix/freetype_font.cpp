@@ -1,57 +1,18 @@
-#include "platform/x11/text.h"
+#include "platform/posix/freetype_font.h"
 
 #include <fontconfig/fontconfig.h>
 #include <ft2build.h>
 #include FT_FREETYPE_H
 
 #include <algorithm>
+#include <cmath>
 
-namespace vs::x11 {
+#include "platform/posix/posix_platform.h"
+#include "platform/utf8.h"
 
-std::vector<char32_t> decode_utf8(const std::string& text) {
-  std::vector<char32_t> out;
-  size_t i = 0;
-  while (i < text.size()) {
-    auto byte = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
-    unsigned char b = byte(i);
-    int extra = b < 0x80             ? 0
-                : (b & 0xE0) == 0xC0 ? 1
-                : (b & 0xF0) == 0xE0 ? 2
-                : (b & 0xF8) == 0xF0 ? 3
-                                     : -1;
-    char32_t cp = extra == 0 ? b : extra == 1 ? (b & 0x1F) : extra == 2 ? (b & 0x0F) : (b & 0x07);
-    bool ok = extra >= 0 && i + extra < text.size();
-    for (int k = 1; ok && k <= extra; ++k) {
-      ok = (byte(i + k) & 0xC0) == 0x80;
-      cp = (cp << 6) | (byte(i + k) & 0x3F);
-    }
-    // Overlong forms, surrogates and values past U+10FFFF are malformed too.
-    static constexpr char32_t kLeast[] = {0, 0x80, 0x800, 0x10000};
-    if (ok && (cp < kLeast[extra] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))) ok = false;
-    if (ok) {
-      out.push_back(cp);
-      i += extra + 1;
-    } else {
-      out.push_back(0xFFFD);
-      i += 1;
-    }
-  }
-  return out;
-}
+namespace vs {
 
-void blend_pixel(Surface& s, int x, int y, uint32_t pixel, int coverage) {
-  if (x < 0 || y < 0 || x >= s.width() || y >= s.height() || coverage <= 0) return;
-  coverage = std::min(coverage, 255);
-  uint32_t under = s.at(x, y);
-  uint32_t out = 0;
-  for (int shift = 0; shift < 24; shift += 8) {
-    uint32_t a = (pixel >> shift) & 0xFF, b = (under >> shift) & 0xFF;
-    out |= ((a * coverage + b * (255 - coverage) + 127) / 255) << shift;
-  }
-  s.set_pixel(x, y, out);
-}
-
-struct Font::Faces {
+struct FreetypeFont::Faces {
   FT_Library library = nullptr;
   FT_Face face = nullptr;
   ~Faces() {
@@ -115,8 +76,8 @@ bool match_family(const std::string& family, const std::vector<char32_t>& needed
 
 }  // namespace
 
-std::unique_ptr<Font> Font::find(const std::vector<std::string>& families,
-                                 const std::string& sample, int pixel_size) {
+std::unique_ptr<FreetypeFont> FreetypeFont::find(const std::vector<std::string>& families,
+                                                 const std::string& sample, int pixel_size) {
   if (!FcInit()) return nullptr;
   std::vector<char32_t> needed = decode_utf8(sample);
   Match match;
@@ -129,7 +90,7 @@ std::unique_ptr<Font> Font::find(const std::vector<std::string>& families,
     }
   }
   if (!found) return nullptr;
-  std::unique_ptr<Font> font(new Font);
+  std::unique_ptr<FreetypeFont> font(new FreetypeFont);
   font->ft_ = std::make_unique<Faces>();
   Faces& ft = *font->ft_;
   if (FT_Init_FreeType(&ft.library) != 0) return nullptr;
@@ -142,9 +103,9 @@ std::unique_ptr<Font> Font::find(const std::vector<std::string>& families,
   return font;
 }
 
-Font::~Font() = default;
+FreetypeFont::~FreetypeFont() = default;
 
-int Font::width(const std::string& text) {
+int FreetypeFont::width(std::string_view text) {
   FT_Pos pen = 0;
   for (char32_t cp : decode_utf8(text)) {
     if (FT_Load_Char(ft_->face, cp, FT_LOAD_DEFAULT) == 0) pen += ft_->face->glyph->advance.x;
@@ -152,7 +113,7 @@ int Font::width(const std::string& text) {
   return static_cast<int>((pen + 63) >> 6);
 }
 
-void Font::draw(Surface& s, int x, int baseline, const std::string& text, uint32_t pixel) {
+void FreetypeFont::draw(Surface& s, int x, int baseline, std::string_view text, uint32_t pixel) {
   FT_Pos pen = static_cast<FT_Pos>(x) << 6;
   for (char32_t cp : decode_utf8(text)) {
     if (FT_Load_Char(ft_->face, cp, FT_LOAD_RENDER) != 0) continue;
@@ -166,11 +127,18 @@ void Font::draw(Surface& s, int x, int baseline, const std::string& text, uint32
         int coverage = b.pixel_mode == FT_PIXEL_MODE_MONO
                            ? ((line[col / 8] >> (7 - col % 8)) & 1) * 255
                            : line[col];
-        blend_pixel(s, left + static_cast<int>(col), top + static_cast<int>(row), pixel, coverage);
+        s.blend(left + static_cast<int>(col), top + static_cast<int>(row), pixel, coverage);
       }
     }
     pen += g->advance.x;
   }
 }
 
-}  // namespace vs::x11
+std::unique_ptr<Font> PosixPlatform::open_font(const std::vector<std::string>& families,
+                                               double points, const std::string& sample) {
+  // Points at the screen's 96 pixels per inch: 9.75 points are 13 pixels.
+  const int pixels = static_cast<int>(std::lround(points * 96.0 / 72.0));
+  return FreetypeFont::find(families, sample, pixels);
+}
+
+}  // namespace vs

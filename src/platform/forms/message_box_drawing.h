@@ -1,15 +1,14 @@
 // What the message box looks like: its layout for a measured text, and its
-// pixels. Drawn into a Surface and presented like every other window.
+// pixels. Drawn into a Surface and presented like every other window, on
+// systems that have no message box of their own.
 #pragma once
 
 #include <string>
 #include <vector>
 
 #include "platform/platform.h"
-#include "platform/x11/rect.h"
-#include "platform/x11/text.h"
 
-namespace vs::x11 {
+namespace vs::forms {
 
 struct MessageBoxLayout {
   int width = 0;
@@ -23,10 +22,10 @@ struct MessageBoxLayout {
 // The text's lines: split at CR LF, LF or CR.
 std::vector<std::string> split_lines(const std::string& text);
 
-// Places the icon, a text block of the given size and the OK button; the box
-// is never wider or higher than the screen.
+// Places the icon (when there is one), a text block of the given size and
+// the OK button; the box is never wider or higher than the screen.
 MessageBoxLayout layout_message_box(int text_width, int text_height, int screen_width,
-                                    int screen_height);
+                                    int screen_height, bool with_icon = true);
 
 // The 32 x 32 icon with its top-left corner at (x, y).
 void draw_message_icon(Surface& s, int x, int y, MessageIcon icon);
@@ -36,4 +35,4 @@ void draw_message_icon(Surface& s, int x, int y, MessageIcon icon);
 void draw_message_box(Surface& s, const MessageBoxLayout& layout, Font* font,
                       const std::vector<std::string>& lines, MessageIcon icon, bool pressed);
 
-}  // namespace vs::x11
+}  // namespace vs::forms

@@ -2,9 +2,9 @@
 // times.
 #include <cmath>
 
-#include "platform/x11/message_box_drawing.h"
+#include "platform/forms/message_box_drawing.h"
 
-namespace vs::x11 {
+namespace vs::forms {
 namespace {
 
 constexpr int kIconSize = 32;
@@ -17,7 +17,7 @@ void fill_shape(Surface& s, int x0, int y0, uint32_t pixel, Inside inside) {
       for (int j = 0; j < 4; ++j) {
         for (int i = 0; i < 4; ++i) hits += inside(px + (i + 0.5f) / 4, py + (j + 0.5f) / 4);
       }
-      blend_pixel(s, x0 + px, y0 + py, pixel, hits * 255 / 16);
+      s.blend(x0 + px, y0 + py, pixel, hits * 255 / 16);
     }
   }
 }
@@ -80,7 +80,9 @@ void draw_message_icon(Surface& s, int x, int y, MessageIcon icon) {
       fill_shape(s, x, y, white, Stroke{10, 10, 22, 22, 1.8f});
       fill_shape(s, x, y, white, Stroke{22, 10, 10, 22, 1.8f});
       break;
+    case MessageIcon::None:
+      break;
   }
 }
 
-}  // namespace vs::x11
+}  // namespace vs::forms

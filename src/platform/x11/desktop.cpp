@@ -1,0 +1,103 @@
+// What the desktop around us offers: its folder chooser and its handler of
+// addresses, both other programs started without a shell; and the outline
+// that shows a dialog opening from the pointer and closing back to it.
+#include "platform/x11/x11_state.h"
+
+#include <time.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <thread>
+
+#include "platform/posix/child_process.h"
+
+namespace vs {
+
+namespace {
+
+constexpr int kAnimationSteps = 10;
+constexpr int kAnimationStepMs = 20;
+
+std::string home_folder() {
+  const char* home = std::getenv("HOME");
+  return home && *home ? home : "/";
+}
+
+// The desktop's own chooser: GNOME's zenity, else KDE's kdialog.
+std::vector<std::string> chooser_command(const std::string& title, const std::string& start) {
+  const std::string from = start.empty() ? home_folder() : start;
+  if (!find_program("zenity").empty()) {
+    return {"zenity", "--file-selection", "--directory", "--title=" + title,
+            "--filename=" + from + "/"};
+  }
+  if (!find_program("kdialog").empty()) {
+    return {"kdialog", "--getexistingdirectory", from, "--title", title};
+  }
+  return {};
+}
+
+}  // namespace
+
+std::optional<std::string> X11Platform::choose_folder(WindowId owner, const std::string& title,
+                                                      const std::string& start) {
+  const std::vector<std::string> command = chooser_command(title, start);
+  if (command.empty()) {
+    message_box(owner,
+                "No folder chooser was found. Install the Debian package zenity (or kdialog) "
+                "to choose the picture folder.",
+                title, MessageIcon::Error);
+    return std::nullopt;
+  }
+  // The chooser runs on a thread of its own while our windows keep being
+  // repainted, as under any modal dialog.
+  ChildResult result;
+  std::atomic<bool> done{false};
+  std::jthread chooser([&] {
+    ChildSpec spec;
+    spec.argv = command;
+    spec.max_output = 64 * 1024;
+    result = run_child(spec);
+    done = true;
+  });
+  while (!done) next_event(20);  // input to our windows goes unanswered meanwhile
+  chooser.join();
+  if (!result.exited_with(0)) return std::nullopt;
+  std::string path = result.output.substr(0, result.output.find('\n'));
+  if (path.empty()) return std::nullopt;
+  return path;
+}
+
+bool X11Platform::open_url(const std::string& url) {
+  return start_detached({"xdg-open", url});
+}
+
+void X11Platform::animate_rect(const Rect& from, const Rect& to) {
+  if (!x_->connected()) return;
+  Display* d = x_->display();
+  const Window root = x_->connection.root;
+  // A compositing manager draws the screen itself: an outline on the root
+  // would not be seen as it should.
+  if (XGetSelectionOwner(d, XInternAtom(d, "_NET_WM_CM_S0", False)) != None) return;
+  XGCValues v{};
+  v.function = GXxor;
+  v.subwindow_mode = IncludeInferiors;
+  v.foreground = 0xFFFFFF;
+  v.line_width = 2;
+  GC gc = XCreateGC(d, root, GCFunction | GCSubwindowMode | GCForeground | GCLineWidth, &v);
+  auto between = [](int a, int b, int i) { return a + (b - a) * i / kAnimationSteps; };
+  for (int i = 0; i <= kAnimationSteps; ++i) {
+    const int x = between(from.x, to.x, i), y = between(from.y, to.y, i);
+    const int w = std::max(1, between(from.width, to.width, i));
+    const int h = std::max(1, between(from.height, to.height, i));
+    // Drawn, shown for a moment, and taken away again by drawing it twice.
+    XDrawRectangle(d, root, gc, x, y, static_cast<unsigned>(w), static_cast<unsigned>(h));
+    XFlush(d);
+    timespec pause{0, kAnimationStepMs * 1000000L};
+    nanosleep(&pause, nullptr);
+    XDrawRectangle(d, root, gc, x, y, static_cast<unsigned>(w), static_cast<unsigned>(h));
+  }
+  XFreeGC(d, gc);
+  XFlush(d);
+}
+
+}  // namespace vs
