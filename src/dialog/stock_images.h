@@ -1,0 +1,51 @@
+// The settings dialog's stock pictures, drawn by code rather than shipped as
+// resources: the option and check marks, the heading plate, the command
+// buttons' face, the background strip, the hand pointer and the window icon.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/surface.h"
+
+namespace vs {
+
+// Image controls leave out pixels of this colour, so the dialog's background
+// shows around round shapes. Edge pixels of round shapes are blended against
+// the background's mid grey instead of being half transparent.
+constexpr uint32_t kTransparentKey = pixel_rgb(255, 0, 255);
+
+// 13 x 13: a round, sunken option mark; selected, it carries a red dot.
+Surface stock_option_mark(bool selected);
+
+// 12 x 12: a square, sunken check box; checked, it is filled blue.
+Surface stock_check_mark(bool checked);
+
+// 95 x 22: a grey plate with rounded ends that a heading is centred on.
+Surface stock_heading_plate();
+
+// 103 x 37: light grey brushed metal for the command buttons, which show its
+// top-left part; it has no edges of its own, so any cut of it looks whole.
+Surface stock_button_face();
+
+// 563 x 21: grey brushed metal for the panels' background, stacked in one
+// column; its pattern repeats every 21 rows, so the copies join without a
+// seam.
+Surface stock_background_strip();
+
+// A 32 x 32 mouse pointer: pixels are black or white, mask is non-zero where
+// the pointer is opaque.
+struct StockPointer {
+  Surface pixels;
+  Surface mask;
+  int hot_x = 0;
+  int hot_y = 0;
+};
+
+// A pointing hand, the fingertip at the hot spot (12, 1).
+StockPointer stock_hand_pointer();
+
+// 32 x 32: the program's icon, a small landscape drawn as a relief of
+// coloured lines on black, as the saver draws pictures.
+Surface stock_window_icon();
+
+}  // namespace vs
