@@ -10,7 +10,7 @@
 
 #include "dialog/stock_images.h"
 #include "platform/png_file.h"
-#include "platform/x11/text.h"
+#include "platform/posix/freetype_font.h"
 
 namespace {
 
@@ -64,7 +64,7 @@ void etched(Surface& s, int x, int y, int w, int h) {
 
 struct Mock {
   Surface& s;
-  vs::x11::Font* font;
+  vs::Font* font;
 
   void text(int x, int y, int w, const std::string& t, bool centred, uint32_t pixel = kBlack) {
     if (!font) return;
@@ -107,7 +107,7 @@ int main(int argc, char** argv) {
   }
   hand_view.set_pixel(hand.hot_x, hand.hot_y, vs::pixel_rgb(255, 0, 0));
 
-  auto font = vs::x11::Font::find({"MS PGothic", "IPAPGothic", "VL PGothic", "Noto Sans CJK JP"},
+  auto font = vs::FreetypeFont::find({"MS PGothic", "IPAPGothic", "VL PGothic", "Noto Sans CJK JP"},
                                   "ﾌｧｲﾙ名画像の種類設定", 13);
   if (!font) std::fprintf(stderr, "stock-sheet: no font; the mock-up has no captions\n");
 
