@@ -1,0 +1,286 @@
+// The small forms runtime: dialogs drawn by the program itself, the same on
+// every system. A Form owns one dialog window of the platform; its controls
+// (panels with a persistent image, image controls, labels, graphical
+// command buttons, a sorted list box, a picture box) are drawn into one
+// Surface of the window's size, which the platform presents. The platform
+// gives only the window, glyphs, input and presenting.
+//
+// Controls are plain objects owned by whoever builds the form (a dialog
+// class keeps them as members); a parent only points at its children.
+// Positions are pixels within the parent; handlers are std::functions.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/platform.h"
+#include "platform/surface.h"
+
+namespace vs::forms {
+
+// Image controls leave out pixels of this colour, so what lies under them
+// shows around round shapes.
+constexpr uint32_t kTransparentKey = pixel_rgb(255, 0, 255);
+
+class Form;
+class Panel;
+
+// The mouse handlers' arguments, as the controls' owners receive them.
+struct MouseArgs {
+  MouseButton button = MouseButton::NoButton;
+  bool shift = false;
+  int x = 0;  // within the control
+  int y = 0;
+};
+
+class Control {
+ public:
+  Control() = default;
+  virtual ~Control();
+  Control(const Control&) = delete;
+  Control& operator=(const Control&) = delete;
+
+  Rect bounds;  // within the parent
+  bool visible = true;
+  PointerShape pointer = PointerShape::Normal;  // over this control
+  // Called on a press and a release of any mouse button over the control
+  // (the release goes to the control that had the press).
+  std::function<void(const MouseArgs&)> on_mouse_down;
+  std::function<void(const MouseArgs&)> on_mouse_up;
+
+  Panel* parent() const { return parent_; }
+  Form* form() const;
+  // The control's place in its window's client area.
+  Rect window_bounds() const;
+  // Asks the form to draw the control again before it next presents.
+  void invalidate();
+
+  // The form's side.
+  virtual void paint(Surface& s, const Rect& at) = 0;
+  virtual bool focusable() const { return false; }
+  virtual void key_down(const Event&) {}
+  virtual void mouse_down(const MouseArgs& a);
+  virtual void mouse_up(const MouseArgs& a);
+  virtual void mouse_move(int /*x*/, int /*y*/) {}
+  virtual void wheel(int /*steps*/) {}
+  // The control under a point of the control (itself, or a child of a
+  // panel), or null.
+  virtual Control* hit(int x, int y);
+
+ private:
+  friend class Panel;
+  friend class Form;
+  Panel* parent_ = nullptr;
+  Form* form_ = nullptr;  // the root panel's
+};
+
+// A container with a persistent image: what is drawn into `image` (the
+// background texture, a frame) stays, and children are drawn over it. The
+// image is kept at the panel's size.
+class Panel : public Control {
+ public:
+  Surface image;
+  uint32_t background = pixel_rgb(192, 192, 192);  // under an empty image
+
+  // Children are drawn in the order added, the last on top.
+  void add(Control& child);
+  void set_size(int width, int height);  // bounds and image together
+
+  void paint(Surface& s, const Rect& at) override;
+  Control* hit(int x, int y) override;
+
+ private:
+  std::vector<Control*> children_;
+};
+
+// A picture at its own size from the control's corner, clipped to the
+// control, or stretched to it; kTransparentKey pixels are left out. An
+// empty picture shows nothing.
+class ImageControl : public Control {
+ public:
+  void set_picture(const Surface& picture);
+  const Surface& picture() const { return picture_; }
+  bool stretch = false;
+
+  void paint(Surface& s, const Rect& at) override;
+
+ private:
+  Surface picture_;
+};
+
+enum class Align { Left, Centre, Right };
+
+// Text drawn transparently over what lies under the label, in the form's
+// font, on one line per line break; optionally with a single-line sunken
+// border (the text then inside it) and underlined.
+class Label : public Control {
+ public:
+  void set_caption(std::string caption);
+  const std::string& caption() const { return caption_; }
+  Align align = Align::Left;
+  bool border = false;
+  bool underline = false;
+  uint32_t colour = 0;  // the text's
+
+  void paint(Surface& s, const Rect& at) override;
+
+ private:
+  std::string caption_;
+};
+
+// A graphical command button: the top-left part of its face picture with
+// the caption centred on it, a raised edge, sunk while pressed; a focus
+// mark while it has the keyboard. A click is a left press and release over
+// it, or Enter or Space while it has the focus.
+class CommandButton : public Control {
+ public:
+  std::string caption;
+  Surface face;
+  std::function<void()> on_click;
+
+  void paint(Surface& s, const Rect& at) override;
+  bool focusable() const override { return true; }
+  void key_down(const Event& e) override;
+  void mouse_down(const MouseArgs& a) override;
+  void mouse_up(const MouseArgs& a) override;
+  void mouse_move(int x, int y) override;
+
+ private:
+  bool pressed_ = false;
+  bool armed_ = false;  // the left button went down over it
+};
+
+// A list of text entries kept sorted without regard to letter case as they
+// are inserted (O(log n) each), with a white background, one selected entry
+// (or none), a vertical scroll bar when the entries do not fit and a
+// horizontal one when the extent is wider than the list. The selection
+// follows a click, the arrow keys, Page Up and Down, Home and End; the wheel
+// scrolls. on_select runs whenever the selection changes.
+class ListBox : public Control {
+ public:
+  ListBox();
+  ~ListBox() override;
+
+  // Inserts in order; equal entries keep the order they came in.
+  void add(std::string entry);
+  void clear();
+  int count() const;
+  const std::string& entry(int index) const;
+  int selected() const { return selected_; }  // -1: none
+  void select(int index);                     // -1 clears; runs on_select
+  // How far the entries may be scrolled sideways, in pixels (0: no
+  // horizontal scroll bar).
+  void set_horizontal_extent(int pixels);
+  int horizontal_extent() const { return extent_; }
+  int top_index() const { return top_; }  // the first entry shown
+  std::function<void()> on_select;
+
+  void paint(Surface& s, const Rect& at) override;
+  bool focusable() const override { return true; }
+  void key_down(const Event& e) override;
+  void mouse_down(const MouseArgs& a) override;
+  void mouse_move(int x, int y) override;
+  void mouse_up(const MouseArgs& a) override;
+  void wheel(int steps) override;
+
+ private:
+  struct Entries;
+  std::unique_ptr<Entries> entries_;
+  int selected_ = -1;
+  int top_ = 0;
+  int left_ = 0;  // pixels scrolled sideways
+  int extent_ = 0;
+  int dragging_ = 0;  // 1 vertical thumb, 2 horizontal thumb
+  int drag_from_ = 0;
+};
+
+// A box with a background colour and a persistent image the program draws
+// into (a preview); its size may change while the form is open (the image
+// keeps its top-left part, the rest takes the background).
+class PictureBox : public Control {
+ public:
+  uint32_t background = pixel_rgb(224, 224, 224);
+  Surface image;
+  void set_size(int width, int height);
+
+  void paint(Surface& s, const Rect& at) override;
+};
+
+// Draws a 3-D edge two pixels wide inside the rectangle, as Windows' DrawEdge
+// with all four sides: raised (light top-left, dark bottom-right, edge 5)
+// or sunken.
+enum class Edge { Raised, Sunken };
+void draw_edge(Surface& s, const Rect& r, Edge edge);
+
+class Form {
+ public:
+  // The dialog window is made at once, hidden. The font is the one every
+  // label, button and list of the form uses.
+  Form(Platform& p, const DialogSpec& spec, std::unique_ptr<Font> font);
+  ~Form();
+  Form(const Form&) = delete;
+  Form& operator=(const Form&) = delete;
+
+  Platform& platform() const { return p_; }
+  WindowId window() const { return window_; }
+  bool made() const { return window_ != 0; }
+  Font* font() const { return font_.get(); }
+  // The client area: the root of the controls.
+  Panel& client() { return client_; }
+
+  // The keyboard's order among focusable controls (Tab, Shift+Tab).
+  void set_tab_order(std::vector<Control*> order);
+  Control* focus() const { return focus_; }
+  void set_focus(Control* c);
+
+  // Shows the window, painted.
+  void show();
+  // Processes the events waiting now (input to the form's handlers,
+  // repainting), presenting what changed at most about 60 times a second;
+  // false once the form has closed.
+  bool do_events();
+  // Waits for and processes events until the form closes.
+  void run_modal();
+  // Closes the form: the window goes; run_modal and do_events return.
+  void close();
+  bool closed() const { return closed_; }
+  // Runs instead of closing when the window manager's close box is used
+  // (unset: the form closes).
+  std::function<void()> on_close_request;
+  // While busy, input to the form is dropped (the hourglass is up), but it
+  // is still repainted.
+  void set_busy(bool busy);
+
+  // Draws what changed and presents it now.
+  void paint_now();
+  // Marks everything for drawing again.
+  void invalidate() { dirty_ = true; }
+  // The form's pixels as last painted (for tests).
+  const Surface& pixels() const { return pixels_; }
+
+  // Hands an event to the form's controls; false when it was not the
+  // form's.
+  bool dispatch(const Event& e);
+
+ private:
+  void update_pointer_shapes();
+
+  Platform& p_;
+  WindowId window_ = 0;
+  std::unique_ptr<Font> font_;
+  Panel client_;
+  Surface pixels_;
+  std::vector<Control*> tab_order_;
+  Control* focus_ = nullptr;
+  Control* pressed_ = nullptr;  // gets the release of a press
+  bool dirty_ = true;
+  bool closed_ = false;
+  bool busy_ = false;
+  int64_t last_present_us_ = 0;
+};
+
+}  // namespace vs::forms
