@@ -76,6 +76,27 @@ FitPlan own_size(float pw, float ph, int box_w, int box_h) {
   return plan;
 }
 
+// The longer side made `side` long, the other in proportion; the rounding
+// of the scaled size is halves to even.
+FitPlan thumbnail(float pw, float ph, int side) {
+  float tw = 0, th = 0;
+  if (pw > ph) {
+    tw = static_cast<float>(side);
+    th = static_cast<float>(side) * ph / pw;
+  } else {
+    // An empty picture (nothing loaded) would divide 0 by 0: the statement
+    // is skipped and the width stays 0.
+    if (ph != 0) tw = static_cast<float>(side) * pw / ph;
+    th = static_cast<float>(side);
+  }
+  FitPlan plan;
+  plan.width = to_pixels(tw);
+  plan.height = to_pixels(th);
+  plan.x = {0, to_pixels(pw), 0, plan.width};
+  plan.y = {0, to_pixels(ph), 0, plan.height};
+  return plan;
+}
+
 // For each result pixel along one axis, the picture pixel it shows, or -1
 // where the picture has none (outside it, or outside the stretch).
 std::vector<int64_t> axis_sources(const AxisFit& a, int result_len, int pic_len) {
@@ -123,8 +144,15 @@ std::vector<int64_t> to_positions(std::vector<int64_t> sources, const std::vecto
 
 FitPlan plan_fit(int pic_w, int pic_h, int box_w, int box_h, FitMode mode) {
   const float pw = static_cast<float>(pic_w), ph = static_cast<float>(pic_h);
-  return mode == FitMode::FullScreen ? full_screen(pw, ph, box_w, box_h)
-                                     : own_size(pw, ph, box_w, box_h);
+  switch (mode) {
+    case FitMode::FullScreen:
+      return full_screen(pw, ph, box_w, box_h);
+    case FitMode::Thumbnail:
+      return thumbnail(pw, ph, box_w);
+    case FitMode::OwnSize:
+      break;
+  }
+  return own_size(pw, ph, box_w, box_h);
 }
 
 PixelSubset needed_pixels(const PictureView& view, int pic_w, int pic_h) {
@@ -134,6 +162,10 @@ PixelSubset needed_pixels(const PictureView& view, int pic_w, int pic_h) {
   PixelSubset kept;
   kept.cols = distinct(axis_sources(plan.x, plan.width, pic_w));
   kept.rows = distinct(axis_sources(plan.y, plan.height, pic_h));
+  // A fit that shows nothing of the picture (a 1 x 100000 strip scaled to
+  // less than a pixel) still keeps one pixel, so the picture is there.
+  if (kept.cols.empty()) kept.cols.push_back(0);
+  if (kept.rows.empty()) kept.rows.push_back(0);
   if (kept.cols.size() == static_cast<size_t>(pic_w) &&
       kept.rows.size() == static_cast<size_t>(pic_h)) {
     return {};

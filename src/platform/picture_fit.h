@@ -15,6 +15,9 @@ namespace vs {
 enum class FitMode : uint8_t {
   OwnSize,     // at the picture's own size, cut down to the box's middle where larger
   FullScreen,  // scaled to the box by the picture's orientation, centred
+  // The dialog's preview: scaled (up or down) until its longer side is the
+  // box's width, from the corner; the result takes the scaled size.
+  Thumbnail,
 };
 
 // What the user of a picture will look at: the picture fitted into a box.

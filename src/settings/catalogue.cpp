@@ -27,52 +27,51 @@ size_t folder_end(const std::string& path, PathStyle style) {
   return 0;
 }
 
-// One reading of a mask's folder: the names, and each name's attribute
-// value once it has been asked for.
-struct Listing {
-  std::string prefix;  // the folder part and a separator
-  std::vector<std::string> names;
-  std::vector<std::optional<int>> attrs;
-  std::vector<bool> asked;
-};
+// Appends the names matching pattern whose attribute value is exactly attr.
+void take_matches(Varnoscape_B& m, Platform& p, FolderListing& listing, std::string_view pattern,
+                  int16_t attr) {
+  if (m.File_List.empty()) m.File_List.resize(1);
+  listing.each_match(p, pattern, [&](const std::string& path, std::optional<int> value) {
+    if (!value || *value != attr) return true;
+    // The count is 16-bit: the 32768th match ends this mask's listing.
+    if (m.File_Count == std::numeric_limits<int16_t>::max()) return false;
+    ++m.File_Count;
+    m.File_List.resize(static_cast<size_t>(m.File_Count) + 1);
+    m.File_List[static_cast<size_t>(m.File_Count)] = path;
+    return true;
+  });
+}
 
-std::optional<Listing> read_listing(Platform& p, const std::string& mask, PathStyle style) {
+}  // namespace
+
+std::optional<FolderListing> FolderListing::read(Platform& p, const std::string& mask) {
+  const PathStyle style = p.path_style();
   // The folder is listed as the mask spells it, separator included, so a
   // root ("/" + "/*.bmp") lists the root and not the current folder.
   std::optional<std::vector<std::string>> names =
       p.list_folder(mask.substr(0, folder_end(mask, style)));
   if (!names) return std::nullopt;
-  Listing listing;
-  listing.prefix = Folder_Of(mask, style) + style.separator;
-  listing.attrs.resize(names->size());
-  listing.asked.resize(names->size());
-  listing.names = std::move(*names);
+  FolderListing listing;
+  listing.prefix_ = Folder_Of(mask, style) + style.separator;
+  listing.attrs_.resize(names->size());
+  listing.asked_.resize(names->size());
+  listing.names_ = std::move(*names);
   return listing;
 }
 
-// Appends the names matching pattern whose attribute value is exactly attr.
-void take_matches(Varnoscape_B& m, Platform& p, Listing& listing, std::string_view pattern,
-                  int16_t attr) {
-  if (m.File_List.empty()) m.File_List.resize(1);
-  for (size_t i = 0; i < listing.names.size(); ++i) {
-    if (!wildcard_match(pattern, listing.names[i])) continue;
-    std::string path = listing.prefix + listing.names[i];
-    if (!listing.asked[i]) {
-      listing.attrs[i] = p.file_attributes(path);
-      listing.asked[i] = true;
+void FolderListing::each_match(
+    Platform& p, std::string_view pattern,
+    const std::function<bool(const std::string& path, std::optional<int> attr)>& visit) {
+  for (size_t i = 0; i < names_.size(); ++i) {
+    if (!wildcard_match(pattern, names_[i])) continue;
+    const std::string path = prefix_ + names_[i];
+    if (!asked_[i]) {
+      attrs_[i] = p.file_attributes(path);
+      asked_[i] = true;
     }
-    // A name without attributes does not exist as far as the listing goes
-    // (a dangling link, or a file removed since the folder was read).
-    if (!listing.attrs[i] || *listing.attrs[i] != attr) continue;
-    // The count is 16-bit: the 32768th match ends this mask's listing.
-    if (m.File_Count == std::numeric_limits<int16_t>::max()) return;
-    ++m.File_Count;
-    m.File_List.resize(static_cast<size_t>(m.File_Count) + 1);
-    m.File_List[static_cast<size_t>(m.File_Count)] = std::move(path);
+    if (!visit(path, attrs_[i])) return;
   }
 }
-
-}  // namespace
 
 std::string Kind_Mask(int index, PathStyle style) {
   if (index < 0 || index >= static_cast<int>(kExtensions.size())) return {};
@@ -86,7 +85,7 @@ void Build_Catalogue(Varnoscape_B& m, Platform& p, const std::string& Folder) {
   // Every mask names the same folder, so it is read once and each name's
   // attributes are asked once; the passes then pick from that reading in
   // the order they would have listed it.
-  std::optional<Listing> listing = read_listing(p, Folder + Kind_Mask(0, style), style);
+  std::optional<FolderListing> listing = FolderListing::read(p, Folder + Kind_Mask(0, style));
   for (int16_t attr : kPassAttrs) {
     m.File_Attr = attr;
     for (size_t index = 0; index < m.Set_Kind.size(); ++index) {
@@ -100,7 +99,7 @@ void Build_Catalogue(Varnoscape_B& m, Platform& p, const std::string& Folder) {
 
 void List_Files(Varnoscape_B& m, Platform& p, const std::string& Mask, int16_t Attr) {
   PathStyle style = p.path_style();
-  std::optional<Listing> listing = read_listing(p, Mask, style);
+  std::optional<FolderListing> listing = FolderListing::read(p, Mask);
   if (!listing) return;
   take_matches(m, p, *listing, std::string_view(Mask).substr(folder_end(Mask, style)), Attr);
 }

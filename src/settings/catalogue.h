@@ -3,7 +3,11 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "platform/path_style.h"
 #include "platform/platform.h"
@@ -14,6 +18,28 @@ namespace vs {
 // The mask of kind `index` (0 bitmap, 1 GIF, 2 JPEG, 3 metafile): the path
 // separator, "*." and the extension, e.g. "/*.bmp".
 std::string Kind_Mask(int index, PathStyle style);
+
+// A folder read once: its names in the listing's own order, and each
+// name's attribute value, asked once when first needed.
+class FolderListing {
+ public:
+  // The folder of the mask (a folder, a separator and a pattern); nothing
+  // when it cannot be listed.
+  static std::optional<FolderListing> read(Platform& p, const std::string& mask);
+
+  // For each name matching the pattern ("*.bmp"), in order: its path and
+  // its attribute value (nothing when it has none now: a dangling link, a
+  // file removed since the folder was read). False from visit stops.
+  void each_match(
+      Platform& p, std::string_view pattern,
+      const std::function<bool(const std::string& path, std::optional<int> attr)>& visit);
+
+ private:
+  std::string prefix_;  // the folder part and a separator
+  std::vector<std::string> names_;
+  std::vector<std::optional<int>> attrs_;
+  std::vector<bool> asked_;
+};
 
 // Rebuilds File_List / File_Count of the folder for the kinds enabled in
 // Set_Kind (exactly 1).

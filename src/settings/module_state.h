@@ -35,8 +35,8 @@ struct Varnoscape_B {
   std::optional<int32_t> Cursor_Count;
 
   // Pointer position when the settings dialog was loaded.
-  int32_t Anim_X = 0;
-  int32_t Anim_Y = 0;
+  int16_t Anim_X = 0;
+  int16_t Anim_Y = 0;
 
   // The renderer's copy of the fitted picture: one BGRX value per pixel.
   Surface Pixel_Grid;

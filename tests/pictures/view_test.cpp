@@ -3,6 +3,7 @@
 // pixel for pixel, for every kind and shape.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 #include "../../tools/picture_writers.h"
@@ -52,7 +53,8 @@ Bytes as_gif(const Surface& s) {
   samples::GifSpec spec;
   spec.screen_width = s.width(), spec.screen_height = s.height();
   spec.left = s.width() / 5, spec.top = s.height() / 7;
-  spec.width = s.width() - spec.left - 3, spec.height = s.height() - spec.top - 2;
+  spec.width = std::max(1, s.width() - spec.left - 3);
+  spec.height = std::max(1, s.height() - spec.top - 2);
   spec.interlaced = true;
   for (int i = 0; i < 256; ++i) spec.palette.push_back(pixel_rgb(i, i * 7 % 256, 255 - i));
   for (int y = 0; y < spec.height; ++y) {
@@ -78,11 +80,13 @@ TEST(PictureView, WhatIsKeptFitsExactlyAsTheWholePicture) {
   struct Shape {
     int w, h;
   };
-  const Shape shapes[] = {{400, 300}, {90, 500}, {333, 77}, {50, 40}};
+  // The last shape is a strip that the full-screen fits show nothing of.
+  const Shape shapes[] = {{400, 300}, {90, 500}, {333, 77}, {50, 40}, {2, 900}};
   const PictureView views[] = {{160, 120, FitMode::FullScreen},
                                {160, 120, FitMode::OwnSize},
                                {97, 203, FitMode::FullScreen},
-                               {97, 203, FitMode::OwnSize}};
+                               {97, 203, FitMode::OwnSize},
+                               {100, 100, FitMode::Thumbnail}};
   for (const Shape& shape : shapes) {
     const Surface picture = noise(shape.w, shape.h);
     const std::pair<const char*, Bytes> files[] = {{"bmp", as_bmp(picture)},
@@ -96,8 +100,8 @@ TEST(PictureView, WhatIsKeptFitsExactlyAsTheWholePicture) {
       for (const PictureView& view : views) {
         const std::string what = std::string(kind) + " " + std::to_string(shape.w) + "x" +
                                  std::to_string(shape.h) + " in " + std::to_string(view.box_width) +
-                                 "x" + std::to_string(view.box_height) +
-                                 (view.mode == FitMode::FullScreen ? " full" : " own");
+                                 "x" + std::to_string(view.box_height) + " mode " +
+                                 std::to_string(static_cast<int>(view.mode));
         const PictureResult part = decode_picture(bytes, view);
         ASSERT_TRUE(part.ok) << what << ": " << part.reason;
         EXPECT_EQ(part.width(), whole.width()) << what;

@@ -135,8 +135,10 @@ std::string decoder_program() {
 }
 
 std::string view_argument(const PictureView& view) {
-  return "--view=" + std::to_string(view.box_width) + "x" + std::to_string(view.box_height) +
-         (view.mode == FitMode::FullScreen ? ":full" : ":own");
+  const char* mode = view.mode == FitMode::FullScreen  ? ":full"
+                     : view.mode == FitMode::Thumbnail ? ":thumbnail"
+                                                       : ":own";
+  return "--view=" + std::to_string(view.box_width) + "x" + std::to_string(view.box_height) + mode;
 }
 
 PictureView parse_view_argument(std::string_view text) {
@@ -154,10 +156,12 @@ PictureView parse_view_argument(std::string_view text) {
   if (*end != '\0') return view;
   const long bh = std::strtol(h.c_str(), &end, 10);
   if (*end != '\0' || bw <= 0 || bh <= 0 || bw > 65535 || bh > 65535) return view;
-  if (mode != "full" && mode != "own") return view;
+  if (mode != "full" && mode != "own" && mode != "thumbnail") return view;
   view.box_width = static_cast<int>(bw);
   view.box_height = static_cast<int>(bh);
-  view.mode = mode == "full" ? FitMode::FullScreen : FitMode::OwnSize;
+  view.mode = mode == "full"        ? FitMode::FullScreen
+              : mode == "thumbnail" ? FitMode::Thumbnail
+                                    : FitMode::OwnSize;
   return view;
 }
 
