@@ -30,6 +30,10 @@ endforeach()
 add_custom_target(man_pages ALL DEPENDS ${man_outputs})
 install(FILES ${man_outputs} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 
+# The settings dialog in the desktop's menu.
+install(FILES ${CMAKE_CURRENT_SOURCE_DIR}/data/varnoscape.desktop
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+
 # XScreenSaver's description of the hosted mode, for its settings program,
 # once the file is there (the glob notices it appearing and configures anew).
 file(GLOB xscreensaver_config CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/data/varnoscape.xml)

@@ -11,11 +11,10 @@
 #include "saver/saver_form.h"
 #include "settings/module_state.h"
 #include "settings/play_order.h"
+#include "settings/window_titles.h"
 
 namespace vs {
 
-// The saver screen's title, by which a second copy finds it.
-inline constexpr const char* kSaverTitle = "Varnoscape_Main";
 // The pause after each finished drawing.
 inline constexpr int kPauseMs = 1000;
 

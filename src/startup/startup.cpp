@@ -8,14 +8,13 @@
 #include "settings/random_source.h"
 #include "settings/settings.h"
 #include "settings/system_family.h"
+#include "settings/window_titles.h"
 #include "startup/command_line.h"
 #include "startup/preview_form.h"
 
 namespace vs {
 
 namespace {
-
-constexpr const char* kDialogTitle = "Varnoscapeの設定";
 
 // Dimensions and fills the play order, hides the cursor under the saver
 // switch and runs the saver screen until the program ends.
@@ -32,7 +31,7 @@ int run_saver(Varnoscape_B& m, Platform& p, std::optional<ForeignWindow> host) {
 
 }  // namespace
 
-int Main(Platform& p) {
+int Main(Platform& p, const SettingsDialog& dialog) {
   Varnoscape_B m;
 
   // Single-copy check: both searches are always made.
@@ -65,7 +64,9 @@ int Main(Platform& p) {
   }
 
   if (mode_letter(p.argument_string()) == 'C') {
-    // The settings dialog is not part of this edition yet: end at once.
+    // Any window number after the switch is ignored: the dialog has no
+    // owner.
+    if (dialog && p.claim_single_copy()) dialog(m, p);
     return 0;
   }
 

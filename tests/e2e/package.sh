@@ -68,12 +68,15 @@ want=(
   ./usr/libexec/varnoscape/varnoscape-decoder
   ./usr/share/man/man1/varnoscape.1.gz
   ./usr/share/man/man1/varnoscape-render.1.gz
+  ./usr/share/applications/varnoscape.desktop
+  ./usr/share/xscreensaver/config/varnoscape.xml
 )
 for path in "${want[@]}"; do
   grep -qxF "$path" "$tmp/list" || fail "the package lacks $path"
 done
 stray=$(grep -v -e '^\./usr/$' -e '^\./usr/bin/' -e '^\./usr/libexec/varnoscape/\?' -e '^\./usr/libexec/$' \
-  -e '^\./usr/share/$' -e '^\./usr/share/man/' -e '^\./usr/share/xscreensaver/' "$tmp/list" || true)
+  -e '^\./usr/share/$' -e '^\./usr/share/man/' -e '^\./usr/share/xscreensaver/' \
+  -e '^\./usr/share/applications/' "$tmp/list" || true)
 [ -z "$stray" ] || fail "unexpected files in the package: $stray"
 
 pkgroot="$tmp/root"

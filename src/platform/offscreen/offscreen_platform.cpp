@@ -89,10 +89,12 @@ WindowId OffscreenPlatform::window_of(WindowKind kind) const {
 }
 
 WindowId OffscreenPlatform::main_window() const {
+  WindowId newest_dialog = 0;
   for (const auto& [id, w] : windows) {
     if (w.kind != WindowKind::Dialog) return id;
+    newest_dialog = id;
   }
-  return 0;
+  return newest_dialog;
 }
 
 void OffscreenPlatform::update_flags() {

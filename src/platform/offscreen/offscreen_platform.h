@@ -59,7 +59,8 @@ class OffscreenPlatform : public PosixPlatform {
   // given size.
   void add_preview_parent(ForeignWindow id, int width, int height);
   void destroy_preview_parent(ForeignWindow id);
-  // Events for window 0 go to the saver, preview or host window.
+  // Events for window 0 go to the saver, preview or host window, else to
+  // the newest dialog.
   void script(int64_t at_us, Event e) { script_.push_back({at_us, std::move(e)}); }
   // Scripted events not yet delivered.
   size_t scripted_left() const { return script_.size(); }
@@ -142,7 +143,7 @@ class OffscreenPlatform : public PosixPlatform {
 
  private:
   WindowId add_window(Window w);
-  // The saver, preview or host window: where events for window 0 go.
+  // Where events for window 0 go.
   WindowId main_window() const;
   void update_flags();
 

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "dialog/varnoscape_p.h"
 #include "platform/posix/posix_platform.h"
 #include "platform/x11/x11_platform.h"
 #include "startup/startup.h"
@@ -18,5 +19,8 @@ int main(int argc, char** argv) {
                  display && *display ? display : "(DISPLAY is not set)");
     return 1;
   }
-  return vs::Main(platform);
+  return vs::Main(platform, [](vs::Varnoscape_B& m, vs::Platform& p) {
+    vs::Varnoscape_P dialog(m, p);
+    dialog.Show_Modal();
+  });
 }

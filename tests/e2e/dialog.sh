@@ -1,0 +1,101 @@
+#!/usr/bin/env bash
+# The settings dialog of the real program, driven with the mouse: it opens
+# titled "Varnoscapeの設定", 549 x 385 and centred; clicks on "ﾗﾝﾀﾞﾑ",
+# "ﾌﾙｽｸﾘｰﾝ", "ﾗｲﾝ" and "*.gif", then "設定", rewrite exactly those values with
+# every other byte of the file as it was; "ｷｬﾝｾﾙ" and the close box leave the
+# file alone; a folder chosen through the chooser (a stand-in zenity) is
+# listed with its count; a click on a name previews it; a second /c or /s
+# ends at once while the dialog is open.
+source "$(dirname "$0")/lib/common.bash"
+e2e_setup "$1" 1024x768
+
+pics="$E2E_TMP/pics"
+other="$E2E_TMP/other pictures"
+mkdir -p "$pics" "$other"
+cp "$E2E_SAMPLES/landscape.bmp" "$pics/a.bmp"
+cp "$E2E_SAMPLES/rings.gif" "$other/rings.gif"
+cp "$E2E_SAMPLES/landscape.jpg" "$other/landscape.jpg"
+cp "$E2E_SAMPLES/portrait.jpg" "$other/portrait.jpg"
+
+# settings CHANGE SIZE WAY GIF: the file, with lines of its own around ours.
+settings() {
+  printf '; written by hand\r\n[Section]\r\n画像ﾁｪﾝｼﾞ= %s\r\n画像のｻｲｽﾞ= %s\r\n画像のﾌｫﾙﾀﾞ=%s\r\n画像種類_0= 1\r\n画像種類_1= %s\r\n画像種類_2= 1\r\n画像種類_3= 1\r\n描画方法= %s\r\n[Other]\r\nkey=value\r\n' \
+    "$1" "$2" "$pics" "$4" "$3" | iconv -f UTF-8 -t CP932
+}
+
+# open_dialog: starts /c and prints the dialog's window id once it is up.
+open_dialog() {
+  e2e_start /c
+  e2e_wait_window 'Varnoscapeの設定' 10 || e2e_fail "no settings dialog: $(cat "$E2E_TMP/saver.err")"
+}
+
+# click WINDOW X Y: a left click at a point of the window's client area.
+click() {
+  xdotool mousemove --window "$1" "$2" "$3" click 1
+  sleep 0.15
+}
+
+ends_with() {
+  status=$(e2e_wait_exit "$E2E_PID" 5) || e2e_fail "the dialog did not close after $1"
+  [ "$status" = 0 ] || e2e_fail "status $status after $1"
+}
+
+# 1. Place and size; the window search of a second copy finds it.
+settings 0 0 0 0 >"$VARNOSCAPE_INI"
+cp "$VARNOSCAPE_INI" "$E2E_TMP/before.ini"
+dialog=$(open_dialog)
+geometry=$(xdotool getwindowgeometry "$dialog")
+echo "$geometry" | grep -q "Geometry: 549x385" || e2e_fail "not 549 x 385: $geometry"
+# 555 x 410 with the frame, centred on 1024 x 768.
+echo "$geometry" | grep -q "Position: 234,179" || e2e_fail "not centred: $geometry"
+for switch in /c /s; do
+  t0=$(date +%s%N)
+  timeout 5 "$E2E_SAVER" "$switch" || e2e_fail "a second copy ($switch) failed"
+  took=$((($(date +%s%N) - t0) / 1000000))
+  [ "$took" -lt 2000 ] || e2e_fail "a second copy ($switch) took $took ms"
+done
+import -window "$dialog" "$E2E_TMP/dialog.png"
+
+# 2. Cancel and the close box change nothing.
+click "$dialog" 470 57    # ﾗﾝﾀﾞﾑ
+click "$dialog" 488 330   # ｷｬﾝｾﾙ
+ends_with "ｷｬﾝｾﾙ"
+cmp -s "$VARNOSCAPE_INI" "$E2E_TMP/before.ini" || e2e_fail "cancel changed the settings file"
+dialog=$(open_dialog)
+click "$dialog" 470 117   # ﾌﾙｽｸﾘｰﾝ
+"$E2E_BUILD/e2e-close-window" "$dialog"
+ends_with "the close box"
+cmp -s "$VARNOSCAPE_INI" "$E2E_TMP/before.ini" || e2e_fail "the close box changed the settings file"
+
+# 3. The choices, then 設定: exactly those values change.
+dialog=$(open_dialog)
+click "$dialog" 470 57    # ﾗﾝﾀﾞﾑ
+click "$dialog" 470 117   # ﾌﾙｽｸﾘｰﾝ
+click "$dialog" 470 177   # ﾗｲﾝ
+click "$dialog" 226 222   # *.gif
+click "$dialog" 386 330   # 設定
+ends_with "設定"
+settings 1 1 1 1 >"$E2E_TMP/want.ini"
+cmp "$VARNOSCAPE_INI" "$E2E_TMP/want.ini" >&2 || e2e_fail "the saved file differs from the choices"
+
+# 4. A folder through the chooser (a stand-in zenity first on the PATH),
+# then a click on a name shows its preview.
+mkdir -p "$E2E_TMP/bin"
+printf '#!/bin/sh\necho "%s"\n' "$other" >"$E2E_TMP/bin/zenity"
+chmod +x "$E2E_TMP/bin/zenity"
+PATH="$E2E_TMP/bin:$PATH" open_dialog >"$E2E_TMP/id"
+dialog=$(cat "$E2E_TMP/id")
+click "$dialog" 60 62     # ﾌｫﾙﾀﾞ指定...
+import -window "$dialog" "$E2E_TMP/listed.png"
+# The count box shows 3 and the list three names: dark text in both.
+count_ink=$(convert "$E2E_TMP/listed.png" -crop 31x15+125+57 -threshold 30% -format '%[fx:1-mean]' info:)
+awk -v v="$count_ink" 'BEGIN {exit !(v > 0.03)}' || e2e_fail "no count after choosing a folder"
+click "$dialog" 60 86     # the first name
+sleep 0.5
+import -window "$dialog" "$E2E_TMP/preview.png"
+# The preview frame is no longer the plain light grey of an empty frame.
+spread=$(convert "$E2E_TMP/preview.png" -crop 90x60+209+69 -format '%[fx:standard_deviation]' info:)
+awk -v v="$spread" 'BEGIN {exit !(v > 0.05)}' || e2e_fail "no preview after a click on a name"
+click "$dialog" 488 330   # ｷｬﾝｾﾙ
+ends_with "ｷｬﾝｾﾙ after the preview"
+echo "PASS"
