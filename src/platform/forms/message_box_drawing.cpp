@@ -28,19 +28,6 @@ void frame_rect(Surface& s, const Rect& r, uint32_t pixel) {
 
 }  // namespace
 
-std::vector<std::string> split_lines(const std::string& text) {
-  std::vector<std::string> lines(1);
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '\r' || text[i] == '\n') {
-      if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-      lines.emplace_back();
-    } else {
-      lines.back() += text[i];
-    }
-  }
-  return lines;
-}
-
 MessageBoxLayout layout_message_box(int text_width, int text_height, int screen_width,
                                     int screen_height, bool with_icon) {
   MessageBoxLayout l;

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/forms/paint.h"
 #include "platform/platform.h"
 
 namespace vs::forms {
@@ -18,9 +19,6 @@ struct MessageBoxLayout {
   Rect button;
   int strip_top = 0;  // where the grey button strip starts
 };
-
-// The text's lines: split at CR LF, LF or CR.
-std::vector<std::string> split_lines(const std::string& text);
 
 // Places the icon (when there is one), a text block of the given size and
 // the OK button; the box is never wider or higher than the screen.
