@@ -65,6 +65,8 @@ class Control {
   virtual void key_down(const Event&) {}
   virtual void mouse_down(const MouseArgs& a);
   virtual void mouse_up(const MouseArgs& a);
+  // Moves go to the control under the pointer, or while a button is held
+  // to the control that had the press.
   virtual void mouse_move(int /*x*/, int /*y*/) {}
   virtual void wheel(int /*steps*/) {}
   // The control under a point of the control (itself, or a child of a
@@ -79,8 +81,9 @@ class Control {
 };
 
 // A container with a persistent image: what is drawn into `image` (the
-// background texture, a frame) stays, and children are drawn over it. The
-// image is kept at the panel's size.
+// background texture, a frame) stays, and children are drawn over it,
+// clipped to the panel. The image is kept at the panel's size; set_size
+// fills what it adds with the background colour.
 class Panel : public Control {
  public:
   Surface image;
@@ -88,6 +91,7 @@ class Panel : public Control {
 
   // Children are drawn in the order added, the last on top.
   void add(Control& child);
+  const std::vector<Control*>& children() const { return children_; }
   void set_size(int width, int height);  // bounds and image together
 
   void paint(Surface& s, const Rect& at) override;
@@ -171,12 +175,15 @@ class ListBox : public Control {
   int count() const;
   const std::string& entry(int index) const;
   int selected() const { return selected_; }  // -1: none
-  void select(int index);                     // -1 clears; runs on_select
+  // -1 clears; another entry is scrolled into view. Runs on_select when
+  // the selection changes; an index out of range changes nothing.
+  void select(int index);
   // How far the entries may be scrolled sideways, in pixels (0: no
   // horizontal scroll bar).
   void set_horizontal_extent(int pixels);
   int horizontal_extent() const { return extent_; }
-  int top_index() const { return top_; }  // the first entry shown
+  int top_index() const { return top_; }     // the first entry shown
+  int left_offset() const { return left_; }  // pixels scrolled sideways
   std::function<void()> on_select;
 
   void paint(Surface& s, const Rect& at) override;
@@ -189,18 +196,23 @@ class ListBox : public Control {
 
  private:
   struct Entries;
+  struct Layout;
+  Layout layout() const;
+  void scroll_to(int top, int left);  // clamped to what there is to scroll
+
   std::unique_ptr<Entries> entries_;
   int selected_ = -1;
   int top_ = 0;
   int left_ = 0;  // pixels scrolled sideways
   int extent_ = 0;
-  int dragging_ = 0;  // 1 vertical thumb, 2 horizontal thumb
+  int dragging_ = 0;  // 1 vertical thumb, 2 horizontal thumb, 3 rows
   int drag_from_ = 0;
 };
 
 // A box with a background colour and a persistent image the program draws
-// into (a preview); its size may change while the form is open (the image
-// keeps its top-left part, the rest takes the background).
+// into (a preview), drawn over the background; its size may change while
+// the form is open (the image keeps its top-left part, the rest takes the
+// background).
 class PictureBox : public Control {
  public:
   uint32_t background = pixel_rgb(224, 224, 224);
@@ -243,7 +255,8 @@ class Form {
   // repainting), presenting what changed at most about 60 times a second;
   // false once the form has closed.
   bool do_events();
-  // Waits for and processes events until the form closes.
+  // Shows the form if it is not shown yet, then waits for and processes
+  // events until it closes (or until no event can come any more).
   void run_modal();
   // Closes the form: the window goes; run_modal and do_events return.
   void close();
@@ -251,6 +264,9 @@ class Form {
   // Runs instead of closing when the window manager's close box is used
   // (unset: the form closes).
   std::function<void()> on_close_request;
+  // Sees every key pressed or released in the form before the focused
+  // control does; true keeps the key from the control (and from Tab).
+  std::function<bool(const Event&)> on_key;
   // While busy, input to the form is dropped (the hourglass is up), but it
   // is still repainted.
   void set_busy(bool busy);
@@ -262,22 +278,39 @@ class Form {
   // The form's pixels as last painted (for tests).
   const Surface& pixels() const { return pixels_; }
 
+  // One line of text in the form's font, measured and drawn through a
+  // cache of rendered lines: fonts render every glyph anew on each call,
+  // which would make repainting slow. Drawing blends over what the
+  // surface holds and stays inside clip. Without a font a line is 0 wide
+  // and nothing is drawn.
+  int text_width(std::string_view line);
+  void draw_text(Surface& s, int x, int baseline, std::string_view line, uint32_t pixel,
+                 const Rect& clip);
+
   // Hands an event to the form's controls; false when it was not the
   // form's.
   bool dispatch(const Event& e);
 
  private:
+  struct TextCache;
   void update_pointer_shapes();
+  void mouse(const Event& e);
+  void key(const Event& e);
 
   Platform& p_;
   WindowId window_ = 0;
   std::unique_ptr<Font> font_;
+  std::unique_ptr<TextCache> text_;
   Panel client_;
   Surface pixels_;
   std::vector<Control*> tab_order_;
   Control* focus_ = nullptr;
   Control* pressed_ = nullptr;  // gets the release of a press
+  int buttons_held_ = 0;        // bits by MouseButton
+  Point pointer_{-1, -1};       // last seen over the form; the wheel goes there
+  std::vector<std::pair<Rect, PointerShape>> shapes_;  // as last given
   bool dirty_ = true;
+  bool shown_ = false;
   bool closed_ = false;
   bool busy_ = false;
   int64_t last_present_us_ = 0;

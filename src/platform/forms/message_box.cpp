@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/forms/forms.h"
 #include "platform/forms/message_box_drawing.h"
 
 namespace vs::forms {
@@ -9,6 +10,39 @@ namespace vs::forms {
 namespace {
 
 constexpr double kTextPoints = 10.5;  // 14 pixels
+constexpr uint32_t kPaper = pixel_rgb(255, 255, 255);
+constexpr uint32_t kStrip = pixel_rgb(240, 240, 240);
+constexpr uint32_t kOutline = pixel_rgb(128, 128, 128);
+constexpr uint32_t kButtonFace = pixel_rgb(225, 225, 225);
+// The default button's blue frame, as the system draws it.
+constexpr uint32_t kDefaultFrame = pixel_rgb(0, 120, 215);
+
+// "OK" for when no font could be found: 5 x 7 cells, one string per row.
+constexpr const char* kOkGlyphs[7] = {
+    ".###. #...#", "#...# #..#.", "#...# #.#..", "#...# ##...",
+    "#...# #.#..", "#...# #..#.", ".###. #...#",
+};
+
+void outline(Surface& s, const Rect& r, uint32_t pixel) {
+  s.fill_rect(r.x, r.y, r.width, 1, pixel);
+  s.fill_rect(r.x, r.y + r.height - 1, r.width, 1, pixel);
+  s.fill_rect(r.x, r.y, 1, r.height, pixel);
+  s.fill_rect(r.x + r.width - 1, r.y, 1, r.height, pixel);
+}
+
+// The button's plain face; without a font the caption is part of it.
+Surface button_face(int width, int height, bool drawn_caption) {
+  Surface face(width, height, kButtonFace);
+  if (drawn_caption) {
+    const int left = (width - 11) / 2, top = (height - 7) / 2;
+    for (int y = 0; y < 7; ++y) {
+      for (int x = 0; x < 11; ++x) {
+        if (kOkGlyphs[y][x] == '#') face.set_pixel(left + x, top + y, kText);
+      }
+    }
+  }
+  return face;
+}
 
 }  // namespace
 
@@ -20,18 +54,19 @@ const std::vector<std::string>& message_font_families() {
 
 void run_message_box(Platform& p, WindowId owner, const std::string& text, const std::string& title,
                      MessageIcon icon) {
-  std::vector<std::string> lines = split_lines(text);
   std::unique_ptr<Font> font = p.open_font(message_font_families(), kTextPoints, text + "OK");
+  const bool with_font = font != nullptr;
   int text_width = 0, text_height = 0;
-  if (font) {
+  if (with_font) {
+    const std::vector<std::string> lines = split_lines(text);
     for (const std::string& line : lines) text_width = std::max(text_width, font->width(line));
     text_height = font->line_height() * static_cast<int>(lines.size());
   } else {
     p.report(title + ": " + text);
   }
   const ScreenInfo monitor = p.screen();
-  MessageBoxLayout l = layout_message_box(text_width, text_height, monitor.width, monitor.height,
-                                          icon != MessageIcon::None);
+  const MessageBoxLayout l = layout_message_box(text_width, text_height, monitor.width,
+                                                monitor.height, icon != MessageIcon::None);
   DialogSpec spec;
   spec.title = title;
   spec.client_width = l.width;
@@ -39,55 +74,60 @@ void run_message_box(Platform& p, WindowId owner, const std::string& text, const
   spec.position = {monitor.left + (monitor.width - l.width) / 2,
                    monitor.top + (monitor.height - l.height) / 2};
   spec.owner = owner;
-  const WindowId box = p.create_dialog_window(spec);
-  if (box == 0) {
-    if (font) p.report(title + ": " + text);  // else it is there already
+  Form form(p, spec, std::move(font));
+  if (!form.made()) {
+    if (with_font) p.report(title + ": " + text);  // else it is there already
     return;
   }
-  Surface pixels(l.width, l.height);
-  bool pressed = false;
-  draw_message_box(pixels, l, font.get(), lines, icon, pressed);
-  p.present(box, pixels, Rect{0, 0, l.width, l.height});
-  p.show_window(box);
-  bool open = true;
-  Key armed = Key::Other;
-  while (open) {
-    std::optional<Event> e = p.next_event(-1);
-    if (!e) break;                   // nothing can come any more
-    if (e->window != box) continue;  // the box is modal: other input waits
-    const bool was_pressed = pressed;
-    switch (e->kind) {
-      // Closed when the key comes up again: a key pressed before the box
-      // came does not close it, and nothing is left to reach a window that
-      // is gone.
-      case Event::Kind::KeyDown:
-        if (e->key == Key::Enter || e->key == Key::Space || e->key == Key::Escape) armed = e->key;
-        break;
-      case Event::Kind::KeyUp:
-        if (armed != Key::Other && e->key == armed) open = false;
-        break;
-      case Event::Kind::MouseDown:
-        if (e->button == MouseButton::Left) pressed = l.button.contains(e->x, e->y);
-        break;
-      case Event::Kind::MouseUp:
-        if (e->button == MouseButton::Left) {
-          if (pressed && l.button.contains(e->x, e->y)) open = false;
-          pressed = false;
-        }
-        break;
-      case Event::Kind::CloseRequest:
-      case Event::Kind::WindowGone:
-        open = false;
-        break;
-      default:
-        break;
-    }
-    if (open && pressed != was_pressed) {
-      draw_message_box(pixels, l, font.get(), lines, icon, pressed);
-      p.present(box, pixels, l.button);
-    }
+
+  Surface& paper = form.client().image;
+  paper.fill_rect(0, 0, l.width, l.strip_top, kPaper);
+  paper.fill_rect(0, l.strip_top, l.width, l.height - l.strip_top, kStrip);
+  // Our own edge: without a window manager nobody else draws one.
+  outline(paper, Rect{0, 0, l.width, l.height}, kOutline);
+
+  ImageControl picture;
+  picture.bounds = l.icon;
+  Surface drawn(l.icon.width, l.icon.height, kPaper);
+  draw_message_icon(drawn, 0, 0, icon);
+  picture.set_picture(drawn);
+
+  Label message;
+  message.bounds = l.text;
+  message.set_caption(text);
+
+  // The frame round the default button lies under it, open in the middle.
+  ImageControl frame;
+  frame.bounds = inset(l.button, -1);
+  Surface ring(frame.bounds.width, frame.bounds.height, kTransparentKey);
+  outline(ring, Rect{0, 0, ring.width(), ring.height()}, kDefaultFrame);
+  frame.set_picture(ring);
+
+  CommandButton ok;
+  ok.bounds = l.button;
+  ok.caption = with_font ? "OK" : "";
+  ok.face = button_face(l.button.width, l.button.height, !with_font);
+  ok.on_click = [&form] { form.close(); };
+
+  for (Control* c : std::initializer_list<Control*>{&picture, &message, &frame, &ok}) {
+    form.client().add(*c);
   }
-  p.destroy_window(box);
+  form.set_tab_order({&ok});
+  // Enter, Space and Escape close the box when they come up again: a key
+  // pressed before the box came does not close it, and nothing is left to
+  // reach a window that is gone.
+  Key armed = Key::Other;
+  form.on_key = [&](const Event& e) {
+    if (e.key != Key::Enter && e.key != Key::Space && e.key != Key::Escape) return false;
+    if (e.kind == Event::Kind::KeyDown) {
+      armed = e.key;
+    } else if (e.key == armed) {
+      form.close();
+    }
+    return true;
+  };
+  form.show();
+  form.run_modal();
 }
 
 }  // namespace vs::forms

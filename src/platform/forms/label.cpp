@@ -1,0 +1,43 @@
+#include "platform/forms/paint.h"
+
+namespace vs::forms {
+
+namespace {
+
+constexpr int kBorderInset = 2;  // the text's distance from a border
+
+}  // namespace
+
+void Label::set_caption(std::string caption) {
+  caption_ = std::move(caption);
+  invalidate();
+}
+
+void Label::paint(Surface& s, const Rect& at) {
+  Rect text = at;
+  if (border) {
+    // A single sunken line, as a label's fixed single border.
+    const int right = at.x + at.width - 1, bottom = at.y + at.height - 1;
+    s.fill_rect(at.x, at.y, at.width - 1, 1, kShadow);
+    s.fill_rect(at.x, at.y, 1, at.height - 1, kShadow);
+    s.fill_rect(at.x, bottom, at.width, 1, kHighlight);
+    s.fill_rect(right, at.y, 1, at.height, kHighlight);
+    text = inset(at, kBorderInset);
+  }
+  Form* f = form();
+  if (!f || !f->font() || caption_.empty()) return;
+  const Rect clip = inset(at, border ? 1 : 0);  // inside the border line
+  const int ascent = f->font()->ascent(), line_height = f->font()->line_height();
+  int top = text.y;
+  for (const std::string& line : split_lines(caption_)) {
+    const int width = f->text_width(line);
+    int x = text.x;
+    if (align == Align::Centre) x += (text.width - width) / 2;
+    if (align == Align::Right) x += text.width - width;
+    f->draw_text(s, x, top + ascent, line, colour, clip);
+    if (underline) fill_clipped(s, Rect{x, top + ascent + 1, width, 1}, colour, clip);
+    top += line_height;
+  }
+}
+
+}  // namespace vs::forms
