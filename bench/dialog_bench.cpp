@@ -120,7 +120,7 @@ int main(int argc, char** argv) {
       big.row(y)[x] = vs::pixel_rgb((x * 7 + y) % 256, (y * 3) % 256, (x ^ y) % 256);
     }
   }
-  const std::string jpeg = samples::write_jpeg(big, samples::JpegSpec{});
+  const std::string jpeg = vs::samples::write_jpeg(big, vs::samples::JpegSpec{});
   std::ofstream(photos / "big.jpg", std::ios::binary) << jpeg;
   p.folder_answers = {photos.string()};
   d.Cmd_Button_Click(0);

@@ -1,9 +1,11 @@
 #include "dialog/varnoscape_p.h"
 
+#include <algorithm>
 #include <cmath>
 #include <utility>
 
 #include "dialog/stock_images.h"
+#include "platform/forms/paint.h"
 #include "platform/numeric.h"
 
 namespace vs {
@@ -183,6 +185,7 @@ void Varnoscape_P::Form_Load() {
                                         p_.open_font(kFontFamilies, kFontPoints, all_captions()));
   form_->client().add(Pic_C);
   form_->on_close_request = [this] { unload(); };
+  fit_labels_to_text();
   form_->set_tab_order({&Cmd_Button[0], &List_1, &Cmd_Button[1], &Cmd_Button[2], &Cmd_Button[3]});
 
   // 3. How far the list scrolls sideways: its width in twips per pixel
@@ -252,6 +255,31 @@ void Varnoscape_P::Form_Load() {
   // 15, 16.
   Anim_Open();
   p_.set_busy(false);
+}
+
+void Varnoscape_P::fit_labels_to_text() {
+  Font* font = form_ ? form_->font() : nullptr;
+  if (!font) return;
+  // The layout was made for one Windows font; other fonts are wider and
+  // reach further below the baseline. A label whose text would be cut grows
+  // to the text, from the same corner.
+  const int descent = font->line_height() / 4 + 1;
+  auto fit = [&](forms::Label& l) {
+    const int inset = l.border ? 4 : 0;
+    int width = 0, lines = 0;
+    for (const std::string& line : forms::split_lines(l.caption())) {
+      width = std::max(width, form_->text_width(line));
+      ++lines;
+    }
+    l.bounds.width = std::max(l.bounds.width, width + inset + 1);
+    l.bounds.height = std::max(l.bounds.height, lines * font->line_height() + descent + inset);
+  };
+  for (forms::Label& l : lbl) fit(l);
+  for (auto* group : {&lbl_RS, &lbl_Size, &lbl_Way}) {
+    for (forms::Label& l : *group) fit(l);
+  }
+  for (forms::Label& l : lbl_Kind) fit(l);
+  fit(lbl_URL);
 }
 
 void Varnoscape_P::Show_Modal() {

@@ -65,6 +65,7 @@ class Varnoscape_P {
 
  private:
   void lay_out();
+  void fit_labels_to_text();
   void Tile_Texture(forms::Panel& box);
   void select_option(std::array<forms::ImageControl, 2>& pair, int16_t index, int16_t& setting);
   void show_option(std::array<forms::ImageControl, 2>& pair, int16_t value);

@@ -23,10 +23,12 @@ settings() {
     "$1" "$2" "$pics" "$4" "$3" | iconv -f UTF-8 -t CP932
 }
 
-# open_dialog: starts /c and prints the dialog's window id once it is up.
+# open_dialog: starts /c and sets dialog to its window id once it is up
+# (not in a command substitution, which would wait for the program).
 open_dialog() {
   e2e_start /c
-  e2e_wait_window 'Varnoscapeの設定' 10 || e2e_fail "no settings dialog: $(cat "$E2E_TMP/saver.err")"
+  dialog=$(e2e_wait_window 'Varnoscapeの設定' 10) ||
+    e2e_fail "no settings dialog: $(cat "$E2E_TMP/saver.err")"
 }
 
 # click WINDOW X Y: a left click at a point of the window's client area.
@@ -43,7 +45,7 @@ ends_with() {
 # 1. Place and size; the window search of a second copy finds it.
 settings 0 0 0 0 >"$VARNOSCAPE_INI"
 cp "$VARNOSCAPE_INI" "$E2E_TMP/before.ini"
-dialog=$(open_dialog)
+open_dialog
 geometry=$(xdotool getwindowgeometry "$dialog")
 echo "$geometry" | grep -q "Geometry: 549x385" || e2e_fail "not 549 x 385: $geometry"
 # 555 x 410 with the frame, centred on 1024 x 768.
@@ -61,14 +63,14 @@ click "$dialog" 470 57    # ﾗﾝﾀﾞﾑ
 click "$dialog" 488 330   # ｷｬﾝｾﾙ
 ends_with "ｷｬﾝｾﾙ"
 cmp -s "$VARNOSCAPE_INI" "$E2E_TMP/before.ini" || e2e_fail "cancel changed the settings file"
-dialog=$(open_dialog)
+open_dialog
 click "$dialog" 470 117   # ﾌﾙｽｸﾘｰﾝ
 "$E2E_BUILD/e2e-close-window" "$dialog"
 ends_with "the close box"
 cmp -s "$VARNOSCAPE_INI" "$E2E_TMP/before.ini" || e2e_fail "the close box changed the settings file"
 
 # 3. The choices, then 設定: exactly those values change.
-dialog=$(open_dialog)
+open_dialog
 click "$dialog" 470 57    # ﾗﾝﾀﾞﾑ
 click "$dialog" 470 117   # ﾌﾙｽｸﾘｰﾝ
 click "$dialog" 470 177   # ﾗｲﾝ
@@ -83,8 +85,7 @@ cmp "$VARNOSCAPE_INI" "$E2E_TMP/want.ini" >&2 || e2e_fail "the saved file differ
 mkdir -p "$E2E_TMP/bin"
 printf '#!/bin/sh\necho "%s"\n' "$other" >"$E2E_TMP/bin/zenity"
 chmod +x "$E2E_TMP/bin/zenity"
-PATH="$E2E_TMP/bin:$PATH" open_dialog >"$E2E_TMP/id"
-dialog=$(cat "$E2E_TMP/id")
+PATH="$E2E_TMP/bin:$PATH" open_dialog
 click "$dialog" 60 62     # ﾌｫﾙﾀﾞ指定...
 import -window "$dialog" "$E2E_TMP/listed.png"
 # The count box shows 3 and the list three names: dark text in both.
