@@ -291,6 +291,16 @@ class Platform {
   // (a window opening from, or closing to, a point), or nothing.
   virtual void animate_rect(const Rect& from, const Rect& to) = 0;
 
+  // The older Windows family (95, 98, Me), whose screen-saver password the
+  // program itself asks for. Every other system is of the NT family, and
+  // the calls below do nothing there.
+  virtual bool is_nt_family() { return true; }
+  // The old family's password change, owned by the given window.
+  virtual void change_saver_password(ForeignWindow /*owner*/) {}
+  // The old family's password check before the saver ends; true when it may
+  // end (the right password, or none set).
+  virtual bool verify_saver_password(WindowId /*window*/) { return true; }
+
   // The system's screen-saver flags. Only Windows has them (saver running,
   // saver enabled); X has no such system-wide state, so by default these
   // do nothing.

@@ -243,8 +243,15 @@ void Varnoscape_S::Display_MouseMove(float x, float y) {
 }
 
 void Varnoscape_S::Saver_End() {
-  // The password check of the older Windows family would come first here;
-  // Is_WinNT is true on every system this program runs on.
+  // The older Windows family asks for the saver's password first; a refusal
+  // returns into the saver with the pointer hidden again.
+  if (mode() == 'S' && !Is_WinNT(p_)) {
+    m_.Cursor_Count = ShowCursor(p_, m_.Cursor_Count.value_or(0));
+    if (!p_.verify_saver_password(window_)) {
+      m_.Cursor_Count = ShowCursor(p_, 0);
+      return;
+    }
+  }
   if (mode() == 'S') {
     Saver_Running(p_, true);
     m_.Cursor_Count = ShowCursor(p_, m_.Cursor_Count.value_or(0));

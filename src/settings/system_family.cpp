@@ -2,6 +2,10 @@
 
 namespace vs {
 
+bool Is_WinNT(Platform& p) {
+  return p.is_nt_family();
+}
+
 void Saver_Running(Platform& p, bool ending) {
   p.set_saver_running(!ending);
 }

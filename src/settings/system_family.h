@@ -6,11 +6,8 @@
 namespace vs {
 
 // True on the NT family, where the system itself asks for the saver's
-// password. Every system this program runs on answers true: the older
-// family's password services exist nowhere else.
-constexpr bool Is_WinNT() {
-  return true;
-}
+// password; every system without the older family answers true.
+bool Is_WinNT(Platform& p);
 
 // Tells the system whether a screen saver is running; `ending` true says
 // that none is.

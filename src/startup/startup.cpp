@@ -57,8 +57,10 @@ int Main(Platform& p, const SettingsDialog& dialog) {
     // The password change exists only on the older Windows family; on every
     // other system (and with no usable number after the switch) nothing is
     // changed.
-    if (!Is_WinNT()) {
-      (void)password_handle(p.argument_string());
+    if (!Is_WinNT(p)) {
+      if (std::optional<int32_t> owner = password_handle(p.argument_string())) {
+        p.change_saver_password(static_cast<ForeignWindow>(static_cast<uint32_t>(*owner)));
+      }
     }
     return 0;
   }

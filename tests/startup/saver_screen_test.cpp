@@ -175,6 +175,30 @@ TEST(SaverScreen, CursorCounterFollowsStartAndEnd) {
   EXPECT_EQ(r.p.cursor_counter, 0);
 }
 
+// On the older Windows family the saver asks for the password first, with
+// the pointer shown; a refusal goes back to the saver with the pointer
+// hidden, and the next movement of both coordinates asks again.
+TEST(SaverScreen, TheOlderFamilyAsksForThePasswordFirst) {
+  ProgramRun r;
+  r.p.nt_family = false;
+  r.p.password_answers = {false, true};
+  r.add_picture("a.bmp", gradient(40, 110));
+  r.settings();
+  r.p.script(100000, move(10, 10));
+  r.p.script(200000, move(30, 40));  // asks: refused
+  r.p.script(300000, move(31, 40));  // records a fresh position
+  r.p.script(400000, move(50, 60));  // asks again: accepted
+  EXPECT_EQ(r.run({"/s"}), 0);
+  EXPECT_EQ(r.p.password_checks, (std::vector<int>{0, 0}));
+  // After the accepted password the end shows the cursor with the counter's
+  // own value, 0, which hides it again: the old family's way.
+  EXPECT_EQ(r.p.cursor_counter, -1);
+  EXPECT_FALSE(r.p.saver_window);
+  r.p.set_arguments({"/a", "1234"});
+  Main(r.p);
+  EXPECT_EQ(r.p.password_changes, (std::vector<ForeignWindow>{1234}));
+}
+
 TEST(SaverScreen, DestroyedWindowEndsTheProgram) {
   ProgramRun r;
   r.add_picture("a.bmp", gradient(40, 30));

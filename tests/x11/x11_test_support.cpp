@@ -392,8 +392,3 @@ Surface noise_surface(int width, int height, uint32_t seed) {
 
 }  // namespace vs::testing
 
-// fontconfig keeps part of its parsed configuration for the life of the
-// process; that is not ours to free.
-extern "C" const char* __lsan_default_suppressions() {
-  return "leak:libfontconfig.so\n";
-}

@@ -231,6 +231,14 @@ std::optional<std::string> OffscreenPlatform::choose_folder(WindowId owner,
   return answer;
 }
 
+bool OffscreenPlatform::verify_saver_password(WindowId) {
+  password_checks.push_back(cursor_counter);
+  if (password_answers.empty()) return true;
+  const bool ok = password_answers.front();
+  password_answers.pop_front();
+  return ok;
+}
+
 bool OffscreenPlatform::open_url(const std::string& url) {
   opened_urls.push_back(url);
   return true;

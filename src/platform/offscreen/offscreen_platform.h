@@ -77,12 +77,18 @@ class OffscreenPlatform : public PosixPlatform {
   std::optional<ForeignWindow> host;
   // Where the pointer is; nothing: the system cannot tell.
   std::optional<Point> pointer{Point{0, 0}};
+  // The older Windows family: its password checks answer in turn (nothing
+  // left: accepted), and each check sees the cursor counter.
+  bool nt_family = true;
+  std::deque<bool> password_answers;
+  std::vector<int> password_checks;
+  std::vector<ForeignWindow> password_changes;
   // What the folder chooser answers, in turn; nothing left: cancelled.
   std::deque<std::optional<std::string>> folder_answers;
 
   // --- What the program did ----------------------------------------------
   std::map<WindowId, Window> windows;  // the windows alive now
-  Surface frame;  // the saver's, preview's or host's presented pixels
+  Surface frame;                       // the saver's, preview's or host's presented pixels
   bool saver_window = false;
   bool saver_shown = false;
   std::string saver_title;
@@ -140,6 +146,9 @@ class OffscreenPlatform : public PosixPlatform {
   void animate_rect(const Rect& from, const Rect& to) override { animations.push_back({from, to}); }
   void message_box(WindowId owner, const std::string& text, const std::string& title,
                    MessageIcon icon) override;
+  bool is_nt_family() override { return nt_family; }
+  void change_saver_password(ForeignWindow owner) override { password_changes.push_back(owner); }
+  bool verify_saver_password(WindowId window) override;
 
  private:
   WindowId add_window(Window w);
