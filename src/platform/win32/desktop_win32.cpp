@@ -1,0 +1,53 @@
+// The system's folder chooser.
+#include <shobjidl.h>
+#include <windows.h>
+
+#include "platform/win32/utf16.h"
+#include "platform/win32/win32_platform.h"
+
+namespace vs {
+
+namespace {
+
+template <class T>
+struct Com {
+  T* p = nullptr;
+  ~Com() {
+    if (p) p->Release();
+  }
+  T* operator->() const { return p; }
+};
+
+}  // namespace
+
+std::optional<std::string> Win32Platform::choose_folder(WindowId owner, const std::string& title,
+                                                        const std::string& start) {
+  Com<IFileOpenDialog> dialog;
+  if (FAILED(CoCreateInstance(CLSID_FileOpenDialog, nullptr, CLSCTX_INPROC_SERVER,
+                              IID_PPV_ARGS(&dialog.p)))) {
+    return std::nullopt;
+  }
+  DWORD options = 0;
+  dialog->GetOptions(&options);
+  dialog->SetOptions(options | FOS_PICKFOLDERS | FOS_FORCEFILESYSTEM | FOS_PATHMUSTEXIST);
+  dialog->SetTitle(win32::widen(title).c_str());
+  if (!start.empty()) {
+    Com<IShellItem> folder;
+    if (SUCCEEDED(SHCreateItemFromParsingName(win32::widen(start).c_str(), nullptr,
+                                              IID_PPV_ARGS(&folder.p)))) {
+      dialog->SetFolder(folder.p);
+    }
+  }
+  // Modal: our windows are repainted by the chooser's own message loop.
+  if (FAILED(dialog->Show(reinterpret_cast<HWND>(owner)))) return std::nullopt;  // cancelled
+  Com<IShellItem> chosen;
+  if (FAILED(dialog->GetResult(&chosen.p))) return std::nullopt;
+  PWSTR path = nullptr;
+  if (FAILED(chosen->GetDisplayName(SIGDN_FILESYSPATH, &path)) || !path) return std::nullopt;
+  std::string result = win32::narrow(path);
+  CoTaskMemFree(path);
+  if (result.empty()) return std::nullopt;
+  return result;
+}
+
+}  // namespace vs
