@@ -16,15 +16,19 @@ export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
 export WINEDEBUG="${WINEDEBUG:--all}"
 wine=$(command -v wine64 || command -v wine || echo /usr/lib/wine/wine64)
 wineserver=$(command -v wineserver || echo /usr/lib/wine/wineserver64)
-# Made once, by whichever test comes first (tests run side by side); the
-# server then stays a minute after the last program, so that each program
-# does not pay for starting it.
+# The prefix is made once, by whichever test comes first (tests run side
+# by side). The server and Wine's own service programs outlive the program
+# they were started for, so they are started here with their output going
+# nowhere: started by the program itself, they would hold the test runner's
+# output pipe open until they end. The server stays a minute after the last
+# program, so that each program does not pay for starting it.
 mkdir -p "$(dirname "$WINEPREFIX")"
 (
   flock 9
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
-    "$wine" wineboot -i >/dev/null 2>&1 || true
+    "$wine" wineboot -i </dev/null >/dev/null 2>&1 9>&- || true
   fi
-  "$wineserver" -p60 >/dev/null 2>&1 || true
+  "$wineserver" -p60 </dev/null >/dev/null 2>&1 9>&- || true
+  "$wine" cmd /c exit </dev/null >/dev/null 2>&1 9>&- || true
 ) 9>"$WINEPREFIX.lock"
 exec "$wine" "$program" "$@"

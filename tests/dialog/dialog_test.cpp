@@ -8,7 +8,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "../../tools/picture_writers.h"
+#include "../../tools/bmp_writer.h"
 #include "platform/offscreen/offscreen_platform.h"
 #include "settings/settings.h"
 #include "startup/startup.h"

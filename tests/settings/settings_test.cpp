@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
 #include <sys/stat.h>
+#endif
 
 #include <cstdlib>
 #include <filesystem>
@@ -23,6 +25,13 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing::TempFolder;
+
+// What the system says of a folder where a file was expected.
+#ifdef _WIN32
+const std::string kFolderError = "Access denied.";
+#else
+const std::string kFolderError = "Is a directory";
+#endif
 
 // The keys as the file holds them (code page 932).
 const std::string kChange = "\x89\xE6\x91\x9C\xC1\xAA\xDD\xBC\xDE";
@@ -163,11 +172,13 @@ TEST_F(SettingsFile, FolderIsTakenOnlyWhenItExists) {
 // A settings path that is no readable file gives the defaults at once (a
 // FIFO is never waited on), and the reason goes to the log.
 TEST_F(SettingsFile, UnreadableFileGivesTheDefaultsAndIsReported) {
-  const std::pair<std::function<void()>, std::string> cases[] = {
-      {[&] { fs::create_directory(ini); }, "Is a directory"},
-      {[&] { mkfifo(ini.c_str(), 0644); }, "not a regular file"},
-      {[&] { fs::create_symlink("/dev/zero", ini); }, "not a regular file"},
+  std::vector<std::pair<std::function<void()>, std::string>> cases = {
+      {[&] { fs::create_directory(ini); }, kFolderError},
   };
+#ifndef _WIN32
+  cases.push_back({[&] { mkfifo(ini.c_str(), 0644); }, "not a regular file"});
+  cases.push_back({[&] { fs::create_symlink("/dev/zero", ini); }, "not a regular file"});
+#endif
   for (const auto& [make, reason] : cases) {
     fs::remove(ini);
     make();
@@ -339,7 +350,7 @@ TEST_F(SettingsFile, FailedWriteIsReportedAndTheOldFileKept) {
   p.set_env("VARNOSCAPE_INI", dir / "folder.ini");
   r = Save_Settings(m, p, "");
   EXPECT_FALSE(r.ok);
-  EXPECT_EQ(r.error, "Is a directory");
+  EXPECT_EQ(r.error, kFolderError);
   EXPECT_TRUE(fs::is_directory(dir / "folder.ini"));
 }
 

@@ -3,10 +3,9 @@
 // permission away).
 #pragma once
 
-#include <stdlib.h>
-
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <stdexcept>
 #include <string>
 
@@ -15,9 +14,17 @@ namespace vs::testing {
 class TempFolder {
  public:
   explicit TempFolder(const std::string& prefix = "vs-test") {
-    std::string pattern = (std::filesystem::temp_directory_path() / (prefix + "-XXXXXX")).string();
-    if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-    path_ = pattern;
+    // A fresh name: create_directory tells whether the folder is new.
+    std::random_device entropy;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+      std::filesystem::path p = std::filesystem::temp_directory_path() /
+                                (prefix + "-" + std::to_string(entropy()));
+      if (std::filesystem::create_directory(p)) {
+        path_ = p;
+        return;
+      }
+    }
+    throw std::runtime_error("no temporary folder could be made");
   }
   ~TempFolder() {
     std::error_code ec;

@@ -14,7 +14,7 @@ constexpr int kFrameHeight = 25;
 }  // namespace
 
 OffscreenPlatform::OffscreenPlatform(std::vector<std::string> args)
-    : PosixPlatform(std::move(args)) {}
+    : NativePlatform(std::move(args)) {}
 
 void OffscreenPlatform::set_env(const std::string& name, std::optional<std::string> value) {
   env_[name] = std::move(value);
@@ -23,22 +23,22 @@ void OffscreenPlatform::set_env(const std::string& name, std::optional<std::stri
 std::optional<std::string> OffscreenPlatform::environment(const std::string& name) const {
   auto it = env_.find(name);
   if (it != env_.end()) return it->second;
-  return PosixPlatform::environment(name);
+  return NativePlatform::environment(name);
 }
 
 std::string OffscreenPlatform::program_folder() const {
-  return program_folder_ ? *program_folder_ : PosixPlatform::program_folder();
+  return program_folder_ ? *program_folder_ : NativePlatform::program_folder();
 }
 
 std::string OffscreenPlatform::user_config_folder() const {
-  return user_config_folder_ ? *user_config_folder_ : PosixPlatform::user_config_folder();
+  return user_config_folder_ ? *user_config_folder_ : NativePlatform::user_config_folder();
 }
 
 PictureResult OffscreenPlatform::load_picture(const std::string& path, const PictureView& view,
                                               std::stop_token stop) {
   loads.push_back(path);
   if (failing_pictures.count(path)) return PictureResult::failure(path + ": made to fail");
-  return PosixPlatform::load_picture(path, view, stop);
+  return NativePlatform::load_picture(path, view, stop);
 }
 
 void OffscreenPlatform::sleep_ms(int ms) {

@@ -1,8 +1,8 @@
 // The in-memory backend for tests: windows are Surfaces, input comes from a
 // script, time is a fake clock that only moves when the program sleeps or
 // waits, and message boxes, folder choices and opened addresses are
-// recorded. Files, listings, pictures and text are the real POSIX ones, so
-// tests run against real temporary folders and real fonts.
+// recorded. Files, listings, pictures and text are the system's real ones,
+// so tests run against real temporary folders and real fonts.
 #pragma once
 
 #include <deque>
@@ -12,11 +12,11 @@
 #include <string>
 #include <vector>
 
-#include "platform/posix/posix_platform.h"
+#include "platform/native_platform.h"
 
 namespace vs {
 
-class OffscreenPlatform : public PosixPlatform {
+class OffscreenPlatform : public NativePlatform {
  public:
   struct MessageBoxCall {
     std::string text;

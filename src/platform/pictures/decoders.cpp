@@ -1,8 +1,5 @@
 #include "platform/pictures/decoders.h"
 
-#include <exception>
-#include <new>
-
 #include "platform/pictures/byte_order.h"
 
 namespace vs {
@@ -25,29 +22,6 @@ PictureKind detect_picture_kind(std::string_view bytes) {
     }
   }
   return PictureKind::Unknown;
-}
-
-PictureResult decode_picture(std::string_view bytes, const PictureView& view) {
-  try {
-    if (bytes.empty()) return PictureResult::failure("empty file");
-    switch (detect_picture_kind(bytes)) {
-      case PictureKind::Bmp:
-        return decode_bmp(bytes, view);
-      case PictureKind::Gif:
-        return decode_gif(bytes, view);
-      case PictureKind::Jpeg:
-        return decode_jpeg(bytes, view);
-      case PictureKind::Wmf:
-        return render_wmf(bytes, view);
-      case PictureKind::Unknown:
-        break;
-    }
-    return PictureResult::failure("not a picture file");
-  } catch (const std::bad_alloc&) {
-    return PictureResult::failure("out of memory for the picture");
-  } catch (const std::exception& e) {
-    return PictureResult::failure(std::string("picture could not be decoded (") + e.what() + ")");
-  }
 }
 
 std::string picture_size_problem(int64_t width, int64_t height) {

@@ -1,5 +1,7 @@
 #include "platform/win32/win32_platform.h"
 
+#include <objbase.h>
+#include <shellapi.h>
 #include <windowsx.h>
 
 #include "platform/win32/utf16.h"

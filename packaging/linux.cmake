@@ -1,0 +1,61 @@
+# The Linux edition: the X11 backend, the POSIX system layer, the picture
+# decoder program and the render tool, and their installation.
+
+# GIF, JPEG and metafiles by giflib, libjpeg-turbo and libwmf.
+vs_library(vs_picture_libraries platform/pictures/libraries vs_pictures PkgConfig::WMF JPEG::JPEG
+           GIF::GIF)
+# The system layer: files, clock, processes, code page, text.
+vs_library(vs_posix platform/posix vs_picture_libraries PkgConfig::PNG PkgConfig::FONTS
+           Threads::Threads)
+# The system layer every backend of the edition builds on (the tests'
+# offscreen backend too).
+add_library(vs_native ALIAS vs_posix)
+vs_library(vs_offscreen platform/offscreen vs_native)
+vs_library(vs_x11 platform/x11 vs_posix vs_forms PkgConfig::X11)
+
+include(GNUInstallDirs)
+# Where an installation keeps the picture decoder, seen from the programs.
+file(RELATIVE_PATH VS_DECODER_FROM_BIN ${CMAKE_INSTALL_FULL_BINDIR}
+     ${CMAKE_INSTALL_FULL_LIBEXECDIR}/varnoscape)
+set_property(SOURCE ${SRC}/platform/posix/decoder_process.cpp APPEND PROPERTY
+             COMPILE_DEFINITIONS VS_DECODER_FROM_BIN="${VS_DECODER_FROM_BIN}")
+
+add_executable(varnoscape ${SRC}/platform/x11/main.cpp)
+target_link_libraries(varnoscape PRIVATE vs_startup vs_dialog vs_x11)
+
+# Every picture is decoded in a process of this program.
+add_executable(varnoscape-decoder ${SRC}/platform/posix/decoder_main.cpp)
+target_link_libraries(varnoscape-decoder PRIVATE vs_posix)
+add_dependencies(varnoscape varnoscape-decoder)
+
+if(EXISTS ${SRC}/platform/posix/render_main.cpp)
+  add_executable(varnoscape-render ${SRC}/platform/posix/render_main.cpp)
+  target_link_libraries(varnoscape-render PRIVATE vs_saver vs_posix)
+  add_dependencies(varnoscape-render varnoscape-decoder)
+endif()
+
+# Sample pictures are drawn by the project's own generator at build time.
+if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/tools/make_samples.cpp)
+  add_executable(make-samples tools/make_samples.cpp)
+  target_link_libraries(make-samples PRIVATE vs_posix)
+  set(VS_SAMPLES_DIR ${CMAKE_BINARY_DIR}/samples)
+  add_custom_command(OUTPUT ${VS_SAMPLES_DIR}/.stamp
+    COMMAND make-samples ${VS_SAMPLES_DIR}
+    COMMAND ${CMAKE_COMMAND} -E touch ${VS_SAMPLES_DIR}/.stamp
+    DEPENDS make-samples
+    COMMENT "Drawing sample pictures")
+  add_custom_target(samples ALL DEPENDS ${VS_SAMPLES_DIR}/.stamp)
+endif()
+
+# A sheet of the dialog's stock images and a mock-up of the dialog built from
+# them, for looking at them: `ninja stock-sheet && ./stock-sheet out.png`.
+add_executable(stock-sheet EXCLUDE_FROM_ALL tools/stock_sheet.cpp)
+target_link_libraries(stock-sheet PRIVATE vs_dialog vs_posix)
+
+include(packaging/install.cmake)
+
+
+# The Windows edition's icon file, drawn by the same code as the dialog's
+# window icon: `ninja make-icon && ./make-icon src/platform/win32/varnoscape.ico`.
+add_executable(make-icon EXCLUDE_FROM_ALL tools/make_icon.cpp)
+target_link_libraries(make-icon PRIVATE vs_dialog)

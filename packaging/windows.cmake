@@ -1,0 +1,32 @@
+# The Windows edition: Varnoscape.scr on the Win32 backend, and a ZIP of it
+# with the README and the licence (`cpack -G ZIP` in the build folder).
+
+vs_library(vs_win32 platform/win32 vs_pictures vs_forms Threads::Threads)
+target_link_libraries(vs_win32 PUBLIC user32 gdi32 shell32 ole32 oleaut32 uuid windowscodecs
+                      comctl32 shlwapi)
+# Wide-character calls everywhere, and no min/max macros.
+target_compile_definitions(vs_win32 PUBLIC UNICODE _UNICODE NOMINMAX WIN32_LEAN_AND_MEAN
+                           _WIN32_WINNT=0x0A00)
+# The system layer every backend of the edition builds on (the tests'
+# offscreen backend too).
+add_library(vs_native ALIAS vs_win32)
+vs_library(vs_offscreen platform/offscreen vs_native)
+
+set(rc ${SRC}/platform/win32/varnoscape.rc)
+add_executable(Varnoscape WIN32 ${SRC}/platform/win32/main.cpp ${rc})
+set_target_properties(Varnoscape PROPERTIES SUFFIX ".scr")
+target_link_libraries(Varnoscape PRIVATE vs_startup vs_dialog vs_win32)
+target_include_directories(Varnoscape PRIVATE ${SRC}/platform/win32)
+set_property(SOURCE ${rc} APPEND PROPERTY COMPILE_DEFINITIONS
+             "VS_VERSION_NUMBERS=${PROJECT_VERSION_MAJOR},${PROJECT_VERSION_MINOR},0,0"
+             "VS_VERSION_TEXT=\\\"${PROJECT_VERSION}\\\"")
+set_property(SOURCE ${rc} APPEND PROPERTY OBJECT_DEPENDS
+             ${SRC}/platform/win32/varnoscape.ico ${SRC}/platform/win32/varnoscape.manifest)
+
+install(TARGETS Varnoscape RUNTIME DESTINATION .)
+install(FILES README.md LICENSE DESTINATION .)
+set(CPACK_PACKAGE_NAME Varnoscape)
+set(CPACK_PACKAGE_FILE_NAME "Varnoscape-${PROJECT_VERSION}-windows")
+set(CPACK_GENERATOR ZIP)
+set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
+include(CPack)
