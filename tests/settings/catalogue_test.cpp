@@ -13,6 +13,11 @@
 
 #include "platform/offscreen/offscreen_platform.h"
 #include "settings/wildcard.h"
+#ifdef _WIN32
+#include <windows.h>
+
+#include "platform/win32/utf16.h"
+#endif
 
 namespace vs {
 namespace {
@@ -20,10 +25,12 @@ namespace {
 namespace fs = std::filesystem;
 using testing::TempFolder;
 
-void make_read_only(const std::string& path) {
-  fs::permissions(path, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
-                  fs::perm_options::remove);
-}
+#ifdef _WIN32
+const std::string kSep = "\\";
+#else
+const std::string kSep = "/";
+#endif
+
 
 std::vector<std::string> entries(const Varnoscape_B& m) {
   return {m.File_List.begin() + 1, m.File_List.begin() + 1 + m.File_Count};
@@ -41,7 +48,7 @@ TEST(Catalogue, SortsFullPathsByBytesUpperCaseFirst) {
   OffscreenPlatform p;
   Varnoscape_B m = all_kinds();
   Build_Catalogue(m, p, dir.path());
-  std::string d = dir.path() + "/";
+  std::string d = dir.path() + kSep;
   EXPECT_EQ(entries(m),
             (std::vector<std::string>{d + "A.bmp", d + "C.wmf", d + "a.gif", d + "b.jpg"}));
   EXPECT_EQ(m.File_List.size(), 5u);
@@ -57,13 +64,53 @@ TEST(Catalogue, TakesOnlyKindsSetToExactlyOne) {
     Varnoscape_B m = all_kinds();
     m.Set_Kind[1] = gif;
     Build_Catalogue(m, p, dir.path());
-    std::string d = dir.path() + "/";
+    std::string d = dir.path() + kSep;
     EXPECT_EQ(entries(m), (std::vector<std::string>{d + "A.bmp", d + "C.wmf", d + "b.jpg"}))
         << "Set_Kind(1) = " << gif;
   }
   Varnoscape_B none;
   Build_Catalogue(none, p, dir.path());
   EXPECT_EQ(none.File_Count, 0);
+}
+
+#ifdef _WIN32
+// The system's own attribute bits: new files are archived, and a file that
+// is read-only and archived at once is passed over.
+TEST(Catalogue, AttributesDecideWhatIsListed) {
+  TempFolder dir;
+  const std::pair<const char*, DWORD> files[] = {
+      {"plain.jpg", FILE_ATTRIBUTE_NORMAL},
+      {"archived.jpg", FILE_ATTRIBUTE_ARCHIVE},
+      {"ro.jpg", FILE_ATTRIBUTE_READONLY},
+      {"ro_archived.jpg", FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_ARCHIVE},
+      {"hidden.jpg", FILE_ATTRIBUTE_HIDDEN},
+      {"system.jpg", FILE_ATTRIBUTE_SYSTEM},
+      {"unindexed.jpg", FILE_ATTRIBUTE_NOT_CONTENT_INDEXED},
+  };
+  for (auto [name, attributes] : files) {
+    ASSERT_TRUE(SetFileAttributesW(win32::widen(dir.file(name)).c_str(), attributes)) << name;
+  }
+  fs::create_directory(dir.path() + kSep + "folder.jpg");
+  OffscreenPlatform p;
+  EXPECT_EQ(p.file_attributes(dir.path() + kSep + "ro_archived.jpg"), 33);
+  EXPECT_EQ(p.file_attributes(dir.path() + kSep + "folder.jpg"), kAttrDirectory);
+
+  Varnoscape_B m = all_kinds();
+  Build_Catalogue(m, p, dir.path());
+  const std::string d = dir.path() + kSep;
+  std::vector<std::string> want{d + "archived.jpg", d + "plain.jpg", d + "unindexed.jpg"};
+  // Wine archives every file, so there a read-only file is read-only and
+  // archived.
+  if (p.file_attributes(d + "ro.jpg") == kAttrReadOnly) want.insert(want.end() - 1, d + "ro.jpg");
+  EXPECT_EQ(entries(m), want);
+  for (auto [name, attributes] : files) {
+    SetFileAttributesW(win32::widen(d + name).c_str(), FILE_ATTRIBUTE_NORMAL);
+  }
+}
+#else
+void make_read_only(const std::string& path) {
+  fs::permissions(path, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                  fs::perm_options::remove);
 }
 
 TEST(Catalogue, AttributesDecideWhatIsListed) {
@@ -74,18 +121,20 @@ TEST(Catalogue, AttributesDecideWhatIsListed) {
   dir.file(".hidden.jpg");
   std::string ro_hidden = dir.file(".ro_hidden.jpg");
   make_read_only(ro_hidden);
-  fs::create_directory(dir.path() + "/folder.jpg");
+  fs::create_directory(dir.path() + kSep + "folder.jpg");
   OffscreenPlatform p;
   // Tests may run as root, who can write anyway; the value comes from the
   // permission bits alone.
   ASSERT_EQ(p.file_attributes(ro), kAttrReadOnly);
   ASSERT_EQ(p.file_attributes(ro_hidden), kAttrReadOnly | kAttrHidden);
-  ASSERT_EQ(p.file_attributes(dir.path() + "/folder.jpg"), kAttrDirectory);
+  ASSERT_EQ(p.file_attributes(dir.path() + kSep + "folder.jpg"), kAttrDirectory);
 
   Varnoscape_B m = all_kinds();
   Build_Catalogue(m, p, dir.path());
-  EXPECT_EQ(entries(m), (std::vector<std::string>{dir.path() + "/plain.jpg", ro}));
+  EXPECT_EQ(entries(m), (std::vector<std::string>{dir.path() + kSep + "plain.jpg", ro}));
 }
+
+#endif
 
 TEST(Catalogue, MatchesExtensionsWithoutRegardToCase) {
   TempFolder dir;
@@ -94,30 +143,32 @@ TEST(Catalogue, MatchesExtensionsWithoutRegardToCase) {
   OffscreenPlatform p;
   Varnoscape_B m = all_kinds();
   Build_Catalogue(m, p, dir.path());
-  std::string d = dir.path() + "/";
+  std::string d = dir.path() + kSep;
   EXPECT_EQ(entries(m), (std::vector<std::string>{d + "X.JPG", d + "u.GIF", d + "y.Jpg"}));
 }
 
+#ifndef _WIN32
 TEST(Catalogue, LinksCountAsWhatTheyPointTo) {
   TempFolder dir;
   TempFolder elsewhere;
   std::string target = elsewhere.file("real.bmp");
-  fs::create_symlink(target, dir.path() + "/link.bmp");
-  fs::create_symlink(elsewhere.path() + "/gone.bmp", dir.path() + "/dangling.bmp");
-  fs::create_symlink(elsewhere.path(), dir.path() + "/folderlink.bmp");
+  fs::create_symlink(target, dir.path() + kSep + "link.bmp");
+  fs::create_symlink(elsewhere.path() + kSep + "gone.bmp", dir.path() + kSep + "dangling.bmp");
+  fs::create_symlink(elsewhere.path(), dir.path() + kSep + "folderlink.bmp");
   dir.file("later.bmp");
   OffscreenPlatform p;
   Varnoscape_B m = all_kinds();
   Build_Catalogue(m, p, dir.path());
   // The dangling link is passed over without ending the listing.
   EXPECT_EQ(entries(m),
-            (std::vector<std::string>{dir.path() + "/later.bmp", dir.path() + "/link.bmp"}));
+            (std::vector<std::string>{dir.path() + kSep + "later.bmp", dir.path() + kSep + "link.bmp"}));
 }
+#endif
 
 TEST(Catalogue, EmptyMissingAndUnmatchedFoldersGiveNothing) {
   TempFolder dir;
   dir.file("notes.txt");
-  fs::create_directory(dir.path() + "/sub");
+  fs::create_directory(dir.path() + kSep + "sub");
   OffscreenPlatform p;
   Varnoscape_B m = all_kinds();
   Build_Catalogue(m, p, dir.path());
@@ -128,17 +179,17 @@ TEST(Catalogue, EmptyMissingAndUnmatchedFoldersGiveNothing) {
   dir.file("a.gif");
   Build_Catalogue(m, p, dir.path());
   ASSERT_EQ(m.File_Count, 1);
-  fs::remove(dir.path() + "/a.gif");
+  fs::remove(dir.path() + kSep + "a.gif");
   Build_Catalogue(m, p, dir.path());
   EXPECT_EQ(m.File_Count, 0);
   EXPECT_EQ(m.File_List.size(), 2u);
 
-  Build_Catalogue(m, p, dir.path() + "/no-such-folder");
+  Build_Catalogue(m, p, dir.path() + kSep + "no-such-folder");
   EXPECT_EQ(m.File_Count, 0);
   Build_Catalogue(m, p, "");
   EXPECT_EQ(m.File_Count, 0);
   // A plain file passes for a folder elsewhere and lists nothing here.
-  Build_Catalogue(m, p, dir.path() + "/notes.txt");
+  Build_Catalogue(m, p, dir.path() + kSep + "notes.txt");
   EXPECT_EQ(m.File_Count, 0);
 }
 
@@ -149,11 +200,13 @@ TEST(Catalogue, FolderExists) {
   EXPECT_TRUE(Folder_Exists(p, dir.path()));
   EXPECT_TRUE(Folder_Exists(p, file));  // a plain file passes too
   EXPECT_FALSE(Folder_Exists(p, ""));
-  EXPECT_FALSE(Folder_Exists(p, dir.path() + "/missing"));
-  EXPECT_FALSE(Folder_Exists(p, file + "/below-a-file"));
-  fs::create_symlink(dir.path() + "/missing", dir.path() + "/dangling");
-  EXPECT_FALSE(Folder_Exists(p, dir.path() + "/dangling"));
-  std::string removed = dir.path() + "/removed";
+  EXPECT_FALSE(Folder_Exists(p, dir.path() + kSep + "missing"));
+  EXPECT_FALSE(Folder_Exists(p, file + kSep + "below-a-file"));
+#ifndef _WIN32
+  fs::create_symlink(dir.path() + kSep + "missing", dir.path() + kSep + "dangling");
+  EXPECT_FALSE(Folder_Exists(p, dir.path() + kSep + "dangling"));
+#endif
+  std::string removed = dir.path() + kSep + "removed";
   fs::create_directory(removed);
   EXPECT_TRUE(Folder_Exists(p, removed));
   fs::remove(removed);

@@ -47,19 +47,21 @@ class ProgramRun {
  public:
   ProgramRun() {
     pics_ = dir_ / "pics";
-    std::filesystem::create_directory(pics_);
+    std::filesystem::create_directory(TempFolder::from_utf8(pics_));
     p.set_env("VARNOSCAPE_INI", dir_ / "Varnoscape.ini");
     p.set_env("VARNOSCAPE_PACE", std::nullopt);
     p.set_screen(160, 120);
   }
 
   const std::string& folder() const { return pics_; }
-  std::string pics_path(const std::string& name) const { return pics_ + "/" + name; }
+  std::string pics_path(const std::string& name) const {
+    return pics_ + p.path_style().separator + name;
+  }
 
   // A picture file in the folder whose pixels are `pixels`.
   std::string add_picture(const std::string& name, Surface pixels) {
-    std::string path = pics_ + "/" + name;
-    std::ofstream(path) << "picture";
+    std::string path = pics_path(name);
+    std::ofstream(TempFolder::from_utf8(path)) << "picture";
     p.pictures[path] = std::move(pixels);
     return path;
   }

@@ -35,12 +35,22 @@ class TempFolder {
   TempFolder(const TempFolder&) = delete;
   TempFolder& operator=(const TempFolder&) = delete;
 
-  std::string path() const { return path_.string(); }
-  std::string operator/(const std::string& name) const { return (path_ / name).string(); }
+  // Paths are UTF-8 both ways: on Windows, std::filesystem's narrow
+  // strings are in the ANSI code page, which cannot hold most names.
+  std::string path() const { return utf8(path_); }
+  std::string operator/(const std::string& name) const { return utf8(path_ / from_utf8(name)); }
   // A small file of that name in the folder; its path.
   std::string file(const std::string& name) const {
-    std::ofstream(path_ / name) << "x";
-    return (path_ / name).string();
+    std::ofstream(path_ / from_utf8(name)) << "x";
+    return *this / name;
+  }
+
+  static std::filesystem::path from_utf8(const std::string& text) {
+    return std::filesystem::path(std::u8string(text.begin(), text.end()));
+  }
+  static std::string utf8(const std::filesystem::path& p) {
+    const std::u8string text = p.u8string();
+    return std::string(text.begin(), text.end());
   }
 
  private:

@@ -172,7 +172,9 @@ WriteResult PosixPlatform::replace_file(const std::string& given, std::string_vi
       std::free(real);
     }
   }
-  std::string tmp = path + ".XXXXXX";
+  // A short name of its own beside the file: the file's name plus a suffix
+  // could pass the system's limit on a name's length.
+  std::string tmp = parent_of(path) + "/.varnoscape-XXXXXX";
   int fd = mkstemp(tmp.data());
   if (fd < 0) return {false, error_text(errno)};
   // Keep the permissions of the file being replaced; a new file gets the
