@@ -34,6 +34,9 @@ install(FILES ${man_outputs} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES ${CMAKE_CURRENT_SOURCE_DIR}/data/varnoscape.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 
+# The licence, where Debian keeps each package's.
+install(FILES ${CMAKE_CURRENT_SOURCE_DIR}/LICENSE DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/varnoscape RENAME copyright)
+
 # XScreenSaver's description of the hosted mode, for its settings program,
 # once the file is there (the glob notices it appearing and configures anew).
 file(GLOB xscreensaver_config CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/data/varnoscape.xml)

@@ -4,6 +4,7 @@
 # GIF, JPEG and metafiles by giflib, libjpeg-turbo and libwmf.
 vs_library(vs_picture_libraries platform/pictures/libraries vs_pictures PkgConfig::WMF JPEG::JPEG
            GIF::GIF)
+target_sources(vs_picture_libraries PRIVATE ${VS_PICTURE_DISPATCH})
 # The system layer: files, clock, processes, code page, text.
 vs_library(vs_posix platform/posix vs_picture_libraries PkgConfig::PNG PkgConfig::FONTS
            Threads::Threads)
@@ -46,6 +47,12 @@ if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/tools/make_samples.cpp)
     COMMENT "Drawing sample pictures")
   add_custom_target(samples ALL DEPENDS ${VS_SAMPLES_DIR}/.stamp)
 endif()
+
+# Pictures decoded as the saver decodes them, written as BMPs: the editions'
+# pictures compared (tests/e2e/pictures_across_editions.sh).
+add_executable(decode-pictures tools/decode_pictures.cpp)
+target_link_libraries(decode-pictures PRIVATE vs_offscreen)
+add_dependencies(decode-pictures varnoscape-decoder)
 
 # A sheet of the dialog's stock images and a mock-up of the dialog built from
 # them, for looking at them: `ninja stock-sheet && ./stock-sheet out.png`.

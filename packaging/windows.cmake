@@ -4,6 +4,7 @@
 vs_library(vs_win32 platform/win32 vs_pictures vs_forms Threads::Threads)
 target_link_libraries(vs_win32 PUBLIC user32 gdi32 shell32 ole32 oleaut32 uuid windowscodecs
                       comctl32 shlwapi)
+target_sources(vs_win32 PRIVATE ${VS_PICTURE_DISPATCH})
 # Wide-character calls everywhere, and no min/max macros.
 target_compile_definitions(vs_win32 PUBLIC UNICODE _UNICODE NOMINMAX WIN32_LEAN_AND_MEAN
                            _WIN32_WINNT=0x0A00)
@@ -23,6 +24,11 @@ set_property(SOURCE ${rc} APPEND PROPERTY COMPILE_DEFINITIONS
 set_property(SOURCE ${rc} APPEND PROPERTY OBJECT_DEPENDS
              ${SRC}/platform/win32/varnoscape.ico ${SRC}/platform/win32/varnoscape.manifest)
 
+# Pictures decoded as the saver decodes them, written as BMPs: the editions'
+# pictures compared (tests/e2e/pictures_across_editions.sh in the Linux build).
+add_executable(decode-pictures tools/decode_pictures.cpp)
+target_link_libraries(decode-pictures PRIVATE vs_offscreen)
+
 install(TARGETS Varnoscape RUNTIME DESTINATION .)
 install(FILES README.md LICENSE DESTINATION .)
 set(CPACK_PACKAGE_NAME Varnoscape)
@@ -30,3 +36,10 @@ set(CPACK_PACKAGE_FILE_NAME "Varnoscape-${PROJECT_VERSION}-windows")
 set(CPACK_GENERATOR ZIP)
 set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
 include(CPack)
+
+# The end-to-end tests' stand-in for the control panel's preview window.
+if(VS_TESTS)
+  add_executable(e2e-host-window WIN32 tests/e2e/tools/win32_host_window.cpp)
+  # A GUI program that still prints the handle to whoever started it.
+  target_link_options(e2e-host-window PRIVATE -mconsole)
+endif()

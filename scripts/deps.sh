@@ -17,6 +17,11 @@ packages=(
   libgtest-dev libbenchmark-dev clang libclang-rt-14-dev clang-format
   xvfb xauth xdotool x11-utils x11-xserver-utils imagemagick zenity xdg-utils xscreensaver
   dpkg-dev file procps
+  # The Windows edition: the cross compiler, GoogleTest's sources to build
+  # for it, and Wine to run it; Wine's X11 driver loads these X libraries
+  # itself, and its package only recommends them.
+  g++-mingw-w64-x86-64-posix googletest wine64
+  libxrender1 libxrandr2 libxi6 libxcursor1 libxcomposite1 libxfixes3
 )
 
 missing=()

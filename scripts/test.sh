@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Installs what is needed, builds, and runs every test: unit tests, the
-# end-to-end tests of the real binaries under Xvfb, the unit tests again
-# under AddressSanitizer/UndefinedBehaviorSanitizer, and the fuzz targets for
-# a bounded time.
+# Installs what is needed, builds both editions, and runs every test: unit
+# tests, the end-to-end tests of the real binaries under Xvfb (the Windows
+# edition under Wine), the Windows edition's unit tests under Wine, the unit
+# tests again under AddressSanitizer/UndefinedBehaviorSanitizer, and the fuzz
+# targets for a bounded time.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -11,8 +12,13 @@ bash scripts/deps.sh
 
 echo "== build"
 bash scripts/build.sh "$root/build"
-echo "== unit and end-to-end tests"
+echo "== build the Windows edition"
+cmake --preset windows >/dev/null
+cmake --build --preset windows
+echo "== unit and end-to-end tests (both editions end to end)"
 ctest --test-dir "$root/build" --output-on-failure -j2
+echo "== the Windows edition's unit tests under Wine"
+ctest --preset windows
 
 echo "== unit tests under ASan/UBSan"
 bash scripts/build.sh "$root/build-asan" -DVS_SANITIZE=ON -DVS_BENCH=OFF

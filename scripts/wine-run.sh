@@ -4,7 +4,21 @@
 # installers and without its debug chatter. CMake's cross-compiling
 # emulator for the Windows edition:
 #   scripts/wine-run.sh PROGRAM.exe [ARGS...]
+# and, to end every program of a build's prefix and its server:
+#   scripts/wine-run.sh --end BUILD-DIR
 set -euo pipefail
+wine=$(command -v wine64 || command -v wine || echo /usr/lib/wine/wine64)
+wineserver=$(command -v wineserver || echo /usr/lib/wine/wineserver64)
+export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
+export WINEDEBUG="${WINEDEBUG:--all}"
+
+if [ "${1:-}" = --end ]; then
+  export WINEPREFIX="${WINEPREFIX:-$(cd "$2" && pwd)/wine-prefix}"
+  "$wineserver" -k 2>/dev/null || true
+  "$wineserver" -w 2>/dev/null || true
+  exit 0
+fi
+
 program=$1
 shift
 build=$(cd "$(dirname "$program")" && pwd)
@@ -12,10 +26,14 @@ build=$(cd "$(dirname "$program")" && pwd)
 while [ "$build" != / ] && [ ! -f "$build/CMakeCache.txt" ]; do build=$(dirname "$build"); done
 [ -f "$build/CMakeCache.txt" ] || build=$(cd "$(dirname "$program")" && pwd)
 export WINEPREFIX="${WINEPREFIX:-$build/wine-prefix}"
-export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
-export WINEDEBUG="${WINEDEBUG:--all}"
-wine=$(command -v wine64 || command -v wine || echo /usr/lib/wine/wine64)
-wineserver=$(command -v wineserver || echo /usr/lib/wine/wineserver64)
+
+# The Windows name of a file here: Wine shows the whole file system as Z:.
+winepath_of() {
+  local full
+  full=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
+  echo "Z:${full//\//\\}"
+}
+
 # The prefix is made once, by whichever test comes first (tests run side
 # by side). The server and Wine's own service programs outlive the program
 # they were started for, so they are started here with their output going
@@ -27,6 +45,11 @@ mkdir -p "$(dirname "$WINEPREFIX")"
   flock 9
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     "$wine" wineboot -i </dev/null >/dev/null 2>&1 9>&- || true
+  fi
+  settings="$(dirname "${BASH_SOURCE[0]}")/wine-prefix.reg"
+  if ! cmp -s "$settings" "$WINEPREFIX/varnoscape-settings.reg"; then
+    "$wine" regedit /S "$(winepath_of "$settings")" </dev/null >/dev/null 2>&1 9>&- &&
+      cp "$settings" "$WINEPREFIX/varnoscape-settings.reg"
   fi
   "$wineserver" -p60 </dev/null >/dev/null 2>&1 9>&- || true
   "$wine" cmd /c exit </dev/null >/dev/null 2>&1 9>&- || true

@@ -21,8 +21,9 @@ constexpr int kFrameHeight = 25;
 
 // "ＭＳ Ｐゴシック" where Windows has it, else the look-alikes of Linux
 // desktops.
-const std::vector<std::string> kFontFamilies = {"ＭＳ Ｐゴシック", "MS PGothic", "IPAPGothic",
-                                                "VL PGothic", "Noto Sans CJK JP"};
+const std::vector<std::string> kFontFamilies = {"ＭＳ Ｐゴシック", "MS PGothic", "Meiryo UI",
+                                                "Yu Gothic UI",    "IPAPGothic", "VL PGothic",
+                                                "Noto Sans CJK JP"};
 constexpr double kFontPoints = 9.75;
 
 constexpr const char* kButtonCaptions[4] = {"ﾌｫﾙﾀﾞ指定...", "ｸﾘｱ", "設定", "ｷｬﾝｾﾙ"};

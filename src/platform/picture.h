@@ -1,6 +1,7 @@
 // The outcome of loading a picture file: the pixels, or why there are none.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -40,5 +41,13 @@ struct PictureResult {
 // No picture may need more pixels than this: larger declared sizes are a
 // picture that cannot be loaded, checked before anything is allocated.
 constexpr long long kMaxPicturePixels = 1LL << 28;
+
+// Picture files larger than this are not read at all, on either edition.
+constexpr int64_t kMaxPictureFileBytes = int64_t{256} << 20;
+
+// The reason such a file is refused.
+inline std::string file_too_large_reason() {
+  return "file too large (over " + std::to_string(kMaxPictureFileBytes >> 20) + " MB)";
+}
 
 }  // namespace vs

@@ -70,13 +70,15 @@ want=(
   ./usr/share/man/man1/varnoscape-render.1.gz
   ./usr/share/applications/varnoscape.desktop
   ./usr/share/xscreensaver/config/varnoscape.xml
+  ./usr/share/doc/varnoscape/copyright
 )
 for path in "${want[@]}"; do
   grep -qxF "$path" "$tmp/list" || fail "the package lacks $path"
 done
 stray=$(grep -v -e '^\./usr/$' -e '^\./usr/bin/' -e '^\./usr/libexec/varnoscape/\?' -e '^\./usr/libexec/$' \
   -e '^\./usr/share/$' -e '^\./usr/share/man/' -e '^\./usr/share/xscreensaver/' \
-  -e '^\./usr/share/applications/' "$tmp/list" || true)
+  -e '^\./usr/share/applications/' -e '^\./usr/share/doc/varnoscape/\?$' -e '^\./usr/share/doc/$' \
+  -e '^\./usr/share/doc/varnoscape/copyright$' "$tmp/list" || true)
 [ -z "$stray" ] || fail "unexpected files in the package: $stray"
 
 pkgroot="$tmp/root"

@@ -4,6 +4,7 @@
 # tool's relief of that picture pixel for pixel, a second copy ends at once,
 # and a key press ends the saver with status 0. On an 8-bit screen it cannot
 # draw: it ends with status 1 and says why.
+# editions: linux windows
 source "$(dirname "$0")/lib/common.bash"
 e2e_setup "$1" 1024x768
 
@@ -48,6 +49,8 @@ kill -0 "$E2E_PID" || e2e_fail "the first copy ended too"
 xdotool key space
 status=$(e2e_wait_exit "$E2E_PID" 5) || e2e_fail "a key press did not end the saver"
 [ "$status" = 0 ] || e2e_fail "saver ended with status $status after a key press"
+
+e2e_windows && { echo "PASS"; exit 0; }  # the rest is about X visuals
 
 # An 8-bit screen has no visual for our pixels: status 1 and the reason.
 e2e_xvfb eight_bits -screen 0 640x480x8

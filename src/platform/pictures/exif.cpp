@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "platform/pictures/byte_order.h"
+#include "platform/pictures/picture_sink.h"
 
 namespace vs {
 
@@ -97,6 +98,24 @@ Surface orient_picture(Surface picture, int orientation) {
     }
   }
   return out;
+}
+
+PictureResult upright_picture(PictureResult decoded, int orientation, const PictureView& view) {
+  if (orientation == 1 || !decoded.ok) return decoded;
+  Surface turned = orient_picture(std::move(decoded.picture), orientation);
+  if (needed_pixels(view, turned.width(), turned.height()).whole()) {
+    return PictureResult::success(std::move(turned));
+  }
+  PictureSink kept(view);
+  if (std::string why = kept.begin(turned.width(), turned.height()); !why.empty()) {
+    return PictureResult::failure(why);
+  }
+  for (int y = 0; y < turned.height(); ++y) {
+    if (!kept.keeps_row(y)) continue;
+    std::copy(turned.row(y), turned.row(y) + turned.width(), kept.row(y));
+    kept.row_done(y);
+  }
+  return kept.finish();
 }
 
 }  // namespace vs

@@ -3,6 +3,8 @@
 
 #include <string_view>
 
+#include "platform/picture.h"
+#include "platform/picture_fit.h"
 #include "platform/surface.h"
 
 namespace vs {
@@ -18,5 +20,9 @@ int exif_orientation(std::string_view app1_payload);
 // clockwise, 7 mirrored along the other diagonal, 8 turned a quarter
 // anticlockwise. Other values leave it as stored.
 Surface orient_picture(Surface picture, int orientation);
+
+// A photo decoded whole as stored, turned upright and then kept in part as
+// the view asks (a turned picture's kept rows are only known once upright).
+PictureResult upright_picture(PictureResult decoded, int orientation, const PictureView& view);
 
 }  // namespace vs

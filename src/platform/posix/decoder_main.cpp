@@ -19,8 +19,7 @@ namespace {
 // All of standard input, or the reason it cannot be had.
 std::string read_input(std::string& bytes) {
   const size_t limit = static_cast<size_t>(vs::kMaxPictureFileBytes);
-  const std::string too_large =
-      "file too large (over " + std::to_string(vs::kMaxPictureFileBytes >> 20) + " MB)";
+  const std::string too_large = vs::file_too_large_reason();
   struct stat st {};
   if (::fstat(0, &st) == 0 && S_ISREG(st.st_mode)) {
     if (static_cast<uint64_t>(st.st_size) > limit) return too_large;

@@ -252,8 +252,7 @@ PictureResult load_picture_file(const std::string& path, const PictureView& view
       st.st_ino != before.st_ino) {
     r = PictureResult::failure("not a picture file");  // replaced since it was looked at
   } else if (st.st_size > kMaxPictureFileBytes) {
-    r = PictureResult::failure("file too large (over " +
-                               std::to_string(kMaxPictureFileBytes >> 20) + " MB)");
+    r = PictureResult::failure(file_too_large_reason());
   } else if (st.st_size == 0) {
     r = PictureResult::failure("empty file");
   } else {

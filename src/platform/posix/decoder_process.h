@@ -16,9 +16,6 @@
 
 namespace vs {
 
-// Files larger than this are not read at all.
-constexpr int64_t kMaxPictureFileBytes = int64_t{256} << 20;
-
 // AddressSanitizer reserves terabytes of address space for its shadow
 // memory: under it, a limit on the address space would stop the decoder
 // before it starts.

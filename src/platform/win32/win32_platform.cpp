@@ -5,6 +5,7 @@
 #include <windowsx.h>
 
 #include "platform/win32/utf16.h"
+#include "platform/win32/win32_files.h"
 #include "platform/win32/win32_state.h"
 
 namespace vs {
@@ -86,8 +87,8 @@ void blit(HWND hwnd, const Win32Window& w, int top, int bottom) {
   HDC dc = GetDC(hwnd);
   BITMAPINFO info = dib_of(w.image.width(), bottom - top);
   SetDIBitsToDevice(dc, w.origin.x, w.origin.y + top, static_cast<DWORD>(w.image.width()),
-                    static_cast<DWORD>(bottom - top), 0, 0, 0,
-                    static_cast<UINT>(bottom - top), w.image.row(top), &info, DIB_RGB_COLORS);
+                    static_cast<DWORD>(bottom - top), 0, 0, 0, static_cast<UINT>(bottom - top),
+                    w.image.row(top), &info, DIB_RGB_COLORS);
   ReleaseDC(hwnd, dc);
 }
 
@@ -111,7 +112,8 @@ Win32Platform::Win32Platform(std::vector<std::string> args)
 }
 
 Win32Platform::~Win32Platform() {
-  while (!w_->windows.empty()) destroy_window(reinterpret_cast<WindowId>(w_->windows.begin()->first));
+  while (!w_->windows.empty())
+    destroy_window(reinterpret_cast<WindowId>(w_->windows.begin()->first));
   if (w_->hand) DestroyCursor(w_->hand);
   if (w_->single_copy) CloseHandle(w_->single_copy);
   if (w_->com) CoUninitialize();
@@ -166,11 +168,11 @@ WindowId Win32Platform::create_saver_window(const std::string& title) {
   // A black popup over every monitor; the drawing goes on the primary one.
   const int x = GetSystemMetrics(SM_XVIRTUALSCREEN), y = GetSystemMetrics(SM_YVIRTUALSCREEN);
   const int w = GetSystemMetrics(SM_CXVIRTUALSCREEN), h = GetSystemMetrics(SM_CYVIRTUALSCREEN);
-  HWND hwnd = CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, kClassName,
-                              win32::widen(title).c_str(), WS_POPUP, x, y, w, h, nullptr, nullptr,
-                              w_->instance, w_.get());
+  HWND hwnd =
+      CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, kClassName, win32::widen(title).c_str(),
+                      WS_POPUP, x, y, w, h, nullptr, nullptr, w_->instance, w_.get());
   if (!hwnd) {
-    report("cannot make the saver window");
+    report("cannot make the saver window (" + win32::error_text(GetLastError()) + ")");
     return 0;
   }
   Win32Window saver;
@@ -355,7 +357,8 @@ LRESULT Win32Platform::State::handle(HWND hwnd, UINT message, WPARAM wp, LPARAM 
       }
       push(e);
       // A dialog keeps the system's own keys (Alt+F4 asks it to close).
-      if (w.kind == Win32Window::Kind::Dialog && (message == WM_SYSKEYDOWN || message == WM_SYSKEYUP)) {
+      if (w.kind == Win32Window::Kind::Dialog &&
+          (message == WM_SYSKEYDOWN || message == WM_SYSKEYUP)) {
         break;
       }
       return 0;
@@ -403,7 +406,8 @@ LRESULT Win32Platform::State::handle(HWND hwnd, UINT message, WPARAM wp, LPARAM 
     case WM_DISPLAYCHANGE:
       if (w.kind == Win32Window::Kind::Saver) {
         // Monitors changed: cover them all again, draw on the new primary.
-        const int vx = GetSystemMetrics(SM_XVIRTUALSCREEN), vy = GetSystemMetrics(SM_YVIRTUALSCREEN);
+        const int vx = GetSystemMetrics(SM_XVIRTUALSCREEN),
+                  vy = GetSystemMetrics(SM_YVIRTUALSCREEN);
         MoveWindow(hwnd, vx, vy, GetSystemMetrics(SM_CXVIRTUALSCREEN),
                    GetSystemMetrics(SM_CYVIRTUALSCREEN), TRUE);
         const RECT m = primary_monitor();
@@ -527,8 +531,8 @@ void Win32Platform::message_box(WindowId owner, const std::string& text, const s
 }
 
 bool Win32Platform::open_url(const std::string& url) {
-  const auto result = reinterpret_cast<INT_PTR>(ShellExecuteW(
-      nullptr, L"open", win32::widen(url).c_str(), nullptr, nullptr, SW_SHOWNORMAL));
+  const auto result = reinterpret_cast<INT_PTR>(
+      ShellExecuteW(nullptr, L"open", win32::widen(url).c_str(), nullptr, nullptr, SW_SHOWNORMAL));
   return result > 32;
 }
 

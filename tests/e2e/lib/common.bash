@@ -1,17 +1,35 @@
 # Shared helpers of the end-to-end tests: a private X server, a scratch
 # folder, a settings file, and waiting for windows and processes.
 # Usage: source this file, then `e2e_setup <build-dir> [WxH [Xvfb args]]`.
+#
+# With E2E_WINDOWS_BUILD set to the Windows edition's build folder, the
+# program under test is that build's Varnoscape.scr under Wine (in the same
+# X server); the Linux build still gives the samples and the render tool.
 
 set -euo pipefail
 
 e2e_fail() {
   echo "FAIL: $*" >&2
+  # What the program under test said, if anything.
+  if [ -s "${E2E_TMP:-/nonexistent}/saver.err" ]; then
+    echo "its error output:" >&2
+    tail -n 20 "$E2E_TMP/saver.err" >&2
+  fi
   exit 1
 }
 
 e2e_cleanup() {
   local pid
-  for pid in ${E2E_PIDS:-}; do kill "$pid" 2>/dev/null || true; done
+  # A program started by e2e_start is the child of a wrapper shell: end it
+  # too, or a Windows program would live on in Wine's server and be taken
+  # for a running copy by the next test.
+  for pid in ${E2E_PIDS:-}; do
+    pkill -P "$pid" 2>/dev/null || true
+    kill "$pid" 2>/dev/null || true
+  done
+  # Wine's desktop program belongs to the X server of the test that started
+  # the session: the next test needs a session of its own.
+  e2e_windows && e2e_end_wine_session
   for pid in ${E2E_SERVERS:-}; do kill "$pid" 2>/dev/null || true; done
   [ -n "${E2E_TMP:-}" ] && rm -rf "$E2E_TMP"
   return 0
@@ -53,13 +71,54 @@ e2e_setup() {
   E2E_XVFB=${E2E_SERVERS##* }  # its pid, for tests that take the server away
   export VARNOSCAPE_INI="$E2E_TMP/Varnoscape.ini"
   E2E_SAVER="$E2E_BUILD/varnoscape"
+  E2E_LINUX_SAVER=$E2E_SAVER
   E2E_RENDER="$E2E_BUILD/varnoscape-render"
   E2E_SAMPLES="$E2E_BUILD/samples"
+  if e2e_windows; then
+    e2e_end_wine_session
+    local scr
+    scr="$(cd "$E2E_WINDOWS_BUILD" && pwd)/Varnoscape.scr"
+    [ -f "$scr" ] || e2e_fail "no $scr: build the Windows edition (cmake --preset windows)"
+    # The program sees the settings file by its Windows name.
+    E2E_SAVER="$E2E_TMP/varnoscape-scr"
+    local lib
+    lib=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+    cat >"$E2E_SAVER" <<EOF
+#!/usr/bin/env bash
+source "$lib/common.bash"
+VARNOSCAPE_INI=\$(e2e_native_path "\$VARNOSCAPE_INI") exec bash "$lib/../../../scripts/wine-run.sh" "$scr" "\$@"
+EOF
+    chmod +x "$E2E_SAVER"
+  fi
+}
+
+# e2e_end_wine_session: ends every program of the Windows build's Wine
+# prefix, and its server.
+e2e_end_wine_session() {
+  bash "$(dirname "${BASH_SOURCE[0]}")/../../../scripts/wine-run.sh" --end "$E2E_WINDOWS_BUILD"
+}
+
+# e2e_windows: true when the test runs the Windows edition.
+e2e_windows() {
+  [ -n "${E2E_WINDOWS_BUILD:-}" ]
+}
+
+# e2e_native_path PATH: PATH as the program under test names it; Wine shows
+# the whole file system as drive Z:.
+e2e_native_path() {
+  if e2e_windows && [ "${1:0:1}" = / ]; then
+    echo "Z:${1//\//\\}"
+  else
+    echo "$1"
+  fi
 }
 
 # e2e_write_ini FOLDER [SIZE WAY CHANGE]: the settings file for the test.
 e2e_write_ini() {
-  bash "$(dirname "${BASH_SOURCE[0]}")/../../../scripts/write_ini.sh" "$VARNOSCAPE_INI" "$@"
+  local folder
+  folder=$(e2e_native_path "$1")
+  shift
+  bash "$(dirname "${BASH_SOURCE[0]}")/../../../scripts/write_ini.sh" "$VARNOSCAPE_INI" "$folder" "$@"
 }
 
 # e2e_wait_window TITLE [SECONDS]: prints the id of the first window so titled,

@@ -15,22 +15,17 @@
 
 #include "platform/pictures/decoders.h"
 #include "platform/pictures/exif.h"
+#include "platform/pictures/jpeg_structure.h"
 #include "platform/pictures/picture_sink.h"
 
 namespace vs {
 
 namespace {
 
-// Real progressive files have about ten scans. A file of thousands of tiny
-// scans, each of which costs a pass over the whole picture, is an attack on
-// the saver's time, not a photo.
-constexpr int kMaxScans = 100;
 constexpr int kBatchRows = 16;
-// libjpeg's own working memory: a progressive picture keeps all its
-// coefficients (two bytes each) until the last scan. 512 MB holds those of
-// a 170-megapixel photo with 4:2:0 colour; a file that claims more is
-// refused, not decoded.
-constexpr long kMaxDecoderMemory = 512L << 20;
+// libjpeg's own working memory is capped: a progressive picture keeps all
+// its coefficients until the last scan (see jpeg_structure.h).
+constexpr long kMaxDecoderMemory = static_cast<long>(kMaxJpegDecoderMemory);
 
 enum class Stop { None, Error, Truncated, TooManyScans };
 
@@ -83,7 +78,7 @@ void on_message(j_common_ptr cinfo, int level) {
 
 void on_progress(j_common_ptr cinfo) {
   auto* d = reinterpret_cast<j_decompress_ptr>(cinfo);
-  if (d->input_scan_number > kMaxScans) {
+  if (d->input_scan_number > kMaxJpegScans) {
     JpegJob& job = job_of(cinfo);
     job.stop = Stop::TooManyScans;
     std::longjmp(job.jump, 1);
@@ -110,15 +105,6 @@ void read_orientation(JpegJob& job) {
       job.orientation = o;
       return;
     }
-  }
-}
-
-// Adobe's CMYK (as Photoshop writes it) is stored inverted: 255 is no ink.
-void convert_cmyk_row(const unsigned char* in, uint32_t* out, int width, bool inverted) {
-  for (int x = 0; x < width; ++x, in += 4) {
-    unsigned c = in[0], m = in[1], y = in[2], k = in[3];
-    if (!inverted) c = 255 - c, m = 255 - m, y = 255 - y, k = 255 - k;
-    out[x] = pixel_rgb((c * k + 127) / 255, (m * k + 127) / 255, (y * k + 127) / 255);
   }
 }
 
@@ -204,25 +190,6 @@ bool cut_short(const JpegJob& job) {
   return job.eof.row + lookahead < c.output_height;
 }
 
-// The upright picture, kept in part as the view asks.
-PictureResult upright(PictureResult decoded, int orientation, const PictureView& view) {
-  if (orientation == 1) return decoded;
-  Surface turned = orient_picture(std::move(decoded.picture), orientation);
-  if (needed_pixels(view, turned.width(), turned.height()).whole()) {
-    return PictureResult::success(std::move(turned));
-  }
-  PictureSink kept(view);
-  if (std::string why = kept.begin(turned.width(), turned.height()); !why.empty()) {
-    return PictureResult::failure(why);
-  }
-  for (int y = 0; y < turned.height(); ++y) {
-    if (!kept.keeps_row(y)) continue;
-    std::copy(turned.row(y), turned.row(y) + turned.width(), kept.row(y));
-    kept.row_done(y);
-  }
-  return kept.finish();
-}
-
 }  // namespace
 
 PictureResult decode_jpeg(std::string_view bytes, const PictureView& view) {
@@ -242,7 +209,7 @@ PictureResult decode_jpeg(std::string_view bytes, const PictureView& view) {
   const bool truncated = cut_short(*job);
   jpeg_destroy_decompress(&job->cinfo);
   if (truncated || (!ok && job->eof.seen)) return PictureResult::failure("truncated JPEG data");
-  if (ok) return upright(job->picture.finish(), job->orientation, view);
+  if (ok) return upright_picture(job->picture.finish(), job->orientation, view);
   switch (job->stop) {
     case Stop::Truncated:
       return PictureResult::failure("truncated JPEG data");

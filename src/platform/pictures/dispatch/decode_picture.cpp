@@ -1,5 +1,8 @@
-// The Linux edition decodes GIF, JPEG and metafiles with giflib,
-// libjpeg-turbo and libwmf, and bitmaps with our own decoder.
+// Which decoder a picture file goes to, by its first bytes: the same on both
+// editions. Bitmaps take our own decoder; GIF, JPEG and metafiles each
+// edition's own (the Linux edition's libraries, the Windows edition's WIC and
+// GDI). This file is built into each edition's decoder library rather than
+// the portable one, so that it links before the decoders it calls.
 #include <exception>
 #include <new>
 
