@@ -17,6 +17,8 @@ set(rc ${SRC}/platform/win32/varnoscape.rc)
 add_executable(Varnoscape WIN32 ${SRC}/platform/win32/main.cpp ${rc})
 set_target_properties(Varnoscape PROPERTIES SUFFIX ".scr")
 target_link_libraries(Varnoscape PRIVATE vs_startup vs_dialog vs_win32)
+# A release carries no symbols: they would more than double the file.
+target_link_options(Varnoscape PRIVATE $<$<CONFIG:Release>:-s>)
 target_include_directories(Varnoscape PRIVATE ${SRC}/platform/win32)
 set_property(SOURCE ${rc} APPEND PROPERTY COMPILE_DEFINITIONS
              "VS_VERSION_NUMBERS=${PROJECT_VERSION_MAJOR},${PROJECT_VERSION_MINOR},0,0"

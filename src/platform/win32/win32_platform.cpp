@@ -79,15 +79,18 @@ BITMAPINFO dib_of(int width, int height) {
   return info;
 }
 
-// Puts rows [top, bottom) of the image on the window at origin.
-void blit(HWND hwnd, const Win32Window& w, int top, int bottom) {
-  top = std::max(top, 0);
-  bottom = std::min(bottom, w.image.height());
-  if (top >= bottom || w.image.width() <= 0) return;
+// Puts the part `area` of the image on the window at origin: only what
+// changed goes to the screen.
+void blit(HWND hwnd, const Win32Window& w, const Rect& area) {
+  const int left = std::max(area.x, 0), right = std::min(area.x + area.width, w.image.width());
+  const int top = std::max(area.y, 0), bottom = std::min(area.y + area.height, w.image.height());
+  if (left >= right || top >= bottom) return;
   HDC dc = GetDC(hwnd);
+  // The DIB is the image's rows top to bottom - 1, whole; the source
+  // column picks the part.
   BITMAPINFO info = dib_of(w.image.width(), bottom - top);
-  SetDIBitsToDevice(dc, w.origin.x, w.origin.y + top, static_cast<DWORD>(w.image.width()),
-                    static_cast<DWORD>(bottom - top), 0, 0, 0, static_cast<UINT>(bottom - top),
+  SetDIBitsToDevice(dc, w.origin.x + left, w.origin.y + top, static_cast<DWORD>(right - left),
+                    static_cast<DWORD>(bottom - top), left, 0, 0, static_cast<UINT>(bottom - top),
                     w.image.row(top), &info, DIB_RGB_COLORS);
   ReleaseDC(hwnd, dc);
 }
@@ -289,7 +292,7 @@ void Win32Platform::present(WindowId window, const Surface& surface, const Rect&
   Win32Window* w = w_->find(window);
   if (!w) return;
   w->image.copy_from(surface, area.x, area.y, area.width, area.height, area.x, area.y);
-  blit(reinterpret_cast<HWND>(window), *w, area.y, area.y + area.height);
+  blit(reinterpret_cast<HWND>(window), *w, area);
 }
 
 void Win32Platform::State::paint(HWND hwnd, Win32Window& w) {
