@@ -35,6 +35,14 @@ PictureResult BackgroundLoad::take() {
   return std::exchange(result_, PictureResult{});
 }
 
+bool BackgroundLoad::stop_within(int ms) {
+  if (!thread_.joinable()) return true;
+  thread_.request_stop();
+  if (!wait_for(ms)) return false;
+  thread_.join();
+  return true;
+}
+
 void BackgroundLoad::stop() {
   if (!thread_.joinable()) return;
   thread_.request_stop();

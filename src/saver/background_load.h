@@ -30,6 +30,11 @@ class BackgroundLoad {
   PictureResult take();
   // Asks the load to stop and waits for its thread.
   void stop();
+  // Asks the load to stop and waits up to ms milliseconds for it; true once
+  // its thread is joined. A decoder that cannot be interrupted (the system's
+  // own, on Windows) may take far longer: the caller may then end the
+  // program rather than wait.
+  bool stop_within(int ms);
 
  private:
   std::mutex mutex_;

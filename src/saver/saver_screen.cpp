@@ -1,5 +1,7 @@
 #include "saver/saver_screen.h"
 
+#include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "platform/numeric.h"
@@ -16,6 +18,9 @@ constexpr const char* kNoPicturesText = "画像ﾌｧｲﾙを指定して下さ
 constexpr const char* kNoPicturesTitle = "Varnoscape (Saver Screen)";
 // How often input is looked at while a picture loads.
 constexpr int kLoadPollMs = 5;
+// How long an ended saver waits for a load to stop before it ends the
+// program around it.
+constexpr int kLoadStopMs = 20;
 
 // Screen size in pixels the way the form computes it: twips divided by twips
 // per pixel, narrowed to 16 bits (a failed step leaves 0).
@@ -117,7 +122,13 @@ bool Varnoscape_S::next_picture() {
     });
     while (!load_.wait_for(kLoadPollMs)) {
       if (!run_pending_events()) {
-        load_.stop();
+        // Ending means ending at once: a decoder that does not stop soon
+        // (the system's own cannot be interrupted) is not waited for. The
+        // end procedure has already restored what the system needs back.
+        if (!load_.stop_within(kLoadStopMs)) {
+          std::fflush(nullptr);
+          std::_Exit(exit_status_);
+        }
         return false;
       }
     }

@@ -31,7 +31,6 @@ const std::string kSep = "\\";
 const std::string kSep = "/";
 #endif
 
-
 std::vector<std::string> entries(const Varnoscape_B& m) {
   return {m.File_List.begin() + 1, m.File_List.begin() + 1 + m.File_Count};
 }
@@ -160,8 +159,8 @@ TEST(Catalogue, LinksCountAsWhatTheyPointTo) {
   Varnoscape_B m = all_kinds();
   Build_Catalogue(m, p, dir.path());
   // The dangling link is passed over without ending the listing.
-  EXPECT_EQ(entries(m),
-            (std::vector<std::string>{dir.path() + kSep + "later.bmp", dir.path() + kSep + "link.bmp"}));
+  EXPECT_EQ(entries(m), (std::vector<std::string>{dir.path() + kSep + "later.bmp",
+                                                  dir.path() + kSep + "link.bmp"}));
 }
 #endif
 

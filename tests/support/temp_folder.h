@@ -17,8 +17,8 @@ class TempFolder {
     // A fresh name: create_directory tells whether the folder is new.
     std::random_device entropy;
     for (int attempt = 0; attempt < 100; ++attempt) {
-      std::filesystem::path p = std::filesystem::temp_directory_path() /
-                                (prefix + "-" + std::to_string(entropy()));
+      std::filesystem::path p =
+          std::filesystem::temp_directory_path() / (prefix + "-" + std::to_string(entropy()));
       if (std::filesystem::create_directory(p)) {
         path_ = p;
         return;

@@ -11,6 +11,7 @@
 
 #include "platform/posix/posix_platform.h"
 #include "platform/posix/whole_file.h"
+#include "platform/read_to_end.h"
 
 namespace vs {
 
@@ -96,40 +97,20 @@ WholeFile read_whole_file(const std::string& path, size_t max_bytes) {
     ::close(fd);
     return not_regular(st);
   }
-  if (static_cast<uint64_t>(st.st_size) > max_bytes) {
-    f.status = WholeFile::Status::TooLarge;
-    ::close(fd);
-    return f;
-  }
-  // Read until the end even if the file changed size since fstat, but
-  // never past the limit.
-  f.bytes.resize(static_cast<size_t>(st.st_size) + 1);
-  size_t have = 0;
-  for (;;) {
-    if (have == f.bytes.size()) {
-      if (f.bytes.size() > max_bytes) {
-        f.bytes.clear();
-        f.status = WholeFile::Status::TooLarge;
-        ::close(fd);
-        return f;
-      }
-      f.bytes.resize(f.bytes.size() * 2);
-    }
-    ssize_t n = ::read(fd, f.bytes.data() + have, f.bytes.size() - have);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      f.error = errno;
-      f.bytes.clear();
-      f.status = WholeFile::Status::Error;
-      ::close(fd);
-      return f;
-    }
-    if (n == 0) break;
-    have += static_cast<size_t>(n);
-  }
+  int err = 0;
+  const ReadEnd end =
+      read_to_end(f.bytes, static_cast<size_t>(st.st_size), max_bytes, [&](char* to, size_t room) {
+        for (;;) {
+          const ssize_t n = ::read(fd, to, room);
+          if (n >= 0 || errno != EINTR) {
+            if (n < 0) err = errno;
+            return n;
+          }
+        }
+      });
   ::close(fd);
-  f.bytes.resize(have);
-  f.status = WholeFile::Status::Ok;
+  if (end == ReadEnd::Error) return failed(err);
+  f.status = end == ReadEnd::Ok ? WholeFile::Status::Ok : WholeFile::Status::TooLarge;
   return f;
 }
 

@@ -38,7 +38,8 @@ std::optional<std::wstring> cp932_to_utf16(std::string_view bytes) {
 std::optional<std::string> utf8_to_cp932(std::string_view utf8) {
   if (utf8.empty()) return std::string();
   const int size = static_cast<int>(utf8.size());
-  const int wide_n = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), size, nullptr, 0);
+  const int wide_n =
+      MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), size, nullptr, 0);
   if (wide_n <= 0) return std::nullopt;
   std::wstring wide(static_cast<size_t>(wide_n), L'\0');
   MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), size, wide.data(), wide_n);

@@ -1,8 +1,10 @@
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 
+#include "platform/read_to_end.h"
 #include "platform/win32/utf16.h"
 #include "platform/win32/win32_files.h"
 #include "platform/win32/win32_system.h"
@@ -91,8 +93,9 @@ WholeFile read_whole_file(const std::string& path, size_t max_bytes) {
     f.error = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? ERROR_DIRECTORY : 0;
     return f;
   }
-  Handle h(CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                       nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  Handle h(CreateFileW(wide.c_str(), GENERIC_READ,
+                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                       OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
   if (!h.valid()) return failed(GetLastError());
   // A pipe or a device that was put in the file's place since it was looked
   // at is not read.
@@ -102,34 +105,17 @@ WholeFile read_whole_file(const std::string& path, size_t max_bytes) {
   }
   LARGE_INTEGER size{};
   if (!GetFileSizeEx(h.get(), &size)) return failed(GetLastError());
-  if (static_cast<uint64_t>(size.QuadPart) > max_bytes) {
-    f.status = WholeFile::Status::TooLarge;
-    return f;
-  }
-  // Read until the end even if the file grows meanwhile, but never past
-  // the limit.
-  f.bytes.resize(static_cast<size_t>(size.QuadPart) + 1);
-  size_t have = 0;
-  for (;;) {
-    if (have == f.bytes.size()) {
-      if (f.bytes.size() > max_bytes) {
-        f.bytes.clear();
-        f.status = WholeFile::Status::TooLarge;
-        return f;
-      }
-      f.bytes.resize(f.bytes.size() * 2);
-    }
-    const DWORD want = static_cast<DWORD>(std::min<size_t>(f.bytes.size() - have, 1u << 30));
-    DWORD got = 0;
-    if (!ReadFile(h.get(), f.bytes.data() + have, want, &got, nullptr)) {
-      f.bytes.clear();
-      return failed(GetLastError());
-    }
-    if (got == 0) break;
-    have += got;
-  }
-  f.bytes.resize(have);
-  f.status = WholeFile::Status::Ok;
+  DWORD err = 0;
+  const ReadEnd end = read_to_end(
+      f.bytes, static_cast<size_t>(size.QuadPart), max_bytes, [&](char* to, size_t room) {
+        DWORD got = 0;
+        const DWORD want = static_cast<DWORD>(std::min<size_t>(room, 1u << 30));
+        if (ReadFile(h.get(), to, want, &got, nullptr)) return static_cast<int64_t>(got);
+        err = GetLastError();
+        return int64_t{-1};
+      });
+  if (end == ReadEnd::Error) return failed(err);
+  f.status = end == ReadEnd::Ok ? WholeFile::Status::Ok : WholeFile::Status::TooLarge;
   return f;
 }
 
@@ -215,8 +201,8 @@ WriteResult Win32System::replace_file(const std::string& path, std::string_view 
     // suffix could pass the system's limit on a name's length.
     temporary = target.substr(0, target.find_last_of(L'\\') + 1) + L"~varnoscape-" +
                 std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(attempt) + L".tmp";
-    h = CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    h = CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                    nullptr);
     if (h == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) {
       return failure(GetLastError());
     }
@@ -239,10 +225,10 @@ WriteResult Win32System::replace_file(const std::string& path, std::string_view 
     // ReplaceFileW keeps the old file's attributes and permissions; it needs
     // an old file, so a first save moves the new one into place.
     const bool exists = GetFileAttributesW(target.c_str()) != INVALID_FILE_ATTRIBUTES;
-    const bool replaced =
-        exists ? ReplaceFileW(target.c_str(), temporary.c_str(), nullptr,
-                              REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr) != 0
-               : false;
+    const bool replaced = exists
+                              ? ReplaceFileW(target.c_str(), temporary.c_str(), nullptr,
+                                             REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr) != 0
+                              : false;
     if (!replaced && !MoveFileExW(temporary.c_str(), target.c_str(),
                                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
       error = GetLastError();
@@ -266,8 +252,7 @@ bool Win32System::folder_writable(const std::string& folder) {
   const std::wstring probe = wide + (wide.back() == L'\\' ? L"" : L"\\") + L"varnoscape-" +
                              std::to_wstring(GetCurrentProcessId()) + L".probe";
   HANDLE h = CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                         FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_HIDDEN,
-                         nullptr);
+                         FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_HIDDEN, nullptr);
   if (h == INVALID_HANDLE_VALUE) return false;
   CloseHandle(h);
   DeleteFileW(probe.c_str());

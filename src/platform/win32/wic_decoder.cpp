@@ -74,12 +74,34 @@ std::string wic_error(HRESULT hr) {
 // in the order they are released in reverse: COM itself last.
 class WicFrame {
  public:
-  // "" or the reason, in the words of the kind ("GIF", "JPEG").
-  std::string open(std::string_view bytes, const GUID& container, const std::string& kind) {
-    auto failed = [&](HRESULT hr) {
-      if (hr == E_OUTOFMEMORY) return "out of memory for the " + kind + " picture";
-      return "corrupt " + kind + " data (" + wic_error(hr) + ")";
-    };
+  // Opens the first frame, which our own reader found to be w x h, for
+  // reading. "" or the reason, in the words of the kind ("GIF", "JPEG").
+  std::string open(std::string_view bytes, const GUID& container, const std::string& kind,
+                   int64_t w, int64_t h) {
+    kind_ = kind;
+    std::string why = open_frame(bytes, container);
+    if (!why.empty()) return why;
+    if (width_ != w || height_ != h) {
+      return "corrupt " + kind + " data (the system's decoder sees " + std::to_string(width_) +
+             " x " + std::to_string(height_) + ", the file says " + std::to_string(w) + " x " +
+             std::to_string(h) + ")";
+    }
+    if (HRESULT hr = start_reading(); FAILED(hr)) return failed(hr);
+    return {};
+  }
+
+  // The reason for a failed step, in the words of the kind.
+  std::string failed(HRESULT hr) const {
+    if (hr == E_OUTOFMEMORY) return "out of memory for the " + kind_ + " picture";
+    return "corrupt " + kind_ + " data (" + wic_error(hr) + ")";
+  }
+
+  int width() const { return width_; }
+  int height() const { return height_; }
+  bool cmyk() const { return format_ == GUID_WICPixelFormat32bppCMYK; }
+
+ private:
+  std::string open_frame(std::string_view bytes, const GUID& container) {
     if (FAILED(com_.result())) {
       return "picture decoder could not start (" + wic_error(com_.result()) + ")";
     }
@@ -106,10 +128,6 @@ class WicFrame {
     return {};
   }
 
-  int width() const { return width_; }
-  int height() const { return height_; }
-  bool cmyk() const { return format_ == GUID_WICPixelFormat32bppCMYK; }
-
   // The frame as 32-bit BGRA, or as stored when it is CMYK (which we turn
   // into colours ourselves, as the Linux edition does).
   HRESULT start_reading() {
@@ -126,6 +144,7 @@ class WicFrame {
     return S_OK;
   }
 
+ public:
   // Calls take(y, row) for each row y of the frame that wanted(y) asks for,
   // top to bottom, reading bands of rows that hold at least one of them.
   template <class Wanted, class Take>
@@ -162,13 +181,8 @@ class WicFrame {
   IWICBitmapSource* source_ = nullptr;
   int width_ = 0, height_ = 0;
   GUID format_{};
+  std::string kind_;
 };
-
-std::string size_mismatch(const WicFrame& frame, int64_t w, int64_t h) {
-  return "the system's decoder sees " + std::to_string(frame.width()) + " x " +
-         std::to_string(frame.height()) + ", the file says " + std::to_string(w) + " x " +
-         std::to_string(h);
-}
 
 }  // namespace
 
@@ -178,15 +192,10 @@ PictureResult decode_gif(std::string_view bytes, const PictureView& view) {
     return PictureResult::failure(why);
   }
   WicFrame frame;
-  if (std::string why = frame.open(bytes, GUID_ContainerFormatGif, "GIF"); !why.empty()) {
+  if (std::string why =
+          frame.open(bytes, GUID_ContainerFormatGif, "GIF", gif.frame_width, gif.frame_height);
+      !why.empty()) {
     return PictureResult::failure(why);
-  }
-  if (frame.width() != gif.frame_width || frame.height() != gif.frame_height) {
-    return PictureResult::failure("corrupt GIF data (" +
-                                  size_mismatch(frame, gif.frame_width, gif.frame_height) + ")");
-  }
-  if (HRESULT hr = frame.start_reading(); FAILED(hr)) {
-    return PictureResult::failure("corrupt GIF data (" + wic_error(hr) + ")");
   }
   PictureSink picture(view);
   if (std::string why = picture.begin(gif.width, gif.height); !why.empty()) {
@@ -207,8 +216,7 @@ PictureResult decode_gif(std::string_view bytes, const PictureView& view) {
     });
   };
   if (HRESULT hr = frame.read_rows(wanted, take); FAILED(hr)) {
-    if (hr == E_OUTOFMEMORY) return PictureResult::failure("out of memory for the GIF picture");
-    return PictureResult::failure("corrupt GIF data (" + wic_error(hr) + ")");
+    return PictureResult::failure(frame.failed(hr));
   }
   return picture.finish();
 }
@@ -219,15 +227,10 @@ PictureResult decode_jpeg(std::string_view bytes, const PictureView& view) {
     return PictureResult::failure(why);
   }
   WicFrame frame;
-  if (std::string why = frame.open(bytes, GUID_ContainerFormatJpeg, "JPEG"); !why.empty()) {
+  if (std::string why =
+          frame.open(bytes, GUID_ContainerFormatJpeg, "JPEG", jpeg.width, jpeg.height);
+      !why.empty()) {
     return PictureResult::failure(why);
-  }
-  if (frame.width() != jpeg.width || frame.height() != jpeg.height) {
-    return PictureResult::failure("corrupt JPEG data (" +
-                                  size_mismatch(frame, jpeg.width, jpeg.height) + ")");
-  }
-  if (HRESULT hr = frame.start_reading(); FAILED(hr)) {
-    return PictureResult::failure("corrupt JPEG data (" + wic_error(hr) + ")");
   }
   // A turned picture is decoded whole and kept in part once it is upright.
   PictureSink picture(jpeg.orientation == 1 ? view : PictureView{});
@@ -247,8 +250,7 @@ PictureResult decode_jpeg(std::string_view bytes, const PictureView& view) {
     picture.row_done(y);
   };
   if (HRESULT hr = frame.read_rows(wanted, take); FAILED(hr)) {
-    if (hr == E_OUTOFMEMORY) return PictureResult::failure("out of memory for the JPEG picture");
-    return PictureResult::failure("corrupt JPEG data (" + wic_error(hr) + ")");
+    return PictureResult::failure(frame.failed(hr));
   }
   return upright_picture(picture.finish(), jpeg.orientation, view);
 }

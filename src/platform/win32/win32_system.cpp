@@ -1,7 +1,7 @@
 #include "platform/win32/win32_system.h"
 
-#include <windows.h>
 #include <shlobj.h>
+#include <windows.h>
 
 #include "platform/win32/utf16.h"
 
