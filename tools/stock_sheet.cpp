@@ -108,7 +108,7 @@ int main(int argc, char** argv) {
   hand_view.set_pixel(hand.hot_x, hand.hot_y, vs::pixel_rgb(255, 0, 0));
 
   auto font = vs::FreetypeFont::find({"MS PGothic", "IPAPGothic", "VL PGothic", "Noto Sans CJK JP"},
-                                  "ﾌｧｲﾙ名画像の種類設定", 13);
+                                     "ﾌｧｲﾙ名画像の種類設定", 13);
   if (!font) std::fprintf(stderr, "stock-sheet: no font; the mock-up has no captions\n");
 
   // The dialog's client area with its panels and controls at their places.

@@ -391,4 +391,3 @@ Surface noise_surface(int width, int height, uint32_t seed) {
 }
 
 }  // namespace vs::testing
-

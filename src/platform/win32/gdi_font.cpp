@@ -9,6 +9,7 @@
 #include <cwctype>
 #include <vector>
 
+#include "platform/win32/dib.h"
 #include "platform/win32/utf16.h"
 #include "platform/win32/win32_system.h"
 
@@ -50,13 +51,7 @@ class GdiFont : public Font {
     const int width = this->width(text) + line_height_;  // room for overhangs
     const int height = line_height_;
     if (w.empty() || width <= 0 || height <= 0) return;
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
+    BITMAPINFO info = win32::dib_of(width, height);
     void* bits = nullptr;
     HBITMAP bitmap = CreateDIBSection(dc_, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
     if (!bitmap || !bits) return;

@@ -17,6 +17,7 @@
 #include "platform/pictures/picture_sink.h"
 #include "platform/pictures/wmf_frame.h"
 #include "platform/pictures/wmf_records.h"
+#include "platform/win32/dib.h"
 
 namespace vs {
 
@@ -81,13 +82,7 @@ PictureResult render_wmf(std::string_view bytes, const PictureView& view) {
 
   MemoryDc dc;
   if (!dc.get()) return PictureResult::failure("metafile decoder could not start");
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  info.bmiHeader.biWidth = frame.width;
-  info.bmiHeader.biHeight = -frame.height;  // top row first
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  info.bmiHeader.biCompression = BI_RGB;
+  BITMAPINFO info = win32::dib_of(frame.width, frame.height);
   void* bits = nullptr;
   Owned<HBITMAP, delete_bitmap> bitmap(
       CreateDIBSection(dc.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));

@@ -4,6 +4,7 @@
 #include <shellapi.h>
 #include <windowsx.h>
 
+#include "platform/win32/dib.h"
 #include "platform/win32/utf16.h"
 #include "platform/win32/win32_files.h"
 #include "platform/win32/win32_state.h"
@@ -66,19 +67,6 @@ Event make(Event::Kind kind, HWND hwnd, int x = 0, int y = 0) {
   return e;
 }
 
-// A top-down 32-bit DIB header for a surface's pixels (which are BGRX, the
-// layout such a DIB has).
-BITMAPINFO dib_of(int width, int height) {
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof info.bmiHeader;
-  info.bmiHeader.biWidth = width;
-  info.bmiHeader.biHeight = -height;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  info.bmiHeader.biCompression = BI_RGB;
-  return info;
-}
-
 // Puts the part `area` of the image on the window at origin: only what
 // changed goes to the screen.
 void blit(HWND hwnd, const Win32Window& w, const Rect& area) {
@@ -88,7 +76,7 @@ void blit(HWND hwnd, const Win32Window& w, const Rect& area) {
   HDC dc = GetDC(hwnd);
   // The DIB is the image's rows top to bottom - 1, whole; the source
   // column picks the part.
-  BITMAPINFO info = dib_of(w.image.width(), bottom - top);
+  BITMAPINFO info = win32::dib_of(w.image.width(), bottom - top);
   SetDIBitsToDevice(dc, w.origin.x + left, w.origin.y + top, static_cast<DWORD>(right - left),
                     static_cast<DWORD>(bottom - top), left, 0, 0, static_cast<UINT>(bottom - top),
                     w.image.row(top), &info, DIB_RGB_COLORS);
@@ -229,7 +217,7 @@ WindowId Win32Platform::create_dialog_window(const DialogSpec& spec) {
     // The window's icon from our own pixels: colour bitmap and an all-shown
     // mask.
     const Surface& pixels = *spec.icon;
-    BITMAPINFO info = dib_of(32, 32);
+    BITMAPINFO info = win32::dib_of(32, 32);
     void* bits = nullptr;
     HDC dc = GetDC(nullptr);
     HBITMAP colour = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
@@ -301,7 +289,7 @@ void Win32Platform::State::paint(HWND hwnd, Win32Window& w) {
   // Black wherever no picture lies (the other monitors of the saver).
   FillRect(dc, &ps.rcPaint, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
   if (w.image.width() > 0 && w.image.height() > 0) {
-    BITMAPINFO info = dib_of(w.image.width(), w.image.height());
+    BITMAPINFO info = win32::dib_of(w.image.width(), w.image.height());
     SetDIBitsToDevice(dc, w.origin.x, w.origin.y, static_cast<DWORD>(w.image.width()),
                       static_cast<DWORD>(w.image.height()), 0, 0, 0,
                       static_cast<UINT>(w.image.height()), w.image.data(), &info, DIB_RGB_COLORS);
