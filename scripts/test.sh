@@ -27,6 +27,6 @@ ctest --test-dir "$root/build-asan" --output-on-failure -j2 -L unit
 if [ -d fuzz ] && ls fuzz/*.cpp >/dev/null 2>&1; then
   echo "== fuzz targets (bounded)"
   CC=clang CXX=clang++ bash scripts/build.sh "$root/build-fuzz" -DVS_FUZZ=ON -DVS_TESTS=OFF -DVS_BENCH=OFF
-  bash scripts/fuzz.sh "$root/build-fuzz" "${VS_FUZZ_SECONDS:-30}"
+  bash scripts/fuzz.sh "$root/build-fuzz" "${VS_FUZZ_SECONDS:-20}"
 fi
 echo "== all tests passed"

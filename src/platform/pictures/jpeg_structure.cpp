@@ -53,6 +53,10 @@ struct Refused {
   std::string reason;  // the whole reason
 };
 
+[[noreturn]] void corrupt(const char* message) {
+  throw Corrupt{message};
+}
+
 template <class... Args>
 [[noreturn]] void corrupt(const char* format, Args... args) {
   char text[120];
