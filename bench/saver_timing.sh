@@ -82,6 +82,26 @@ press_and_time() {
   if e2e_windows; then sleep 0.3; fi
 }
 
+# timed_presses NAME DELAY [ENV...]: 20 times starts the saver with the
+# given environment, waits the seconds the command DELAY prints once its
+# window shows, and presses a key; prints the median and the worst.
+timed_presses() {
+  local name=$1 delay=$2 lat=() i
+  shift 2
+  for i in $(seq 1 20); do
+    start_and_show "$@"
+    sleep "$($delay)"
+    lat+=($(press_and_time "$pid"))
+  done
+  summary "$name" "${lat[@]}"
+}
+
+# Delays for timed_presses, in seconds.
+within_a_second() { echo "0.$((RANDOM % 9 + 1))$((RANDOM % 10))"; }
+into_the_pause() { echo "1.$((RANDOM % 10))$((RANDOM % 10))"; }
+into_the_second_load() { printf '1.%02d\n' $((RANDOM % 40 + 5)); }
+anywhere() { echo "$((RANDOM % 6)).$((RANDOM % 10))"; }
+
 
 big="$E2E_TMP/big_jpegs"
 mkdir -p "$big"
@@ -91,26 +111,14 @@ convert -size 4000x6000 plasma:fractal -quality 90 "$big/c.jpg"
 
 # 1a. During a drawing: the normal pace, a 1080-row drawing lasts ~18 s.
 e2e_write_ini "$big" 1 0 0
-lat=()
-for i in $(seq 1 20); do
-  start_and_show
-  sleep "0.$((RANDOM % 9 + 1))$((RANDOM % 10))"
-  lat+=($(press_and_time "$pid"))
-done
-summary "during a drawing:" "${lat[@]}"
+timed_presses "during a drawing:" within_a_second
 
 # 1b. During the pause: one tiny picture drawn at once, then a second's
 #     pause, again and again.
 mkdir -p "$E2E_TMP/tiny"
 convert -size 4x4 gradient:white-navy "$E2E_TMP/tiny/t.bmp"
 e2e_write_ini "$E2E_TMP/tiny" 0 0 0
-lat=()
-for i in $(seq 1 20); do
-  start_and_show VARNOSCAPE_PACE=0
-  sleep "1.$((RANDOM % 10))$((RANDOM % 10))"
-  lat+=($(press_and_time "$pid"))
-done
-summary "during the pause:" "${lat[@]}"
+timed_presses "during the pause:" into_the_pause VARNOSCAPE_PACE=0
 
 # 1c. During a slow load: pressed while the decoder of the progressive
 #     24-megapixel JPEG is at work. On Linux that is a process of its own,
@@ -122,40 +130,31 @@ mkdir -p "$E2E_TMP/slow"
 cp "$big/b.jpg" "$E2E_TMP/slow/1.jpg"
 cp "$big/b.jpg" "$E2E_TMP/slow/2.jpg"
 e2e_write_ini "$E2E_TMP/slow" 1 0 0
-lat=()
 if e2e_windows; then
-  for i in $(seq 1 20); do
+  timed_presses "during a slow load:" into_the_second_load VARNOSCAPE_PACE=0
+else
+  lat=()
+  while [ ${#lat[@]} -lt 20 ]; do
     start_and_show VARNOSCAPE_PACE=0
-    sleep "$(printf '1.%02d' $((RANDOM % 40 + 5)))"
-    lat+=($(press_and_time "$pid"))
+    until pgrep -P "$pid" -x varnoscape-deco >/dev/null; do sleep 0.005; done
+    sleep "0.$((RANDOM % 3))$((RANDOM % 10))"
+    if pgrep -P "$pid" -x varnoscape-deco >/dev/null; then
+      lat+=($(press_and_time "$pid"))
+    else
+      kill "$pid"
+      wait "$pid" 2>/dev/null || true
+      # The server notices a killed client a moment later: until then its
+      # window still stands, and a new copy would end at once.
+      while xdotool search --name '^Varnoscape_Main$' >/dev/null 2>&1; do sleep 0.01; done
+    fi
   done
-else while [ ${#lat[@]} -lt 20 ]; do
-  start_and_show VARNOSCAPE_PACE=0
-  until pgrep -P "$pid" -x varnoscape-deco >/dev/null; do sleep 0.005; done
-  sleep "0.$((RANDOM % 3))$((RANDOM % 10))"
-  if pgrep -P "$pid" -x varnoscape-deco >/dev/null; then
-    lat+=($(press_and_time "$pid"))
-  else
-    kill "$pid"
-    wait "$pid" 2>/dev/null || true
-    # The server notices a killed client a moment later: until then its
-    # window still stands, and a new copy would end at once.
-    while xdotool search --name '^Varnoscape_Main$' >/dev/null 2>&1; do sleep 0.01; done
-  fi
-done
+  summary "during a slow load:" "${lat[@]}"
 fi
-summary "during a slow load:" "${lat[@]}"
 
 # 1d. Anywhere in a session of large JPEGs, drawn quickly enough that the
 #     presses fall into every phase.
 e2e_write_ini "$big" 1 0 1
-lat=()
-for i in $(seq 1 20); do
-  start_and_show VARNOSCAPE_PACE=1000
-  sleep "$((RANDOM % 6)).$((RANDOM % 10))"
-  lat+=($(press_and_time "$pid"))
-done
-summary "at random in a session:" "${lat[@]}"
+timed_presses "at random in a session:" anywhere VARNOSCAPE_PACE=1000
 
 pics="$E2E_TMP/pics"
 mkdir -p "$pics"
@@ -169,10 +168,8 @@ for way in 0 1; do
     "$(saver_cpu 1) % of one core (target < 10 %)"
 done
 
-# 3. The pauses: a 4x4 picture draws in 4 rows (~70 ms), so 10 seconds are
-#    mostly the one-second pauses.
-mkdir -p "$E2E_TMP/tiny"
-convert -size 4x4 gradient:white-navy "$E2E_TMP/tiny/t.bmp"
+# 3. The pauses: the 4x4 picture of 1b draws in 4 rows (~70 ms), so 10
+#    seconds are mostly the one-second pauses.
 e2e_write_ini "$E2E_TMP/tiny" 0 0 0
 echo "processor time over 10 s of pauses (4x4 picture redrawn every second):" \
   "$(saver_cpu 2) % of one core"

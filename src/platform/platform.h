@@ -165,6 +165,17 @@ class Platform {
  public:
   virtual ~Platform() = default;
 
+  // The command line's words after the program's path, joined back with
+  // single blanks into the one argument string a screen saver is given.
+  static std::string joined_arguments(const std::vector<std::string>& words) {
+    std::string joined;
+    for (size_t i = 0; i < words.size(); ++i) {
+      if (i) joined += ' ';
+      joined += words[i];
+    }
+    return joined;
+  }
+
   // --- Process and environment --------------------------------------------
   // The text that follows the program's path on its command line.
   virtual std::string argument_string() const = 0;

@@ -28,12 +28,7 @@ PosixPlatform::~PosixPlatform() = default;
 // The screen-saver machinery hands over one argument string; on POSIX the
 // shell has already split it, so join the words back with single blanks.
 std::string PosixPlatform::argument_string() const {
-  std::string joined;
-  for (size_t i = 0; i < args_.size(); ++i) {
-    if (i) joined += ' ';
-    joined += args_[i];
-  }
-  return joined;
+  return joined_arguments(args_);
 }
 
 std::optional<std::string> PosixPlatform::environment(const std::string& name) const {

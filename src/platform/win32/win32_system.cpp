@@ -28,12 +28,7 @@ std::string Win32System::arguments_after_program() {
 }
 
 std::string Win32System::argument_string() const {
-  std::string joined;
-  for (size_t i = 0; i < args_.size(); ++i) {
-    if (i) joined += ' ';
-    joined += args_[i];
-  }
-  return joined;
+  return joined_arguments(args_);
 }
 
 std::optional<std::string> Win32System::environment(const std::string& name) const {
