@@ -105,15 +105,4 @@ void ImageControl::paint(Surface& s, const Rect& at) {
   draw_picture(s, picture_, at, stretch, at);
 }
 
-void PictureBox::set_size(int width, int height) {
-  bounds.width = width;
-  bounds.height = height;
-  resize_image(image, width, height, background);
-  invalidate();
-}
-
-void PictureBox::paint(Surface& s, const Rect& at) {
-  paint_image(s, at, image, background);
-}
-
 }  // namespace vs::forms

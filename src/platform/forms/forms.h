@@ -209,17 +209,12 @@ class ListBox : public Control {
   int drag_from_ = 0;
 };
 
-// A box with a background colour and a persistent image the program draws
-// into (a preview), drawn over the background; its size may change while
-// the form is open (the image keeps its top-left part, the rest takes the
-// background).
-class PictureBox : public Control {
+// A panel without children whose image the program draws into (a
+// preview); its size may change while the form is open (the image keeps its
+// top-left part, the rest takes the background).
+class PictureBox : public Panel {
  public:
-  uint32_t background = pixel_rgb(224, 224, 224);
-  Surface image;
-  void set_size(int width, int height);
-
-  void paint(Surface& s, const Rect& at) override;
+  PictureBox() { background = pixel_rgb(224, 224, 224); }
 };
 
 // Draws a 3-D edge two pixels wide inside the rectangle, as Windows' DrawEdge
