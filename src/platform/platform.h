@@ -6,6 +6,8 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <optional>
 #include <stop_token>
@@ -186,6 +188,14 @@ class Platform {
   // The per-user base folder for settings ($XDG_CONFIG_HOME or ~/.config,
   // %APPDATA%); empty when there is none.
   virtual std::string user_config_folder() const = 0;
+  // Ends the program at once with this status, without waiting for work in
+  // progress (a decoder that cannot be interrupted). Backends first let go
+  // of what other programs see (windows, grabs, the single-copy claim), so
+  // that a copy started right after does not find them.
+  [[noreturn]] virtual void end_program_now(int status) {
+    std::fflush(nullptr);
+    std::_Exit(status);
+  }
 
   // --- Files ---------------------------------------------------------------
   virtual PathStyle path_style() const = 0;

@@ -1,7 +1,5 @@
 #include "saver/saver_screen.h"
 
-#include <cstdio>
-#include <cstdlib>
 #include <string>
 
 #include "platform/numeric.h"
@@ -125,10 +123,7 @@ bool Varnoscape_S::next_picture() {
         // Ending means ending at once: a decoder that does not stop soon
         // (the system's own cannot be interrupted) is not waited for. The
         // end procedure has already restored what the system needs back.
-        if (!load_.stop_within(kLoadStopMs)) {
-          std::fflush(nullptr);
-          std::_Exit(exit_status_);
-        }
+        if (!load_.stop_within(kLoadStopMs)) p_.end_program_now(exit_status_);
         return false;
       }
     }

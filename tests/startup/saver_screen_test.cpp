@@ -175,6 +175,26 @@ TEST(SaverScreen, CursorCounterFollowsStartAndEnd) {
   EXPECT_EQ(r.p.cursor_counter, 0);
 }
 
+// A key during a load that does not stop is not kept waiting: the end
+// procedure runs (the pointer comes back) and the program ends at once with
+// status 0, through the platform's immediate end.
+TEST(SaverScreen, AKeyDuringALoadThatDoesNotStopEndsTheProgramAtOnce) {
+  ProgramRun r;
+  r.add_picture("a.bmp", gradient(40, 30));
+  r.settings();
+  r.p.load_ms = 1000;
+  r.p.script(0, key());
+  const auto t0 = std::chrono::steady_clock::now();
+  try {
+    r.run({"/s"});
+    ADD_FAILURE() << "the program waited for the load to finish";
+  } catch (const RunPlatform::EndedNow& e) {
+    EXPECT_EQ(e.status, 0);
+    EXPECT_LT(e.at - t0, std::chrono::milliseconds(300));
+  }
+  EXPECT_EQ(r.p.cursor_counter, 0);
+}
+
 // On the older Windows family the saver asks for the password first, with
 // the pointer shown; a refusal goes back to the saver with the pointer
 // hidden, and the next movement of both coordinates asks again.

@@ -3,10 +3,12 @@
 // of what the program did over (fake) time.
 #pragma once
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/offscreen/offscreen_platform.h"
@@ -23,9 +25,22 @@ class RunPlatform : public OffscreenPlatform {
   std::map<std::string, Surface> pictures;
   std::vector<int64_t> pauses_at;  // fake time at each one-second pause
   int lowest_cursor = 0;
+  // Real time each load takes without looking at its stop, as the system's
+  // decoders on Windows do.
+  int load_ms = 0;
+
+  // The program's immediate end, which a test catches.
+  struct EndedNow {
+    int status;
+    std::chrono::steady_clock::time_point at;
+  };
+  [[noreturn]] void end_program_now(int status) override {
+    throw EndedNow{status, std::chrono::steady_clock::now()};
+  }
 
   PictureResult load_picture(const std::string& path, const PictureView& = {},
                              std::stop_token = {}) override {
+    if (load_ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(load_ms));
     loads.push_back(path);
     auto it = pictures.find(path);
     if (it == pictures.end()) return PictureResult::failure("cannot be read");

@@ -110,6 +110,13 @@ Win32Platform::~Win32Platform() {
   if (w_->com) CoUninitialize();
 }
 
+void Win32Platform::end_program_now(int status) {
+  while (!w_->windows.empty())
+    destroy_window(reinterpret_cast<WindowId>(w_->windows.begin()->first));
+  if (w_->single_copy) CloseHandle(w_->single_copy);
+  Platform::end_program_now(status);
+}
+
 RECT Win32Platform::State::primary_monitor() const {
   // The primary monitor holds the point (0, 0) of the virtual screen.
   MONITORINFO info{};

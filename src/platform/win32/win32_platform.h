@@ -20,6 +20,7 @@ class Win32Platform : public Win32System {
  public:
   explicit Win32Platform(std::vector<std::string> args);
   ~Win32Platform() override;
+  [[noreturn]] void end_program_now(int status) override;
 
   ScreenInfo screen() override;
   bool window_exists(const std::string& title) override;

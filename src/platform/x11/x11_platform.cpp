@@ -36,6 +36,16 @@ X11Platform::~X11Platform() {
   x_->connection.close();
 }
 
+void X11Platform::end_program_now(int status) {
+  if (x_->connected()) {
+    while (!x_->windows.empty()) destroy_window(x_->windows.begin()->first);
+    if (x_->claim) XDestroyWindow(x_->display(), x_->claim);
+    // The server has done all this before the process goes.
+    XSync(x_->display(), False);
+  }
+  Platform::end_program_now(status);
+}
+
 X11Window* X11Platform::State::find(WindowId id) {
   auto it = windows.find(static_cast<Window>(id));
   return it == windows.end() ? nullptr : &it->second;

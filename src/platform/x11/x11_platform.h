@@ -37,6 +37,7 @@ class X11Platform : public PosixPlatform {
   explicit X11Platform(std::vector<std::string> args);
   X11Platform(std::vector<std::string> args, Options options);
   ~X11Platform() override;
+  [[noreturn]] void end_program_now(int status) override;
 
   // False when no display could be opened.
   bool connected() const;
