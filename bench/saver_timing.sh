@@ -63,10 +63,13 @@ summary() {
 # start_and_show ENV...: starts the saver with the given environment and
 # waits for its window; sets pid.
 start_and_show() {
+  local t0
+  t0=$(now_us)
   env "$@" "$E2E_SAVER" /s 2>"$E2E_TMP/saver.err" &
   pid=$!
   e2e_wait_window Varnoscape_Main 20 >/dev/null ||
-    e2e_fail "no window (status: $(kill -0 $pid 2>&1 || wait $pid; echo $?); $(cat "$E2E_TMP/saver.err"))"
+    e2e_fail "no window after $((($(now_us) - t0) / 1000)) ms (status: $(kill -0 $pid 2>&1 ||
+      wait $pid; echo $?); $(cat "$E2E_TMP/saver.err"))"
 }
 
 # press_and_time PID: a key press now; prints microseconds to the process's
