@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "bench_timing.h"
-#include "platform/surface.h"
+#include "core/surface.h"
 #include "saver/relief.h"
 #include "saver/saver_form.h"
 #include "settings/module_state.h"

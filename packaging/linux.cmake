@@ -21,19 +21,17 @@ file(RELATIVE_PATH VS_DECODER_FROM_BIN ${CMAKE_INSTALL_FULL_BINDIR}
 set_property(SOURCE ${SRC}/platform/posix/decoder_process.cpp APPEND PROPERTY
              COMPILE_DEFINITIONS VS_DECODER_FROM_BIN="${VS_DECODER_FROM_BIN}")
 
-add_executable(varnoscape ${SRC}/platform/x11/main.cpp)
+add_executable(varnoscape ${SRC}/apps/varnoscape.cpp)
 target_link_libraries(varnoscape PRIVATE vs_startup vs_dialog vs_x11)
 
 # Every picture is decoded in a process of this program.
-add_executable(varnoscape-decoder ${SRC}/platform/posix/decoder_main.cpp)
+add_executable(varnoscape-decoder ${SRC}/apps/varnoscape_decoder.cpp)
 target_link_libraries(varnoscape-decoder PRIVATE vs_posix)
 add_dependencies(varnoscape varnoscape-decoder)
 
-if(EXISTS ${SRC}/platform/posix/render_main.cpp)
-  add_executable(varnoscape-render ${SRC}/platform/posix/render_main.cpp)
-  target_link_libraries(varnoscape-render PRIVATE vs_saver vs_posix)
-  add_dependencies(varnoscape-render varnoscape-decoder)
-endif()
+add_executable(varnoscape-render ${SRC}/apps/varnoscape_render.cpp)
+target_link_libraries(varnoscape-render PRIVATE vs_saver vs_posix)
+add_dependencies(varnoscape-render varnoscape-decoder)
 
 # Sample pictures are drawn by the project's own generator at build time.
 if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/tools/make_samples.cpp)

@@ -14,7 +14,7 @@ add_library(vs_native ALIAS vs_win32)
 vs_library(vs_offscreen platform/offscreen vs_native)
 
 set(rc ${SRC}/platform/win32/varnoscape.rc)
-add_executable(Varnoscape WIN32 ${SRC}/platform/win32/main.cpp ${rc})
+add_executable(Varnoscape WIN32 ${SRC}/apps/varnoscape_scr.cpp ${rc})
 set_target_properties(Varnoscape PROPERTIES SUFFIX ".scr")
 target_link_libraries(Varnoscape PRIVATE vs_startup vs_dialog vs_win32)
 # A release carries no symbols: they would more than double the file.

@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "bmp_writer.h"
-#include "platform/surface.h"
+#include "core/surface.h"
 
 namespace vs::samples {
 

@@ -1,7 +1,7 @@
 // The preview: the clicked picture's size, and a copy of it whose longer side
 // is 100 pixels, dropped rows and columns rather than blended ones.
 #include "dialog/varnoscape_p.h"
-#include "platform/picture_fit.h"
+#include "core/picture_fit.h"
 #include "saver/background_load.h"
 
 namespace vs {

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "platform/surface.h"
+#include "core/surface.h"
 
 namespace vs {
 

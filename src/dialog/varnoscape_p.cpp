@@ -6,7 +6,7 @@
 
 #include "dialog/stock_images.h"
 #include "platform/forms/paint.h"
-#include "platform/numeric.h"
+#include "core/numeric.h"
 
 namespace vs {
 

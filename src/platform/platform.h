@@ -15,10 +15,10 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/path_style.h"
-#include "platform/picture.h"
-#include "platform/picture_fit.h"
-#include "platform/surface.h"
+#include "core/path_style.h"
+#include "core/picture.h"
+#include "core/picture_fit.h"
+#include "core/surface.h"
 
 namespace vs {
 

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "platform/platform.h"
-#include "platform/surface.h"
+#include "core/surface.h"
 
 namespace vs {
 

@@ -9,7 +9,7 @@
 #include <stop_token>
 #include <thread>
 
-#include "platform/picture.h"
+#include "core/picture.h"
 
 namespace vs {
 

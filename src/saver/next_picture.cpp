@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "platform/numeric.h"
+#include "core/numeric.h"
 
 namespace vs {
 

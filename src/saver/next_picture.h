@@ -6,8 +6,8 @@
 #include <optional>
 #include <string>
 
-#include "platform/picture.h"
-#include "platform/picture_fit.h"
+#include "core/picture.h"
+#include "core/picture_fit.h"
 #include "platform/platform.h"
 #include "saver/saver_form.h"
 #include "settings/module_state.h"

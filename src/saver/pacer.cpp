@@ -1,6 +1,6 @@
 #include "saver/pacer.h"
 
-#include "platform/numeric.h"
+#include "core/numeric.h"
 
 namespace vs {
 

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "platform/numeric.h"
+#include "core/numeric.h"
 
 namespace vs {
 

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "platform/surface.h"
+#include "core/surface.h"
 #include "saver/saver_form.h"
 #include "settings/module_state.h"
 

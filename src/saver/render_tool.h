@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "platform/platform.h"
-#include "platform/surface.h"
+#include "core/surface.h"
 #include "saver/next_picture.h"
 
 namespace vs {

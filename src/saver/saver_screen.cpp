@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "platform/numeric.h"
+#include "core/numeric.h"
 #include "saver/next_picture.h"
 #include "saver/relief.h"
 #include "settings/mode_letter.h"

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/path_style.h"
+#include "core/path_style.h"
 #include "platform/platform.h"
 #include "settings/module_state.h"
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/surface.h"
+#include "core/surface.h"
 
 namespace vs {
 

@@ -5,7 +5,7 @@
 #include <string_view>
 
 #include "platform/cp932.h"
-#include "platform/numeric.h"
+#include "core/numeric.h"
 #include "settings/catalogue.h"
 #include "settings/ini.h"
 #include "settings/settings_location.h"

@@ -1,6 +1,6 @@
 #include "startup/command_line.h"
 
-#include "platform/numeric.h"
+#include "core/numeric.h"
 
 namespace vs {
 

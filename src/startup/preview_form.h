@@ -4,7 +4,7 @@
 #pragma once
 
 #include "platform/platform.h"
-#include "platform/surface.h"
+#include "core/surface.h"
 
 namespace vs {
 

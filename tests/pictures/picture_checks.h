@@ -13,8 +13,8 @@
 #include <string>
 
 #include "../../tools/sample_scenes.h"
-#include "platform/picture.h"
-#include "platform/surface.h"
+#include "core/picture.h"
+#include "core/surface.h"
 
 namespace vs::testing {
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "platform/offscreen/offscreen_platform.h"
-#include "platform/surface.h"
+#include "core/surface.h"
 #include "saver/saver_form.h"
 #include "settings/play_order.h"
 

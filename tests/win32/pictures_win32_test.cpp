@@ -17,7 +17,7 @@
 
 #include "../support/temp_folder.h"
 #include "platform/offscreen/offscreen_platform.h"
-#include "platform/picture_fit.h"
+#include "core/picture_fit.h"
 #include "platform/pictures/decoders.h"
 
 namespace vs {

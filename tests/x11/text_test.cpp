@@ -2,7 +2,7 @@
 
 #include "platform/forms/message_box_drawing.h"
 #include "platform/posix/freetype_font.h"
-#include "platform/utf8.h"
+#include "core/utf8.h"
 
 namespace vs::forms {
 namespace {

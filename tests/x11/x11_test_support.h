@@ -14,7 +14,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/surface.h"
+#include "core/surface.h"
 #include "platform/x11/x11_platform.h"
 
 namespace vs::testing {

@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "platform/platform.h"
-#include "platform/surface.h"
+#include "core/surface.h"
 
 namespace vs::forms {
 

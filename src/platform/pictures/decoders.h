@@ -7,8 +7,8 @@
 #include <string>
 #include <string_view>
 
-#include "platform/picture.h"
-#include "platform/picture_fit.h"
+#include "core/picture.h"
+#include "core/picture_fit.h"
 
 namespace vs {
 

@@ -3,9 +3,9 @@
 
 #include <string_view>
 
-#include "platform/picture.h"
-#include "platform/picture_fit.h"
-#include "platform/surface.h"
+#include "core/picture.h"
+#include "core/picture_fit.h"
+#include "core/surface.h"
 
 namespace vs {
 

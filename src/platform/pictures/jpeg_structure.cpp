@@ -8,7 +8,7 @@
 #include "platform/pictures/decoders.h"
 #include "platform/pictures/exif.h"
 #include "platform/pictures/jpeg_huffman.h"
-#include "platform/surface.h"
+#include "core/surface.h"
 
 namespace vs {
 

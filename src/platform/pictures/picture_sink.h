@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/picture.h"
-#include "platform/picture_fit.h"
-#include "platform/surface.h"
+#include "core/picture.h"
+#include "core/picture_fit.h"
+#include "core/surface.h"
 
 namespace vs {
 

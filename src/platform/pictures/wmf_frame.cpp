@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "platform/numeric.h"
+#include "core/numeric.h"
 #include "platform/pictures/byte_order.h"
 #include "platform/pictures/decoders.h"
 

@@ -11,7 +11,7 @@
 
 #include "platform/posix/posix_platform.h"
 #include "platform/posix/whole_file.h"
-#include "platform/read_to_end.h"
+#include "core/read_to_end.h"
 
 namespace vs {
 

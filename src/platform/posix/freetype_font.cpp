@@ -8,7 +8,7 @@
 #include <cmath>
 
 #include "platform/posix/posix_platform.h"
-#include "platform/utf8.h"
+#include "core/utf8.h"
 
 namespace vs {
 

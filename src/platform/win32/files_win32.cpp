@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/read_to_end.h"
+#include "core/read_to_end.h"
 #include "platform/win32/utf16.h"
 #include "platform/win32/win32_files.h"
 #include "platform/win32/win32_system.h"

@@ -10,7 +10,7 @@
 
 #include <X11/extensions/XShm.h>
 
-#include "platform/surface.h"
+#include "core/surface.h"
 
 namespace vs::x11 {
 

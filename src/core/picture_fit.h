@@ -6,8 +6,8 @@
 
 #include <cstdint>
 
-#include "platform/picture.h"
-#include "platform/surface.h"
+#include "core/picture.h"
+#include "core/surface.h"
 
 namespace vs {
 

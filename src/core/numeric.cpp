@@ -1,4 +1,4 @@
-#include "platform/numeric.h"
+#include "core/numeric.h"
 
 #include <charconv>
 #include <cmath>

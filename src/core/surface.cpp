@@ -1,10 +1,10 @@
-#include "platform/surface.h"
+#include "core/surface.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
-#include "platform/numeric.h"
+#include "core/numeric.h"
 
 namespace vs {
 

@@ -1,10 +1,10 @@
-#include "platform/picture_fit.h"
+#include "core/picture_fit.h"
 
 #include <algorithm>
 #include <optional>
 #include <vector>
 
-#include "platform/numeric.h"
+#include "core/numeric.h"
 
 namespace vs {
 

@@ -1,4 +1,4 @@
-#include "platform/utf8.h"
+#include "core/utf8.h"
 
 namespace vs {
 
