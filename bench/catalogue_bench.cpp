@@ -59,8 +59,8 @@ int main(int argc, char** argv) {
   make_pictures(dir);
 
   vs::OffscreenPlatform p;
-  vs::Varnoscape_B m;
-  m.Set_Kind = {1, 1, 1, 1};
+  const vs::KindSwitches kinds{1, 1, 1, 1};
+  vs::Catalogue catalogue;
 
   // Listing and sort together, as the program does it; the best of five
   // and the first (cold) run.
@@ -68,45 +68,45 @@ int main(int argc, char** argv) {
   double best = 1e9;
   for (int run = 0; run < 5; ++run) {
     auto start = Clock::now();
-    vs::Build_Catalogue(m, p, dir.string());
+    vs::build_catalogue(p, kinds, dir.string(), catalogue);
     double t = seconds_since(start);
     if (run == 0) first = t;
     best = std::min(best, t);
   }
-  int count = m.File_Count;
+  int count = catalogue.count;
 
   // The same entries in listing order, sorted both ways.
-  vs::Varnoscape_B unsorted;
-  unsorted.Set_Kind = m.Set_Kind;
-  for (int index = 0; index < 4; ++index) {
-    vs::List_Files(unsorted, p, dir.string() + vs::Kind_Mask(index, p.path_style()), 0);
+  vs::Catalogue unsorted;
+  vs::PictureWalk walk(p, dir.string(), kinds);
+  while (!walk.step(1 << 16, [&](const std::string& path) { unsorted.files.push_back(path); })) {
   }
-  std::vector<std::string> exchanged(unsorted.File_List.begin() + 1, unsorted.File_List.end());
+  unsorted.count = static_cast<int16_t>(unsorted.files.size() - 1);
+  std::vector<std::string> exchanged(unsorted.files.begin() + 1, unsorted.files.end());
 
   auto start = Clock::now();
-  vs::Sort_Catalogue(unsorted);
+  vs::sort_catalogue(unsorted);
   double sort_time = seconds_since(start);
 
   start = Clock::now();
   exchange_sort(exchanged);
   double exchange_time = seconds_since(start);
 
-  bool same = std::equal(exchanged.begin(), exchanged.end(), unsorted.File_List.begin() + 1,
-                         unsorted.File_List.end()) &&
-              std::equal(exchanged.begin(), exchanged.end(), m.File_List.begin() + 1,
-                         m.File_List.begin() + 1 + count);
+  bool same = std::equal(exchanged.begin(), exchanged.end(), unsorted.files.begin() + 1,
+                         unsorted.files.end()) &&
+              std::equal(exchanged.begin(), exchanged.end(), catalogue.files.begin() + 1,
+                         catalogue.files.begin() + 1 + count);
 
   std::error_code ec;
   fs::remove_all(dir, ec);
 
   std::printf("entries                          %d\n", count);
-  std::printf("Build_Catalogue (list + sort)    %9.3f ms best of 5, %9.3f ms first\n", best * 1e3,
+  std::printf("catalogue (list + sort)          %9.3f ms best of 5, %9.3f ms first\n", best * 1e3,
               first * 1e3);
-  std::printf("Sort_Catalogue alone             %9.3f ms\n", sort_time * 1e3);
+  std::printf("sort alone                       %9.3f ms\n", sort_time * 1e3);
   std::printf("exchange sort, same entries      %9.3f ms\n", exchange_time * 1e3);
-  std::printf("ratio exchange sort / Sort_Catalogue            %10.1f x\n",
+  std::printf("ratio exchange sort / sort                      %10.1f x\n",
               exchange_time / sort_time);
-  std::printf("ratio exchange sort / whole Build_Catalogue     %10.1f x\n", exchange_time / best);
+  std::printf("ratio exchange sort / whole catalogue          %10.1f x\n", exchange_time / best);
   std::printf("same order                       %s\n", same ? "yes" : "NO");
   return same && count == kFiles ? 0 : 1;
 }

@@ -1,5 +1,5 @@
 // The settings dialog's costs on the offscreen backend, in one run:
-//   - loading the dialog (Form_Load and its first painted frame) over a
+//   - loading the dialog (and its first painted frame) over a
 //     catalogue of 1000 pictures;
 //   - choosing a folder of 32767 pictures (the listing with its count
 //     climbing and the sorted list), against the same names put into a
@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "../tools/picture_writers.h"
-#include "dialog/varnoscape_p.h"
+#include "dialog/settings_dialog.h"
 #include "platform/offscreen/offscreen_platform.h"
 #include "platform/pictures/decoders.h"
 #include "settings/settings.h"
@@ -70,33 +70,36 @@ int main(int argc, char** argv) {
 
   vs::OffscreenPlatform p;
   p.set_env("VARNOSCAPE_INI", (base / "Varnoscape.ini").string());
-  vs::Varnoscape_B seed;
-  seed.Set_Kind = {1, 1, 1, 1};
-  vs::Save_Settings(seed, p, small.string());
+  vs::Settings seed;
+  seed.kinds = {1, 1, 1, 1};
+  vs::save_settings(p, seed, small.string());
 
   // 1. Loading over 1000 pictures, to the first painted frame.
   double load_ms = 1e9;
   for (int i = 0; i < 5; ++i) {
-    vs::Varnoscape_B m;
-    vs::Load_Settings(m, p);
+    vs::Settings settings;
+    vs::Catalogue catalogue;
+    vs::load_settings(p, settings, catalogue);
     const auto t0 = Clock::now();
-    vs::Varnoscape_P d(m, p);
-    d.Form_Load();
-    d.form()->show();
+    vs::SettingsDialog d(p, settings, catalogue);
+    d.load();
     load_ms = std::min(load_ms, ms_since(t0));
   }
   std::printf("dialog loaded and painted over 1000 pictures: %8.1f ms (target < 150 ms)\n",
               load_ms);
 
   // 2. A folder of 32767 pictures chosen, against a naive sorted insertion.
-  vs::Varnoscape_B m;
-  vs::Load_Settings(m, p);
-  vs::Varnoscape_P d(m, p);
-  d.Form_Load();
-  d.form()->show();
+  vs::Settings settings;
+  vs::Catalogue catalogue;
+  vs::load_settings(p, settings, catalogue);
+  vs::SettingsDialog d(p, settings, catalogue);
+  d.load();
   p.folder_answers = {large.string()};
   auto t0 = Clock::now();
-  d.Cmd_Button_Click(0);
+  // The listing is a job of the dialog's loop, stepped until it is done
+  // (the offscreen loop returns once nothing is left to do).
+  d.press(vs::SettingsDialog::Button::ChooseFolder);
+  d.run();
   const double list_ms = ms_since(t0);
   t0 = Clock::now();
   std::vector<std::string> naive;
@@ -106,7 +109,7 @@ int main(int argc, char** argv) {
   const double naive_ms = ms_since(t0);
   std::printf(
       "a folder of %d pictures listed into the dialog: %8.1f ms (target < 1000 ms; %d listed)\n",
-      static_cast<int>(many.size()), list_ms, d.list().count());
+      static_cast<int>(many.size()), list_ms, d.file_list().count());
   std::printf(
       "  the same names inserted one by one into a sorted vector: %8.1f ms (%.2fx the dialog)\n",
       naive_ms, naive_ms / list_ms);
@@ -123,19 +126,21 @@ int main(int argc, char** argv) {
   const std::string jpeg = vs::samples::write_jpeg(big, vs::samples::JpegSpec{});
   std::ofstream(photos / "big.jpg", std::ios::binary) << jpeg;
   p.folder_answers = {photos.string()};
-  d.Cmd_Button_Click(0);
+  d.press(vs::SettingsDialog::Button::ChooseFolder);
+  d.run();
   double preview_ms = 1e9, decode_ms = 1e9;
   for (int i = 0; i < 3; ++i) {
-    const_cast<vs::forms::ListBox&>(d.list()).select(-1);
+    const_cast<vs::forms::ListBox&>(d.file_list()).select(-1);
     t0 = Clock::now();
-    const_cast<vs::forms::ListBox&>(d.list()).select(0);
+    const_cast<vs::forms::ListBox&>(d.file_list()).select(0);
+    d.run();
     preview_ms = std::min(preview_ms, ms_since(t0));
     t0 = Clock::now();
     vs::PictureResult bare = vs::decode_jpeg(jpeg);
     decode_ms = std::min(decode_ms, ms_since(t0));
   }
   std::printf("preview of a 6000 x 4000 JPEG (%s): %8.1f ms (target < 300 ms)\n",
-              d.size_label().c_str(), preview_ms);
+              d.preview_size_label().c_str(), preview_ms);
   std::printf("  its bare decode in this process, whole: %8.1f ms (%.2fx the preview)\n", decode_ms,
               decode_ms / preview_ms);
   fs::remove_all(base);

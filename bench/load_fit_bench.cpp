@@ -21,9 +21,7 @@
 
 #include "bench_timing.h"
 #include "platform/offscreen/offscreen_platform.h"
-#include "saver/next_picture.h"
-#include "saver/saver_form.h"
-#include "settings/module_state.h"
+#include "saver/slide_show.h"
 #include "settings/play_order.h"
 
 namespace {
@@ -118,14 +116,15 @@ int main(int argc, char** argv) {
   }
 
   vs::OffscreenPlatform platform;
-  vs::Varnoscape_B m;
-  m.Set_Size = 1;  // full screen
-  m.File_Count = 1;
-  m.File_List = {"", path};
-  m.Play_Order = {0, 1};
-  vs::SaverForm f;
-  f.Scr_W = 1920;
-  f.Scr_H = 1080;
+  vs::Settings settings;
+  settings.picture_size = 1;  // full screen
+  vs::Catalogue catalogue;
+  catalogue.count = 1;
+  catalogue.files = {"", path};
+  vs::SlideShow f;
+  f.play_order = {0, 1};
+  f.screen_width = 1920;
+  f.screen_height = 1080;
   NoRandom rng;
 
   uint64_t checksum = 0;
@@ -136,12 +135,17 @@ int main(int argc, char** argv) {
                                   checksum += r.ok ? r.picture.at(100, 100) : 0;
                                 },
                                 [&] {
-                                  vs::Next_Picture(f, m, platform, rng);
-                                  checksum += f.Master.at(960, 540);
+                                  vs::next_picture(
+                                      f, settings, catalogue,
+                                      [&](const std::string& file, const vs::PictureView& view) {
+                                        return platform.load_picture(file, view);
+                                      },
+                                      rng);
+                                  checksum += f.fitted.at(960, 540);
                                 }});
   const double t_bare = t[0], t_load = t[1], t_fit = t[2];
   const bool fitted =
-      f.Pic_Orgn.width() == kPicWidth && f.Master.width() == 1920 && f.Master.height() == 1080;
+      f.loaded.width() == kPicWidth && f.fitted.width() == 1920 && f.fitted.height() == 1080;
 
   std::printf(
       "load and fit, %dx%d JPEG (%ld KB) into 1920x1080, best of %d (thread CPU time)\n", kPicWidth,

@@ -6,8 +6,8 @@ vs_library(vs_picture_libraries platform/pictures/libraries vs_pictures PkgConfi
            GIF::GIF)
 target_sources(vs_picture_libraries PRIVATE ${VS_PICTURE_DISPATCH})
 # The system layer: files, clock, processes, code page, text.
-vs_library(vs_posix platform/posix vs_picture_libraries PkgConfig::PNG PkgConfig::FONTS
-           Threads::Threads)
+vs_library(vs_posix platform/posix vs_picture_libraries vs_platform PkgConfig::PNG
+           PkgConfig::FONTS)
 # The system layer every backend of the edition builds on (the tests'
 # offscreen backend too).
 add_library(vs_native ALIAS vs_posix)

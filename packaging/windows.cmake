@@ -1,7 +1,7 @@
 # The Windows edition: Varnoscape.scr on the Win32 backend, and a ZIP of it
 # with the README and the licence (`cpack -G ZIP` in the build folder).
 
-vs_library(vs_win32 platform/win32 vs_pictures vs_forms Threads::Threads)
+vs_library(vs_win32 platform/win32 vs_pictures vs_forms)
 target_link_libraries(vs_win32 PUBLIC user32 gdi32 shell32 ole32 oleaut32 uuid windowscodecs
                       comctl32 shlwapi)
 target_sources(vs_win32 PRIVATE ${VS_PICTURE_DISPATCH})

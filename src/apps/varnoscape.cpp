@@ -1,10 +1,10 @@
-// Entry point of the Linux edition: the program runs on the X11 backend.
+// varnoscape, the Linux edition: the program on the X11 backend.
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
-#include "dialog/varnoscape_p.h"
+#include "dialog/settings_dialog.h"
 #include "platform/posix/posix_platform.h"
 #include "platform/x11/x11_platform.h"
 #include "startup/startup.h"
@@ -19,8 +19,8 @@ int main(int argc, char** argv) {
                  display && *display ? display : "(DISPLAY is not set)");
     return 1;
   }
-  return vs::Main(platform, [](vs::Varnoscape_B& m, vs::Platform& p) {
-    vs::Varnoscape_P dialog(m, p);
-    dialog.Show_Modal();
-  });
+  return vs::run_program(platform,
+                         [](vs::Settings& settings, vs::Catalogue& catalogue, vs::Platform& p) {
+                           vs::SettingsDialog(p, settings, catalogue).show_modal();
+                         });
 }

@@ -1,6 +1,5 @@
 // The dialog's option pairs, its command buttons and its link.
-#include "dialog/varnoscape_p.h"
-#include "settings/settings.h"
+#include "dialog/settings_dialog.h"
 
 namespace vs {
 
@@ -11,47 +10,29 @@ constexpr const char* kSaveFailedText = "The settings could not be saved to ";
 }  // namespace
 
 // A press selects the pressed member; it never flips the value.
-void Varnoscape_P::select_option(std::array<forms::ImageControl, 2>& pair, int16_t index,
-                                 int16_t& setting) {
+void SettingsDialog::select_option(std::array<forms::ImageControl, 2>& marks, int16_t index,
+                                   int16_t& setting) {
   if (index != 0 && index != 1) return;
-  pair[static_cast<size_t>(index)].set_picture(Img_Opt[1]);
-  pair[static_cast<size_t>(index ^ 1)].set_picture(Img_Opt[0]);
+  marks[static_cast<size_t>(index)].set_picture(option_mark_images_[1]);
+  marks[static_cast<size_t>(index ^ 1)].set_picture(option_mark_images_[0]);
   setting = index;
 }
 
-void Varnoscape_P::Img_SR_MouseDown(int16_t Index, const forms::MouseArgs&) {
-  select_option(Img_SR, Index, m_.Set_Change);
-}
-void Varnoscape_P::lbl_RS_MouseDown(int16_t Index, const forms::MouseArgs& a) {
-  Img_SR_MouseDown(Index, a);
-}
-void Varnoscape_P::Img_Size_MouseDown(int16_t Index, const forms::MouseArgs&) {
-  select_option(Img_Size, Index, m_.Set_Size);
-}
-void Varnoscape_P::lbl_Size_MouseDown(int16_t Index, const forms::MouseArgs& a) {
-  Img_Size_MouseDown(Index, a);
-}
-void Varnoscape_P::Img_Way_MouseDown(int16_t Index, const forms::MouseArgs&) {
-  select_option(Img_Way, Index, m_.Set_Way);
-}
-void Varnoscape_P::lbl_Way_MouseDown(int16_t Index, const forms::MouseArgs& a) {
-  Img_Way_MouseDown(Index, a);
-}
-
-void Varnoscape_P::Cmd_Button_Click(int16_t Index) {
-  switch (Index) {
-    case 0:
-      Choose_Folder();
+void SettingsDialog::press(Button button) {
+  switch (button) {
+    case Button::ChooseFolder:
+      choose_folder();
       break;
-    case 1:
-      List_1.clear();
-      Folder_Path.set_caption("");
-      lbl_Kei.set_caption("");
+    case Button::Clear:
+      stop_listing();
+      file_list_.clear();
+      folder_label_.set_caption("");
+      count_label_.set_caption("");
       break;
-    case 2: {
+    case Button::Save: {
       // A save that fails keeps the dialog open with the user's choices, and
       // says where and why, rather than closing as if all were well.
-      SaveResult saved = Save_Settings(m_, p_, Folder_Path.caption());
+      SaveResult saved = save_settings(p_, settings_, folder_label_.caption());
       if (saved.ok) {
         unload();
         break;
@@ -62,17 +43,15 @@ void Varnoscape_P::Cmd_Button_Click(int16_t Index) {
                      kDialogTitle, MessageIcon::Error);
       break;
     }
-    case 3:
+    case Button::Cancel:
       unload();
-      break;
-    default:
       break;
   }
 }
 
-void Varnoscape_P::lbl_URL_MouseUp(const forms::MouseArgs&) {
+void SettingsDialog::open_address() {
   p_.set_busy(true);
-  p_.open_url(lbl_URL.caption());
+  p_.open_url(address_label_.caption());
   p_.set_busy(false);
 }
 

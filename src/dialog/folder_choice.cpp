@@ -1,8 +1,7 @@
 // The picture folder and the kinds: the folder chooser, the dialog's own
-// listing with its count climbing, and the kind checks.
-#include <limits>
-
-#include "dialog/varnoscape_p.h"
+// listing with its count climbing, and the kind checks. Listings are jobs of
+// the form's loop: a bounded number of names a step.
+#include "dialog/settings_dialog.h"
 #include "platform/cp932.h"
 
 namespace vs {
@@ -10,14 +9,17 @@ namespace vs {
 namespace {
 
 constexpr const char* kChooserTitle = "ﾌｫﾙﾀﾞをｸﾘｯｸして選択状態にしてから ＯＫ を押してください";
-// The run-time's own words for the errors a listing meets.
+// The run-time's own words for the problems a listing meets.
 constexpr const char* kPathNotFound = "Path not found";
 constexpr const char* kFileNotFound = "File not found";
 constexpr const char* kOverflow = "Overflow";
 constexpr const char* kApplicationTitle = "Varnoscape";
 
-// The three listing passes: plain files, archived files, read-only files.
-constexpr int16_t kPassAttrs[3] = {kAttrNone, kAttrArchive, kAttrReadOnly};
+// Names looked at, and then list rows added, per step: about a millisecond
+// of work, so the dialog answers between any two steps.
+constexpr int kNamesPerStep = 1024;
+// How often an open chooser (another program) is looked at.
+constexpr int64_t kChooserPollUs = 20000;
 
 // Why a folder cannot be kept in the settings file as it is, or "".
 std::string unstorable(const std::string& folder) {
@@ -30,117 +32,128 @@ std::string unstorable(const std::string& folder) {
 
 }  // namespace
 
-std::string Varnoscape_P::name_on_disk(const std::string& path) {
+std::string SettingsDialog::name_on_disk(const std::string& path) {
   std::optional<int> attr = p_.file_attributes(path);
   if (!attr || (*attr & (kAttrHidden | kAttrSystem)) != 0) return {};
   const size_t slash = path.find_last_of(p_.path_style().separator);
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-void Varnoscape_P::fill_list(const std::vector<std::string>& paths) {
-  for (const std::string& path : paths) List_1.add(name_on_disk(path));
-  lbl_Kei.set_caption(std::to_string(List_1.count()));
+void SettingsDialog::choose_folder() {
+  if (!form_ || chooser_) return;
+  chooser_ = p_.choose_folder(form_->window(), kChooserTitle, folder_label_.caption());
+  // The chooser owns the input until it closes; the loop goes on meanwhile
+  // (a listing under way keeps counting).
+  form_->set_busy(true);
+  form_->loop().watch([this](int64_t now) -> std::optional<int64_t> {
+    if (!chooser_->finished()) return now + kChooserPollUs;
+    std::optional<std::string> chosen = chooser_->folder();
+    chooser_.reset();
+    form_->set_busy(false);
+    take_chosen_folder(chosen);
+    return std::nullopt;
+  });
 }
 
-void Varnoscape_P::Choose_Folder() {
-  const WindowId owner = form_ ? form_->window() : 0;
-  std::optional<std::string> chosen = p_.choose_folder(owner, kChooserTitle, Folder_Path.caption());
+void SettingsDialog::take_chosen_folder(const std::optional<std::string>& chosen) {
   // Cancelled, or no folder: everything stays as it was.
   if (!chosen || chosen->empty()) return;
   // Refused now rather than at the save, where it could not be kept.
   if (std::string why = unstorable(*chosen); !why.empty()) {
-    p_.message_box(owner, "This folder cannot be used: " + why + ".\n" + *chosen, kDialogTitle,
-                   MessageIcon::Warning);
+    p_.message_box(form_->window(), "This folder cannot be used: " + why + ".\n" + *chosen,
+                   kDialogTitle, MessageIcon::Warning);
     return;
   }
-  Folder_Path.set_caption(*chosen);
-  list_folder(*chosen);
+  folder_label_.set_caption(*chosen);
+  // The new choice replaces a listing under way.
+  start_listing(*chosen, Listing::ChosenFolder);
 }
 
-void Varnoscape_P::list_folder(const std::string& folder) {
-  const PathStyle style = p_.path_style();
-  Dlg_Count = 0;
-  Dlg_Files.clear();
-  listing_failed_ = false;
-  // The folder is read once; every pass and kind picks from that reading.
-  listing_ = FolderListing::read(p_, folder + Kind_Mask(0, style));
-  for (int16_t attr : kPassAttrs) {
-    m_.File_Attr = attr;
-    for (size_t index = 0; index < m_.Set_Kind.size(); ++index) {
-      if (m_.Set_Kind[index] != 1) continue;
-      List_To_Dialog(folder + Kind_Mask(static_cast<int>(index), style), m_.File_Attr);
-      if (form_ && form_->closed()) return;
-    }
-  }
-  listing_.reset();
-  List_1.clear();
-  fill_list(Dlg_Files);
+bool SettingsDialog::listing() const {
+  return listing_job_ && form_ && form_->loop().has(*listing_job_);
 }
 
-void Varnoscape_P::listing_error(const std::string& description) {
-  // One message per listing: an error that comes back for every file must
+void SettingsDialog::stop_listing() {
+  if (listing_job_ && form_) form_->loop().cancel(*listing_job_);
+  listing_job_.reset();
+}
+
+void SettingsDialog::listing_error(PictureWalk::Problem problem) {
+  // One message per listing: a problem that comes back for every file must
   // not bring the box up without end.
-  if (listing_failed_) return;
-  listing_failed_ = true;
-  p_.message_box(form_ ? form_->window() : 0, description, kApplicationTitle, MessageIcon::None);
+  if (listing_error_shown_ || problem == PictureWalk::Problem::None) return;
+  listing_error_shown_ = true;
+  const char* text = problem == PictureWalk::Problem::FolderUnreadable ? kPathNotFound
+                     : problem == PictureWalk::Problem::TooMany        ? kOverflow
+                                                                       : kFileNotFound;
+  p_.message_box(form_->window(), text, kApplicationTitle, MessageIcon::None);
 }
 
-void Varnoscape_P::List_To_Dialog(const std::string& Mask, int16_t Attr) {
-  if (!listing_) listing_ = FolderListing::read(p_, Mask);
-  if (!listing_) {
-    listing_error(kPathNotFound);
-    return;
-  }
-  const size_t cut = Mask.find_last_of(p_.path_style().separator);
-  const std::string pattern = cut == std::string::npos ? Mask : Mask.substr(cut + 1);
-  listing_->each_match(p_, pattern, [&](const std::string& path, std::optional<int> attr) {
-    if (!attr) {
-      listing_error(kFileNotFound);  // gone before its attributes were read: skipped
-      return true;
-    }
-    if (*attr != Attr) return true;
-    if (Dlg_Count == std::numeric_limits<int16_t>::max()) {
-      listing_error(kOverflow);
-      return false;
-    }
-    Dlg_Files.push_back(path);
-    ++Dlg_Count;
-    lbl_Kei.set_caption(std::to_string(Dlg_Count));
-    // The count climbs on the screen while a large folder is read.
-    return !form_ || form_->do_events();
-  });
+void SettingsDialog::start_listing(const std::string& folder, Listing kind) {
+  stop_listing();
+  listing_error_shown_ = false;
+  if (kind == Listing::ChosenFolder) listed_files_.clear();
+  // The job walks the folder, then fills the list, a step at a time.
+  struct State {
+    PictureWalk walk;
+    std::vector<std::string> found;
+    size_t filled = 0;
+    bool walked = false;
+  };
+  auto state =
+      std::make_shared<State>(State{PictureWalk(p_, folder, settings_.kinds), {}, 0, false});
+  listing_job_ =
+      form_->loop().add(p_.now_us(), [this, state, kind](int64_t now) -> std::optional<int64_t> {
+        State& s = *state;
+        if (!s.walked) {
+          s.walk.step(kNamesPerStep, [&](const std::string& path) {
+            s.found.push_back(path);
+            // The count climbs on the screen while a large folder is read.
+            if (kind == Listing::ChosenFolder)
+              count_label_.set_caption(std::to_string(s.found.size()));
+          });
+          if (kind == Listing::ChosenFolder) listing_error(s.walk.problem());
+          if (!s.walk.done()) return now;
+          s.walked = true;
+          if (kind == Listing::ChosenFolder) {
+            listed_files_ = s.found;
+          } else {
+            // The catalogue now matches the dialog.
+            catalogue_.count = static_cast<int16_t>(s.found.size());
+            catalogue_.files.assign(1, std::string());
+            catalogue_.files.insert(catalogue_.files.end(), s.found.begin(), s.found.end());
+            sort_catalogue(catalogue_);
+            s.found = catalogue_.paths();
+          }
+          file_list_.clear();
+        }
+        const size_t end = std::min(s.found.size(), s.filled + kNamesPerStep);
+        for (; s.filled < end; ++s.filled) file_list_.add(name_on_disk(s.found[s.filled]));
+        if (s.filled < s.found.size()) return now;
+        // A rebuilt catalogue without files leaves the count blank.
+        if (kind == Listing::ChosenFolder || !s.found.empty()) {
+          count_label_.set_caption(std::to_string(file_list_.count()));
+        }
+        listing_job_.reset();
+        return std::nullopt;
+      });
 }
 
-void Varnoscape_P::Img_Kind_MouseDown(int16_t Index, const forms::MouseArgs&) {
-  toggle_kind(Index);
-}
-
-void Varnoscape_P::lbl_Kind_MouseDown(int16_t Index, const forms::MouseArgs&) {
-  toggle_kind(Index);
-}
-
-void Varnoscape_P::toggle_kind(int16_t index) {
-  if (index < 0 || static_cast<size_t>(index) >= m_.Set_Kind.size()) return;
-  int16_t& kind = m_.Set_Kind[static_cast<size_t>(index)];
+void SettingsDialog::toggle_kind(int16_t index) {
+  if (index < 0 || static_cast<size_t>(index) >= settings_.kinds.size()) return;
+  int16_t& kind = settings_.kinds[static_cast<size_t>(index)];
   kind = static_cast<int16_t>(kind ^ 1);
   if (kind == 0 || kind == 1) {
-    Img_Kind[static_cast<size_t>(index)].set_picture(Img_Ra[static_cast<size_t>(kind)]);
+    kind_checks_[static_cast<size_t>(index)].set_picture(
+        check_mark_images_[static_cast<size_t>(kind)]);
   }
   // The new mark shows before the folder is read again.
-  if (form_) {
-    form_->paint_now();
-    if (!form_->do_events()) return;
-  }
-  m_.Set_Folder = Folder_Path.caption();
-  if (m_.Set_Folder.empty() || !Folder_Exists(p_, m_.Set_Folder)) return;
-  lbl_Kei.set_caption("");
-  Build_Catalogue(m_, p_, m_.Set_Folder);
-  List_1.clear();
-  if (m_.File_Count != 0) {
-    std::vector<std::string> paths(m_.File_List.begin() + 1,
-                                   m_.File_List.begin() + 1 + m_.File_Count);
-    fill_list(paths);
-  }
+  if (form_) form_->paint_now();
+  settings_.folder = folder_label_.caption();
+  if (settings_.folder.empty() || !folder_exists(p_, settings_.folder)) return;
+  count_label_.set_caption("");
+  // A listing under way starts again, with the new kinds.
+  start_listing(settings_.folder, Listing::Catalogue);
 }
 
 }  // namespace vs

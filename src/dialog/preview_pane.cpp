@@ -1,53 +1,57 @@
 // The preview: the clicked picture's size, and a copy of it whose longer side
-// is 100 pixels, dropped rows and columns rather than blended ones.
-#include "dialog/varnoscape_p.h"
+// is 100 pixels, dropped rows and columns rather than blended ones. The
+// picture loads off the loop; a newer click replaces a load under way.
 #include "core/picture_fit.h"
-#include "saver/background_load.h"
+#include "dialog/settings_dialog.h"
 
 namespace vs {
 
 namespace {
 
 constexpr int kPreviewSide = 100;
-// How often the dialog is repainted while a picture loads.
-constexpr int kLoadPollMs = 15;
+// How often a load under way is looked at.
+constexpr int64_t kLoadPollUs = 15000;
 
 }  // namespace
 
-void Varnoscape_P::List_1_Click() {
-  const int selected = List_1.selected();
-  if (selected < 0) return;
+void SettingsDialog::show_preview() {
+  const int selected = file_list_.selected();
+  if (selected < 0 || !form_) return;
   p_.set_busy(true);
-  if (form_) form_->set_busy(true);
-  Pic_K.visible = false;
+  preview_box_.visible = false;
+  preview_box_.invalidate();
 
   const std::string path =
-      Folder_Path.caption() + p_.path_style().separator + List_1.entry(selected);
+      folder_label_.caption() + p_.path_style().separator + file_list_.entry(selected);
   const PictureView view{kPreviewSide, kPreviewSide, FitMode::Thumbnail};
-  // A large or slow picture loads on its own thread while the dialog stays
-  // painted; its input waits behind the hourglass.
-  BackgroundLoad load;
-  load.start(
-      [this, &path, &view](std::stop_token stop) { return p_.load_picture(path, view, stop); });
-  while (!load.wait_for(kLoadPollMs)) {
-    if (form_ && !form_->do_events()) break;
+  // The latest click wins: a load under way is stopped for this one.
+  if (preview_load_) {
+    preview_load_->request_stop();
+    stopping_loads_.push_back(std::move(preview_load_));
   }
-  PictureResult loaded = load.take();
-  // A picture that cannot be loaded leaves the work box as it was.
-  if (loaded.ok) Pic_F = std::move(loaded);
+  preview_load_ = p_.start_picture_load(path, view);
+  if (preview_job_ && form_->loop().has(*preview_job_)) return;
+  preview_job_ = form_->loop().watch([this](int64_t now) -> std::optional<int64_t> {
+    std::erase_if(stopping_loads_, [](const auto& load) { return load->finished(); });
+    if (!preview_load_->finished()) return now + kLoadPollUs;
+    PictureResult loaded = preview_load_->take();
+    preview_load_.reset();
+    // A picture that cannot be loaded leaves the last one as it was.
+    if (loaded.ok) preview_picture_ = std::move(loaded);
 
-  const int w = Pic_F.width(), h = Pic_F.height();
-  lbl_PreSize.set_caption(std::to_string(w) + " * " + std::to_string(h));
-  const FitPlan plan = plan_fit(w, h, kPreviewSide, kPreviewSide, FitMode::Thumbnail);
-  Pic_K.set_size(plan.width, plan.height);
-  Pic_K.image.clear(Pic_K.background);
-  apply_fit(plan, Pic_F.picture, Pic_F.kept, Pic_K.image);
-  forms::draw_edge(Pic_K.image, Rect{0, 0, plan.width, plan.height}, forms::Edge::Raised);
-  Pic_K.visible = true;
-  Pic_K.invalidate();
-
-  if (form_) form_->set_busy(false);
-  p_.set_busy(false);
+    const int w = preview_picture_.width(), h = preview_picture_.height();
+    preview_size_label_.set_caption(std::to_string(w) + " * " + std::to_string(h));
+    const FitPlan plan = plan_fit(w, h, kPreviewSide, kPreviewSide, FitMode::Thumbnail);
+    preview_box_.set_size(plan.width, plan.height);
+    preview_box_.image.clear(preview_box_.background);
+    apply_fit(plan, preview_picture_.picture, preview_picture_.kept, preview_box_.image);
+    forms::draw_edge(preview_box_.image, Rect{0, 0, plan.width, plan.height}, forms::Edge::Raised);
+    preview_box_.visible = true;
+    preview_box_.invalidate();
+    p_.set_busy(false);
+    preview_job_.reset();
+    return std::nullopt;
+  });
 }
 
 }  // namespace vs

@@ -163,6 +163,30 @@ class Font {
   virtual void draw(Surface& s, int x, int baseline, std::string_view text, uint32_t pixel) = 0;
 };
 
+// A folder chooser that has been opened.
+class FolderChooser {
+ public:
+  virtual ~FolderChooser() = default;
+  // True once the chooser has closed.
+  virtual bool finished() = 0;
+  // Once finished: the chosen folder, or nothing when it was cancelled (or
+  // when there is no chooser: then a message box has said why).
+  virtual std::optional<std::string> folder() = 0;
+};
+
+// A chooser that has already answered.
+class AnsweredChooser : public FolderChooser {
+ public:
+  explicit AnsweredChooser(std::optional<std::string> folder) : folder_(std::move(folder)) {}
+  bool finished() override { return true; }
+  std::optional<std::string> folder() override { return folder_; }
+
+ private:
+  std::optional<std::string> folder_;
+};
+
+class BackgroundLoad;
+
 class Platform {
  public:
   virtual ~Platform() = default;
@@ -220,6 +244,11 @@ class Platform {
   // a failure).
   virtual PictureResult load_picture(const std::string& path, const PictureView& view = {},
                                      std::stop_token stop = {}) = 0;
+  // The same off the caller's thread, so that its loop goes on answering
+  // input: the loop looks at the load until it has answered. Dropping the
+  // load stops it.
+  virtual std::unique_ptr<BackgroundLoad> start_picture_load(const std::string& path,
+                                                             const PictureView& view);
 
   // --- Diagnostics -----------------------------------------------------------
   // A line for whoever looks after the program (standard error on Linux):
@@ -301,11 +330,12 @@ class Platform {
                                           const std::string& sample) = 0;
 
   // --- Other programs' windows -------------------------------------------------
-  // A modal folder chooser owned by the window; the chosen folder, or
-  // nothing when cancelled (or when there is no chooser: then a message box
-  // has said why).
-  virtual std::optional<std::string> choose_folder(WindowId owner, const std::string& title,
-                                                   const std::string& start) = 0;
+  // Opens the folder chooser, owned by the window. Where the chooser is
+  // another program (Linux) it runs beside ours and the caller's loop looks
+  // at it until it has closed; where it is the system's modal dialog
+  // (Windows) it has closed when this returns.
+  virtual std::unique_ptr<FolderChooser> choose_folder(WindowId owner, const std::string& title,
+                                                       const std::string& start) = 0;
   // Opens the address with the desktop's handler, without waiting for it.
   virtual bool open_url(const std::string& url) = 0;
   // An outline moving from one screen rectangle to the other in about 200 ms

@@ -11,8 +11,8 @@ int Pacer::rows_per_second_from(const std::optional<std::string>& value) {
   return static_cast<int>(round_half_even(*v));
 }
 
-std::optional<int64_t> Pacer::row_due_us(int row) const {
-  if (rows_per_second_ <= 0) return std::nullopt;
+int64_t Pacer::row_due_us(int row) const {
+  if (!paced()) return drawing_start_us_;
   return drawing_start_us_ + static_cast<int64_t>(row) * 1000000 / rows_per_second_;
 }
 

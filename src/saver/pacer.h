@@ -1,5 +1,5 @@
-// Time keeping for the drawing: how often the system is polled and the
-// screen presented, and the pace at which picture rows appear.
+// The pace of a drawing: picture rows appear at a fixed rate, whatever the
+// speed of the machine, and the screen is presented at most once a frame.
 #pragma once
 
 #include <cstdint>
@@ -10,7 +10,6 @@ namespace vs {
 
 class Pacer {
  public:
-  static constexpr int64_t kPollIntervalUs = 1000;    // input is looked at ~every ms
   static constexpr int64_t kFrameIntervalUs = 16667;  // presents at most ~60 times a second
   static constexpr int kDefaultRowsPerSecond = 60;
 
@@ -23,11 +22,13 @@ class Pacer {
   static int rows_per_second_from(const std::optional<std::string>& value);
 
   int rows_per_second() const { return rows_per_second_; }
+  bool paced() const { return rows_per_second_ > 0; }
 
   // A new drawing starts at this time.
   void start_drawing(int64_t now_us) { drawing_start_us_ = now_us; }
-  // The time at which picture row `row` may start, or nothing when unpaced.
-  std::optional<int64_t> row_due_us(int row) const;
+  // The time at which picture row `row` may be drawn (the start when
+  // unpaced).
+  int64_t row_due_us(int row) const;
 
  private:
   int rows_per_second_;

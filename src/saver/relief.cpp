@@ -153,43 +153,33 @@ inline void put_lines(Surface& display, const uint32_t* src, const uint32_t* end
   }
 }
 
-// The hook after pixel (x, y): it sees the position of the next pixel, as the
-// walk's step leaves it.
-bool run_hook(SaverForm& f, EventHook& hook, int x, int y, int mw) {
-  const bool row_done = x + 1 >= mw;
-  f.Pos_X = static_cast<int16_t>(row_done ? 0 : x + 1);
-  f.Pos_Y = static_cast<int16_t>(row_done ? y + 1 : y);
-  return hook.DoEvents();
-}
-
-// The hot loop: one pass over the grid, drawing in method kWay, the hook run
-// after every pixel. The scale is 1, so a column's screen X is x + Ofs_X and
-// a row's Y is y + Ofs_Y - height. The offsets are halves of whole sizes:
-// whole numbers, or ending in .5 (kHalfX, half_y), and so is every screen
-// position, which makes the rounding exact integer work. ofs_x and ofs_y
-// are the offsets rounded down.
+// The hot loop: picture rows [y_from, y_to) in method kWay. The scale is 1,
+// so a column's screen X is x + Ofs_X and a row's Y is y + Ofs_Y - height.
+// The offsets are halves of whole sizes: whole numbers, or ending in .5
+// (kHalfX, half_y), and so is every screen position, which makes the
+// rounding exact integer work. ofs_x and ofs_y are the offsets rounded down.
 //
 // Dots whose columns all fall on the display take a path without a bounds
 // test per pixel: each height maps to a display row, or to a scratch row
 // when that row lies off the display, and the rows a picture row can reach
-// are marked changed once per picture row.
+// are marked changed once per picture row. Lines whose every point lies on
+// the display take a like path. The plain path does every pixel with the
+// display's own clipping.
 template <uint8_t kWay, bool kHalfX>
-void walk(const Surface& grid, SaverForm& f, int ofs_x, int ofs_y, bool half_y, EventHook& hook) {
-  Surface& display = f.Display;
-  const int mw = grid.width(), mh = grid.height();
+void walk(const Surface& grid, Surface& display, int ofs_x, int ofs_y, bool half_y, int y_from,
+          int y_to) {
+  const int mw = grid.width();
   const int sx_first = kHalfX ? up_half_to_even(ofs_x) : ofs_x;
   const int sx_last = kHalfX ? up_half_to_even(ofs_x + mw - 1) : ofs_x + mw - 1;
   const bool columns_inside = sx_first >= 0 && sx_last < display.width();
   const bool fast_dots = kWay == kWayDots && columns_inside;
   std::vector<uint32_t> scratch(fast_dots ? static_cast<size_t>(display.width()) : 0);
-  const int interval = hook.interval();
-  int countdown = interval;
   int row_y[kMaxReliefHeight + 1];  // the screen row of each height
   // Fast dots: the display row (or the scratch row) a dot of each lightness
   // sum goes to.
   std::vector<uint32_t*> row_of_sum(fast_dots ? kHeightOfSum.size() : 0);
   int y_of_sum[kHeightOfSum.size()];  // the same for lines, as screen rows
-  for (int y = 0; y < mh; ++y) {
+  for (int y = y_from; y < y_to; ++y) {
     for (int h = 0; h <= kMaxReliefHeight; ++h) {
       const int v = y + ofs_y - h;
       row_y[h] = half_y ? up_half_to_even(v) : v;
@@ -203,38 +193,11 @@ void walk(const Surface& grid, SaverForm& f, int ofs_x, int ofs_y, bool half_y, 
     }
     const uint32_t* const row = grid.row(y);
     const uint32_t* const end = row + mw;
-    // The short paths draw the row in runs up to the next hook call, so
-    // their inner loops are nothing but the drawing. False when the hook
-    // ended the program.
-    auto in_runs = [&](auto draw_run) {
-      const uint32_t* src = row;
-      int v = ofs_x;  // x + Ofs_X rounded down
-      while (src != end) {
-        const int n = static_cast<int>(std::min<ptrdiff_t>(end - src, countdown));
-        draw_run(src, src + n, v);
-        src += n;
-        v += n;
-        countdown -= n;
-        if (countdown == 0) [[unlikely]] {
-          countdown = interval;
-          const int x = static_cast<int>(src - row) - 1;
-          if (!run_hook(f, hook, x, y, mw)) return false;
-        }
-      }
-      return true;
-    };
     if (fast_dots) {
       display.mark_dirty(row_y[kMaxReliefHeight], row_y[0] + 1);
-      if (!in_runs([&](const uint32_t* from, const uint32_t* to, int v) {
-            put_dots<kHalfX>(from, to, v, row_of_sum.data());
-          })) {
-        return;
-      }
+      put_dots<kHalfX>(row, end, ofs_x, row_of_sum.data());
       continue;
     }
-    // Lines whose every point the row can reach lies on the display take
-    // the short path, like the dots, and the rows they may touch are marked
-    // once.
     if (kWay == kWayLines && columns_inside && row_y[kMaxReliefHeight] >= 0 &&
         row_y[0] < display.height()) {
       display.mark_dirty(row_y[kMaxReliefHeight], row_y[0] + 1);
@@ -244,15 +207,12 @@ void walk(const Surface& grid, SaverForm& f, int ofs_x, int ofs_y, bool half_y, 
         }
       }
       LineEnd prev;
-      if (!in_runs([&](const uint32_t* from, const uint32_t* to, int v) {
-            put_lines<kHalfX>(display, from, to, v, y_of_sum, prev);
-          })) {
-        return;
-      }
+      put_lines<kHalfX>(display, row, end, ofs_x, y_of_sum, prev);
       continue;
     }
-    // Line mode: the previous point of the row; none at the start of a row
-    // and after a point whose X is exactly 0 (which reads as "none").
+    // The plain path. Line mode: the previous point of the row; none at the
+    // start of a row and after a point whose X is exactly 0 (which reads as
+    // "none").
     bool have_prev = false;
     int prev_sx = 0, prev_sy = 0;
     int v = ofs_x;  // x + Ofs_X rounded down
@@ -271,107 +231,54 @@ void walk(const Surface& grid, SaverForm& f, int ofs_x, int ofs_y, bool half_y, 
         prev_sx = sx, prev_sy = sy;
         have_prev = kHalfX || sx != 0;
       }
-      if (--countdown == 0) [[unlikely]] {
-        countdown = interval;
-        if (!run_hook(f, hook, static_cast<int>(src - row), y, mw)) return;
-      }
     }
   }
 }
 
-// Halves of whole sizes below 2^31 fit an int when rounded down.
 template <uint8_t kWay>
-void walk(const Surface& grid, SaverForm& f, double ofs_x, double ofs_y, EventHook& hook) {
+void walk(const Surface& grid, Surface& display, double ofs_x, double ofs_y, int y_from, int y_to) {
+  // Halves of whole sizes below 2^31 fit an int when rounded down.
   const int floor_x = static_cast<int>(std::floor(ofs_x));
   const int floor_y = static_cast<int>(std::floor(ofs_y));
   const bool half_y = ofs_y != floor_y;
-  if (ofs_x != floor_x) return walk<kWay, true>(grid, f, floor_x, floor_y, half_y, hook);
-  return walk<kWay, false>(grid, f, floor_x, floor_y, half_y, hook);
-}
-
-// A Master without pixels: the walk's steps and hook calls as they come
-// (once per row when it has no columns, else once), with nothing to draw.
-void walk_empty(SaverForm& f, int mw, int mh, EventHook& hook) {
-  int x = 0, y = 0;
-  do {
-    if (++x >= mw) x = 0, ++y;
-    f.Pos_X = static_cast<int16_t>(x);
-    f.Pos_Y = static_cast<int16_t>(y);
-    if (!hook.DoEvents()) return;
-  } while (y < mh);
+  if (ofs_x != floor_x)
+    return walk<kWay, true>(grid, display, floor_x, floor_y, half_y, y_from, y_to);
+  return walk<kWay, false>(grid, display, floor_x, floor_y, half_y, y_from, y_to);
 }
 
 }  // namespace
 
-int16_t Max_Of(int16_t a, int16_t b) {
-  return a > b ? a : b;
+int relief_height(uint32_t pixel) {
+  const uint32_t r = (pixel >> 16) & 0xFF, g = (pixel >> 8) & 0xFF, b = pixel & 0xFF;
+  return kHeightOfSum[std::max({r, g, b}) + std::min({r, g, b})];
 }
 
-int16_t Min_Of(int16_t a, int16_t b) {
-  return a < b ? a : b;
-}
-
-void Get_Lightness(Varnoscape_B& m) {
-  const int16_t mx = Max_Of(Max_Of(m.Col_R, m.Col_G), m.Col_B);
-  const int16_t mn = Min_Of(Min_Of(m.Col_R, m.Col_G), m.Col_B);
-  m.Lightness = lightness_of_sum(int32_t{mx} + mn);
-}
-
-bool Get_Pixels(const Surface& pic, Surface& grid) {
-  if (pic.empty()) return true;
-  grid.copy_from(pic, 0, 0, pic.width(), pic.height(), 0, 0);
-  return false;
-}
-
-void draw_relief_with(SaverForm& f, Varnoscape_B& m, EventHook& hook, PixelReader read) {
-  Surface& display = f.Display;
-  display.clear(0);
-
-  const uint8_t way =
-      m.Set_Way >= 0 && m.Set_Way <= 255 ? static_cast<uint8_t>(m.Set_Way) : kWayNone;
-  f.Pos_X = 0;
-  f.Pos_Y = 0;
-
+ReliefDrawing::ReliefDrawing(const Surface& picture, Surface& display, int16_t method)
+    : display_(display), grid_(picture) {
+  display_.clear(0);
+  method_ = method >= 0 && method <= 255 ? static_cast<uint8_t>(method) : kWayNone;
   // Single precision, as the offsets are defined; halves of whole sizes are
   // exact in it.
-  const float ofs_x =
-      static_cast<float>(display.width()) / 2.0f - static_cast<float>(f.Master.width()) / 2.0f;
-  const float ofs_y =
-      static_cast<float>(display.height()) / 2.0f - static_cast<float>(f.Master.height()) / 2.0f;
-  f.Ofs_X = ofs_x;
-  f.Ofs_Y = ofs_y;
-
-  // The grid is all black until the read fills it; reuse its memory when the
-  // size is unchanged (a successful read overwrites every value).
-  const int mw = f.Master.width(), mh = f.Master.height();
-  Surface& grid = m.Pixel_Grid;
-  if (grid.width() != mw || grid.height() != mh) {
-    grid = Surface(mw, mh);
-    if (read(f.Master, grid)) grid.clear(0);
-  } else if (read(f.Master, grid)) {
-    grid.clear(0);
-  }
-
-  if (mw == 0 || mh == 0) {
-    walk_empty(f, mw, mh, hook);
-    return;
-  }
-
-  switch (way) {
-    case kWayDots:
-      walk<kWayDots>(grid, f, f.Ofs_X, f.Ofs_Y, hook);
-      break;
-    case kWayLines:
-      walk<kWayLines>(grid, f, f.Ofs_X, f.Ofs_Y, hook);
-      break;
-    default:
-      walk<kWayNone>(grid, f, f.Ofs_X, f.Ofs_Y, hook);
-      break;
-  }
+  ofs_x_ = static_cast<float>(display.width()) / 2.0f - static_cast<float>(picture.width()) / 2.0f;
+  ofs_y_ =
+      static_cast<float>(display.height()) / 2.0f - static_cast<float>(picture.height()) / 2.0f;
+  rows_ = picture.width() > 0 ? picture.height() : 0;
 }
 
-void Draw_Relief(SaverForm& f, Varnoscape_B& m, EventHook& hook) {
-  draw_relief_with(f, m, hook, &Get_Pixels);
+bool ReliefDrawing::draw_rows(int rows) {
+  const int to = next_row_ + std::clamp(rows, 0, rows_ - next_row_);
+  switch (method_) {
+    case kWayDots:
+      walk<kWayDots>(grid_, display_, ofs_x_, ofs_y_, next_row_, to);
+      break;
+    case kWayLines:
+      walk<kWayLines>(grid_, display_, ofs_x_, ofs_y_, next_row_, to);
+      break;
+    default:
+      break;  // any other method walks the picture without drawing
+  }
+  next_row_ = to;
+  return finished();
 }
 
 }  // namespace vs

@@ -1,41 +1,43 @@
-// The relief renderer: draws the fitted picture of Master on Display, every
-// pixel lifted by a height that grows with its lightness, as dots or as one
-// connected line per row, with the event hook run after every pixel.
+// The relief renderer: draws a fitted picture on the display as a relief,
+// every pixel lifted by a height that grows with its lightness, as dots or as
+// one connected line per row, rows top to bottom. A drawing goes in steps of
+// whole rows, so that the saver's loop paces it and answers input between
+// any two steps.
 #pragma once
 
 #include <cstdint>
 
 #include "core/surface.h"
-#include "saver/saver_form.h"
-#include "settings/module_state.h"
 
 namespace vs {
 
 // The tallest lift, for white.
 constexpr int kMaxReliefHeight = 48;
 
-// Clears Display and draws Master on it as a relief, centred, rows top to
-// bottom. Stops at once when the hook reports that the program has ended.
-// When the hook runs, Pos_X and Pos_Y already name the next pixel (so the
-// row under way is known); the other working values are left as the last
-// pixel walked left them when the drawing returns.
-void Draw_Relief(SaverForm& f, Varnoscape_B& m, EventHook& hook);
+// How far a pixel is lifted: its HLS lightness (0..240, plus 0.5) divided by
+// 5, rounded half to even: 0 for black, 24 for pure red, 48 for white.
+int relief_height(uint32_t pixel);
 
-// Copies pic's pixels into grid, which the caller has sized: grid(x, y)
-// becomes pic(x, y) wherever both have that pixel. True when there was
-// nothing to read (an empty picture); grid is then left untouched.
-bool Get_Pixels(const Surface& pic, Surface& grid);
+class ReliefDrawing {
+ public:
+  // Clears the display and starts drawing a copy of picture on it, centred:
+  // as dots (method 0) or lines (1); any other method draws nothing.
+  ReliefDrawing(const Surface& picture, Surface& display, int16_t method);
 
-// Lightness of (Col_R, Col_G, Col_B) into Lightness: the HLS lightness on a
-// scale of 0 to 240, plus 0.5.
-void Get_Lightness(Varnoscape_B& m);
+  // Draws up to `rows` more picture rows; true once every row is drawn.
+  bool draw_rows(int rows);
+  bool finished() const { return next_row_ >= rows_; }
+  int next_row() const { return next_row_; }
+  int rows() const { return rows_; }
 
-int16_t Max_Of(int16_t a, int16_t b);
-int16_t Min_Of(int16_t a, int16_t b);
-
-// Draw_Relief with another pixel reader in place of Get_Pixels, so that a
-// failing read can be tried.
-using PixelReader = bool (*)(const Surface& pic, Surface& grid);
-void draw_relief_with(SaverForm& f, Varnoscape_B& m, EventHook& hook, PixelReader read);
+ private:
+  Surface& display_;
+  Surface grid_;  // the picture's pixels, read once at the start
+  uint8_t method_ = 0;
+  double ofs_x_ = 0;  // where the picture's corner lies on the display
+  double ofs_y_ = 0;
+  int rows_ = 0;
+  int next_row_ = 0;
+};
 
 }  // namespace vs

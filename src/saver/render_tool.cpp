@@ -178,29 +178,29 @@ PictureView render_view(const RenderOptions& options) {
 }
 
 Surface render_picture(const RenderOptions& options, PictureResult picture) {
-  SaverForm f;
-  f.Scr_W = static_cast<int16_t>(options.screen_width);
-  f.Scr_H = static_cast<int16_t>(options.screen_height);
-  f.Display = Surface(options.screen_width, options.screen_height);
-  f.Play_Pos = 0;
+  SlideShow show;
+  show.screen_width = static_cast<int16_t>(options.screen_width);
+  show.screen_height = static_cast<int16_t>(options.screen_height);
+  show.play_order = {0, 1};
 
-  Varnoscape_B m;
-  m.Set_Size = options.size;
-  m.Set_Way = options.way;
-  m.File_Count = 1;
-  m.File_List = {"", options.picture};
-  m.Play_Order = {0, 1};
+  Settings settings;
+  settings.picture_size = options.size;
+  settings.drawing_method = options.way;
+  Catalogue catalogue;
+  catalogue.count = 1;
+  catalogue.files = {"", options.picture};
 
   // The picture is already decoded: hand it over instead of reading again.
   PictureLoader give = [&picture](const std::string&, const PictureView&) {
     return std::move(picture);
   };
   NoRandom rng;
-  Next_Picture(f, m, give, rng);
-  if (options.master_only) return std::move(f.Master);
-  NoEvents hook;
-  Draw_Relief(f, m, hook);
-  return std::move(f.Display);
+  next_picture(show, settings, catalogue, give, rng);
+  if (options.master_only) return std::move(show.fitted);
+  Surface display(options.screen_width, options.screen_height);
+  ReliefDrawing drawing(show.fitted, display, settings.drawing_method);
+  drawing.draw_rows(drawing.rows());
+  return display;
 }
 
 int run_render_tool(const std::vector<std::string>& args, const PictureLoader& load,

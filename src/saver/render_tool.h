@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/platform.h"
 #include "core/surface.h"
-#include "saver/next_picture.h"
+#include "platform/platform.h"
+#include "saver/slide_show.h"
 
 namespace vs {
 

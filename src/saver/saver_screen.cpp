@@ -1,12 +1,10 @@
 #include "saver/saver_screen.h"
 
+#include <algorithm>
 #include <string>
 
 #include "core/numeric.h"
-#include "saver/next_picture.h"
-#include "saver/relief.h"
 #include "settings/mode_letter.h"
-#include "settings/system_family.h"
 
 namespace vs {
 
@@ -14,14 +12,18 @@ namespace {
 
 constexpr const char* kNoPicturesText = "画像ﾌｧｲﾙを指定して下さい ！";
 constexpr const char* kNoPicturesTitle = "Varnoscape (Saver Screen)";
-// How often input is looked at while a picture loads.
-constexpr int kLoadPollMs = 5;
+// How often a picture load is looked at while it runs.
+constexpr int64_t kLoadPollUs = 5000;
 // How long an ended saver waits for a load to stop before it ends the
 // program around it.
 constexpr int kLoadStopMs = 20;
+// The most picture pixels one step of a drawing draws: well under a
+// millisecond of work, so input is answered between any two steps even when
+// the drawing runs unpaced or has fallen behind its pace.
+constexpr int kPixelsPerStep = 1 << 16;
 
-// Screen size in pixels the way the form computes it: twips divided by twips
-// per pixel, narrowed to 16 bits (a failed step leaves 0).
+// Screen size in pixels the way the screen is measured: twips divided by
+// twips per pixel, narrowed to 16 bits (a failed step leaves 0).
 int16_t screen_pixels(int pixels, int twips_per_pixel) {
   std::optional<int64_t> q =
       int_div(static_cast<double>(pixels) * twips_per_pixel, twips_per_pixel);
@@ -31,32 +33,42 @@ int16_t screen_pixels(int pixels, int twips_per_pixel) {
 
 }  // namespace
 
-int32_t ShowCursor(Platform& p, int32_t show) {
+int32_t show_cursor(Platform& p, int32_t show) {
   return p.show_cursor(show != 0);
 }
 
-Varnoscape_S::Varnoscape_S(Varnoscape_B& m, Platform& p, RandomSource& rng,
-                           std::optional<ForeignWindow> host)
-    : EventHook(kPixelsPerDoEvents),
-      m_(m),
-      p_(p),
+SaverScreen::SaverScreen(Platform& p, const Settings& settings, const Catalogue& catalogue,
+                         PlayOrder play_order, RandomSource& rng,
+                         std::optional<int32_t> cursor_count, std::optional<ForeignWindow> host)
+    : p_(p),
+      settings_(settings),
+      catalogue_(catalogue),
       rng_(rng),
-      pacer_(Pacer::rows_per_second_from(p.environment("VARNOSCAPE_PACE"))),
-      host_(host) {}
+      cursor_count_(cursor_count),
+      host_(host),
+      loop_(p),
+      pacer_(Pacer::rows_per_second_from(p.environment("VARNOSCAPE_PACE"))) {
+  show_.play_order = std::move(play_order);
+}
 
-char Varnoscape_S::mode() const {
+char SaverScreen::mode() const {
   return mode_letter(p_.argument_string());
 }
 
-int Varnoscape_S::Form_Load() {
+int SaverScreen::run() {
   if (host_) {
     // A host's window: its size, no window of ours, no grab.
     window_ = p_.use_host_window(*host_).id;
     if (window_ == 0) return 1;
-    if (m_.File_Count == 0) return wait_without_pictures();
+    if (catalogue_.count == 0) {
+      // No message box over the host's screen: the reason goes to the log,
+      // and the saver waits for its host to end it.
+      p_.report(std::string(kNoPicturesTitle) + ": " + kNoPicturesText);
+      return loop_.run([this](const Event& e) { handle(e); });
+    }
   } else {
-    if (m_.File_Count == 0) {
-      if (mode() == 'S') m_.Cursor_Count = ShowCursor(p_, m_.Cursor_Count.value_or(0));
+    if (catalogue_.count == 0) {
+      if (mode() == 'S') cursor_count_ = show_cursor(p_, cursor_count_.value_or(0));
       p_.message_box(0, kNoPicturesText, kNoPicturesTitle, MessageIcon::Warning);
       return 0;
     }
@@ -66,152 +78,117 @@ int Varnoscape_S::Form_Load() {
     if (window_ == 0) return 1;
   }
   follow_screen();
-  f_.Play_Pos = 0;
-  if (!next_picture()) return exit_status_;
-  if (!host_) p_.show_window(window_);
-  f_.Display.mark_all_dirty();
-  present_changes();
-  Saver_Loop();
-  return exit_status_;
+  show_.position = 0;
+  start_loading();
+  const int status = loop_.run([this](const Event& e) { handle(e); });
+  // Ending means ending at once: a decoder that does not stop soon (the
+  // system's own cannot be interrupted) is not waited for. The end
+  // procedure has already restored what the system needs back.
+  if (load_ && !load_->stop_within(kLoadStopMs)) p_.end_program_now(status);
+  return status;
 }
 
-int Varnoscape_S::wait_without_pictures() {
-  // No message box over the host's screen: the reason goes to the log.
-  p_.report(std::string(kNoPicturesTitle) + ": " + kNoPicturesText);
-  while (!ended_) {
-    std::optional<Event> e = p_.next_event(-1);
-    if (!e) break;
-    handle(*e);
+void SaverScreen::start_loading() {
+  std::optional<std::string> path = begin_next_picture(show_, catalogue_);
+  if (!path) {
+    finish_next_picture(show_, settings_, catalogue_, PictureResult::failure("no picture"), rng_);
+    start_drawing();
+    return;
   }
-  return exit_status_;
+  // The load runs off the loop; the loop looks at it until it has answered.
+  load_ = p_.start_picture_load(*path, saver_view(show_, settings_));
+  loop_.watch([this](int64_t now) -> std::optional<int64_t> {
+    if (!load_->finished()) return now + kLoadPollUs;
+    PictureResult loaded = load_->take();
+    load_.reset();
+    finish_next_picture(show_, settings_, catalogue_, std::move(loaded), rng_);
+    start_drawing();
+    return std::nullopt;
+  });
 }
 
-void Varnoscape_S::Saver_Loop() {
-  while (!ended_) {
-    pacer_.start_drawing(p_.now_us());
-    paced_row_ = 0;
-    Draw_Relief(f_, m_, *this);
-    if (ended_) break;
+void SaverScreen::start_drawing() {
+  // The first picture is loaded and fitted before the window shows.
+  if (!shown_) {
+    shown_ = true;
+    if (!host_) p_.show_window(window_);
+  }
+  drawing_.emplace(show_.fitted, display_, settings_.drawing_method);
+  display_.mark_all_dirty();
+  const int64_t now = p_.now_us();
+  pacer_.start_drawing(now);
+  loop_.add(now, [this](int64_t at) { return draw_step(at); });
+}
+
+std::optional<int64_t> SaverScreen::draw_step(int64_t now) {
+  const int max_rows = std::max(1, kPixelsPerStep / std::max(1, show_.fitted.width()));
+  int rows = 0;
+  while (rows < max_rows && drawing_->next_row() + rows < drawing_->rows() &&
+         pacer_.row_due_us(drawing_->next_row() + rows) <= now) {
+    ++rows;
+  }
+  const bool finished = drawing_->draw_rows(rows);
+  if (finished || now - last_present_us_ >= Pacer::kFrameIntervalUs) {
     present_changes();
-    pause(kPauseMs);
-    if (ended_) break;
+    last_present_us_ = now;
+  }
+  if (finished) {
+    start_pause();
+    return std::nullopt;
+  }
+  // Unpaced, or behind the pace: at once (after a look at the input).
+  return std::max(now, pacer_.row_due_us(drawing_->next_row()));
+}
+
+void SaverScreen::start_pause() {
+  loop_.add(p_.now_us() + int64_t{kPauseMs} * 1000, [this](int64_t) -> std::optional<int64_t> {
     // A changed screen (a monitor plugged in, the host's window resized)
     // needs the picture fitted anew, even the only one.
     const bool screen_changed = follow_screen();
-    if ((m_.File_Count > 1 || screen_changed) && !next_picture()) break;
-    run_pending_events();
-  }
-}
-
-void Varnoscape_S::pause(int ms) {
-  const int64_t end = p_.now_us() + int64_t{ms} * 1000;
-  while (!ended_) {
-    const int64_t left = end - p_.now_us();
-    if (left <= 0) return;
-    if (std::optional<Event> e = p_.next_event(static_cast<int>((left + 999) / 1000))) handle(*e);
-  }
-}
-
-bool Varnoscape_S::next_picture() {
-  PictureResult loaded = PictureResult::failure("no picture");
-  if (std::optional<std::string> path = begin_next_picture(f_, m_)) {
-    load_.start([this, path = *path, view = saver_view(f_, m_)](std::stop_token stop) {
-      return p_.load_picture(path, view, stop);
-    });
-    while (!load_.wait_for(kLoadPollMs)) {
-      if (!run_pending_events()) {
-        // Ending means ending at once: a decoder that does not stop soon
-        // (the system's own cannot be interrupted) is not waited for. The
-        // end procedure has already restored what the system needs back.
-        if (!load_.stop_within(kLoadStopMs)) p_.end_program_now(exit_status_);
-        return false;
-      }
+    if (catalogue_.count > 1 || screen_changed) {
+      start_loading();
+    } else {
+      start_drawing();  // the one picture, drawn again without a reload
     }
-    loaded = load_.take();
-  }
-  finish_next_picture(f_, m_, std::move(loaded), rng_);
-  return true;
+    return std::nullopt;
+  });
 }
 
-bool Varnoscape_S::follow_screen() {
+bool SaverScreen::follow_screen() {
   ScreenInfo screen = p_.screen();
   const int16_t w = screen_pixels(screen.width, screen.twips_per_pixel_x);
   const int16_t h = screen_pixels(screen.height, screen.twips_per_pixel_y);
-  if (w == f_.Scr_W && h == f_.Scr_H && !f_.Display.empty()) return false;
-  f_.Scr_W = w;
-  f_.Scr_H = h;
-  f_.Display = Surface(w, h);
+  if (w == show_.screen_width && h == show_.screen_height && !display_.empty()) return false;
+  show_.screen_width = w;
+  show_.screen_height = h;
+  display_ = Surface(w, h);
   return true;
 }
 
-bool Varnoscape_S::DoEvents() {
-  if (ended_) return false;
-  int64_t now = p_.now_us();
-  if (f_.Pos_Y != paced_row_) {
-    paced_row_ = f_.Pos_Y;
-    std::optional<int64_t> due = pacer_.row_due_us(paced_row_);
-    if (due && now < *due) {
-      // Ahead of the pace: show what is drawn, then wait for the row's time
-      // with the input handled as it comes.
-      present_changes();
-      last_present_us_ = now;
-      while (now < *due) {
-        int wait_ms = static_cast<int>((*due - now + 999) / 1000);
-        if (std::optional<Event> e = p_.next_event(wait_ms)) {
-          handle(*e);
-          if (ended_) return false;
-        }
-        now = p_.now_us();
-      }
-      last_poll_us_ = now;
-    }
-  }
-  if (now - last_poll_us_ >= Pacer::kPollIntervalUs) {
-    last_poll_us_ = now;
-    if (!run_pending_events()) return false;
-  }
-  if (now - last_present_us_ >= Pacer::kFrameIntervalUs) {
-    last_present_us_ = now;
-    present_changes();
-  }
-  return true;
-}
-
-bool Varnoscape_S::run_pending_events() {
-  while (!ended_) {
-    std::optional<Event> e = p_.next_event(0);
-    if (!e) break;
-    handle(*e);
-  }
-  return !ended_;
-}
-
-void Varnoscape_S::present_changes() {
-  RowRange rows = f_.Display.take_dirty();
+void SaverScreen::present_changes() {
+  RowRange rows = display_.take_dirty();
   if (!rows.empty()) {
-    p_.present(window_, f_.Display, Rect{0, rows.top, f_.Display.width(), rows.bottom - rows.top});
+    p_.present(window_, display_, Rect{0, rows.top, display_.width(), rows.bottom - rows.top});
   }
 }
 
-void Varnoscape_S::handle(const Event& e) {
+void SaverScreen::handle(const Event& e) {
   // Under a host, input belongs to the host, which ends us with a signal.
   const bool input = e.kind == Event::Kind::KeyDown || e.kind == Event::Kind::MouseDown ||
                      e.kind == Event::Kind::MouseMove;
   if (host_ && input) return;
   switch (e.kind) {
     case Event::Kind::KeyDown:
-      Form_KeyDown();
-      break;
     case Event::Kind::MouseDown:
-      Display_MouseDown();
+      end_saver();
       break;
     case Event::Kind::MouseMove:
-      Display_MouseMove(static_cast<float>(e.x), static_cast<float>(e.y));
+      on_mouse_move(static_cast<float>(e.x), static_cast<float>(e.y));
       break;
     case Event::Kind::WindowGone:
       // Someone else destroyed the saver window: nothing could end an
       // invisible saver any more, so end now.
-      ended_ = true;
+      loop_.quit(0);
       break;
     case Event::Kind::Resized:  // followed at the next picture
     case Event::Kind::KeyUp:
@@ -222,50 +199,42 @@ void Varnoscape_S::handle(const Event& e) {
   }
 }
 
-void Varnoscape_S::Form_KeyDown() {
-  Saver_End();
-}
-
-void Varnoscape_S::Display_MouseDown() {
-  Saver_End();
-}
-
-void Varnoscape_S::Display_MouseMove(float x, float y) {
+void SaverScreen::on_mouse_move(float x, float y) {
   // Without a switch, movement never ends the saver.
   if (p_.argument_string().empty()) return;
-  if (!Mouse_Set) {
+  if (!first_pointer_) {
     // The first movement (the window coming up under the pointer) only
     // records where the pointer is.
-    Mouse_X = x;
-    Mouse_Y = y;
-    Mouse_Set = -1;
+    first_pointer_ = Point{static_cast<int>(x), static_cast<int>(y)};
     return;
   }
   // Both coordinates must differ from the first position: a purely
   // horizontal or vertical movement does not end the saver.
-  if (x == Mouse_X || y == Mouse_Y) return;
-  Saver_End();
-  if (!ended_) Mouse_Set = 0;
+  if (x == static_cast<float>(first_pointer_->x) || y == static_cast<float>(first_pointer_->y)) {
+    return;
+  }
+  end_saver();
+  if (!loop_.quitting()) first_pointer_.reset();
 }
 
-void Varnoscape_S::Saver_End() {
+void SaverScreen::end_saver() {
   // The older Windows family asks for the saver's password first; a refusal
   // returns into the saver with the pointer hidden again.
-  if (mode() == 'S' && !Is_WinNT(p_)) {
-    m_.Cursor_Count = ShowCursor(p_, m_.Cursor_Count.value_or(0));
+  if (mode() == 'S' && !p_.is_nt_family()) {
+    cursor_count_ = show_cursor(p_, cursor_count_.value_or(0));
     if (!p_.verify_saver_password(window_)) {
-      m_.Cursor_Count = ShowCursor(p_, 0);
+      cursor_count_ = show_cursor(p_, 0);
       return;
     }
   }
   if (mode() == 'S') {
-    Saver_Running(p_, true);
-    m_.Cursor_Count = ShowCursor(p_, m_.Cursor_Count.value_or(0));
+    // Tells the system that no screen saver runs any more.
+    p_.set_saver_running(false);
+    cursor_count_ = show_cursor(p_, cursor_count_.value_or(0));
   }
   p_.set_saver_active();
   p_.destroy_window(window_);
-  ended_ = true;
-  exit_status_ = 0;
+  loop_.quit(0);
 }
 
 }  // namespace vs

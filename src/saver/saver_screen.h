@@ -1,16 +1,25 @@
-// The saver screen form: a black, topmost, full-screen window that draws the
+// The saver screen: a black, topmost, full-screen window that draws the
 // pictures of the play order as reliefs, one after another, until a key, a
 // click or (with the saver switch) a mouse movement ends the program.
+//
+// One loop owns time. A turn of it runs whichever of these is due: the
+// picture load (a completion, polled), the drawing (a step of rows at the
+// pace), the one-second pause; then it waits for input or the next due
+// time. Input ends the loop, and with it the saver.
 #pragma once
 
 #include <cstdint>
+#include <memory>
+#include <optional>
 
+#include "platform/background_load.h"
+#include "platform/event_loop.h"
 #include "platform/platform.h"
-#include "saver/background_load.h"
 #include "saver/pacer.h"
-#include "saver/saver_form.h"
-#include "settings/module_state.h"
-#include "settings/play_order.h"
+#include "saver/relief.h"
+#include "saver/slide_show.h"
+#include "settings/catalogue.h"
+#include "settings/settings.h"
 #include "settings/window_titles.h"
 
 namespace vs {
@@ -18,67 +27,62 @@ namespace vs {
 // The pause after each finished drawing.
 inline constexpr int kPauseMs = 1000;
 
-// The cursor display counter as the system returns it.
-int32_t ShowCursor(Platform& p, int32_t show);
+// The cursor display counter as the system returns it: `show` 0 hides, any
+// other value shows.
+int32_t show_cursor(Platform& p, int32_t show);
 
-class Varnoscape_S : public EventHook {
+class SaverScreen {
  public:
   // With a host window (a screen-saver host's), the saver draws into it and
-  // leaves input to the host.
-  Varnoscape_S(Varnoscape_B& m, Platform& p, RandomSource& rng,
-               std::optional<ForeignWindow> host = std::nullopt);
+  // leaves input to the host. cursor_count is the display counter the
+  // start-up left when it hid the pointer (nothing: it did not).
+  SaverScreen(Platform& p, const Settings& settings, const Catalogue& catalogue,
+              PlayOrder play_order, RandomSource& rng, std::optional<int32_t> cursor_count,
+              std::optional<ForeignWindow> host = std::nullopt);
 
-  // Loads the form and runs the saver until the program ends; returns the
-  // process exit status.
-  int Form_Load();
+  // Opens the screen and runs the saver until it ends; returns the process
+  // exit status.
+  int run();
 
-  // Called by the renderer every few pixels: runs pending input, presents
-  // what changed, and keeps the drawing to its pace.
-  bool DoEvents() override;
-
-  const SaverForm& form() const { return f_; }
+  const SlideShow& slide_show() const { return show_; }
+  const Surface& display() const { return display_; }
+  std::optional<int32_t> cursor_count() const { return cursor_count_; }
 
  private:
-  void Saver_Loop();
-  void Saver_End();
-  // The hosted saver with nothing to show waits for its host to end it.
-  int wait_without_pictures();
-  // Waits ms milliseconds, answering input as it comes.
-  void pause(int ms);
-  // Next_Picture with the load on its own thread and input answered
-  // meanwhile; false once the program has ended.
-  bool next_picture();
+  // The loop's work, each a job of its own.
+  void start_loading();
+  void start_drawing();
+  std::optional<int64_t> draw_step(int64_t now);
+  void start_pause();
+
   // Takes the drawing area's size anew; true when it changed.
   bool follow_screen();
-  void Display_MouseDown();
-  void Form_KeyDown();
-  void Display_MouseMove(float x, float y);
-  void handle(const Event& e);
-  // Runs every queued event; false once the program has ended.
-  bool run_pending_events();
   void present_changes();
+  void handle(const Event& e);
+  void on_mouse_move(float x, float y);
+  // The end procedure: restores what the system needs back and ends the
+  // loop, unless the older Windows family's password is refused.
+  void end_saver();
   char mode() const;
 
-  Varnoscape_B& m_;
   Platform& p_;
+  const Settings& settings_;
+  const Catalogue& catalogue_;
   RandomSource& rng_;
-  SaverForm f_;
-  Pacer pacer_;
-  BackgroundLoad load_;
+  std::optional<int32_t> cursor_count_;
   std::optional<ForeignWindow> host_;
+  EventLoop loop_;
+  SlideShow show_;
+  Surface display_;
+  Pacer pacer_;
+  std::unique_ptr<BackgroundLoad> load_;
+  std::optional<ReliefDrawing> drawing_;
   WindowId window_ = 0;
-  bool ended_ = false;
-  int exit_status_ = 0;
-
-  // DoEvents bookkeeping.
-  int16_t paced_row_ = 0;
-  int64_t last_poll_us_ = 0;
+  bool shown_ = false;
   int64_t last_present_us_ = 0;
 
-  // Static values of the mouse-movement handler.
-  float Mouse_X = 0;
-  float Mouse_Y = 0;
-  int16_t Mouse_Set = 0;
+  // Movement is measured from the first position the pointer was seen at.
+  std::optional<Point> first_pointer_;
 };
 
 }  // namespace vs

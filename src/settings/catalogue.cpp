@@ -1,11 +1,6 @@
 #include "settings/catalogue.h"
 
 #include <algorithm>
-#include <array>
-#include <limits>
-#include <optional>
-#include <string_view>
-#include <vector>
 
 #include "settings/wildcard.h"
 
@@ -13,9 +8,9 @@ namespace vs {
 
 namespace {
 
-constexpr std::array<const char*, 4> kExtensions{"bmp", "gif", "jpg", "wmf"};
+constexpr std::array<const char*, 4> kPatterns{"*.bmp", "*.gif", "*.jpg", "*.wmf"};
 // The three listing passes: plain files, archived files, read-only files.
-constexpr std::array<int16_t, 3> kPassAttrs{kAttrNone, kAttrArchive, kAttrReadOnly};
+constexpr std::array<int, 3> kPassAttrs{kAttrNone, kAttrArchive, kAttrReadOnly};
 
 // Where the folder part of a path ends: one past the last separator (or
 // drive colon); 0 when the path has neither.
@@ -27,102 +22,122 @@ size_t folder_end(const std::string& path, PathStyle style) {
   return 0;
 }
 
-// Appends the names matching pattern whose attribute value is exactly attr.
-void take_matches(Varnoscape_B& m, Platform& p, FolderListing& listing, std::string_view pattern,
-                  int16_t attr) {
-  if (m.File_List.empty()) m.File_List.resize(1);
-  listing.each_match(p, pattern, [&](const std::string& path, std::optional<int> value) {
-    if (!value || *value != attr) return true;
-    // The count is 16-bit: the 32768th match ends this mask's listing.
-    if (m.File_Count == std::numeric_limits<int16_t>::max()) return false;
-    ++m.File_Count;
-    m.File_List.resize(static_cast<size_t>(m.File_Count) + 1);
-    m.File_List[static_cast<size_t>(m.File_Count)] = path;
-    return true;
-  });
-}
-
 }  // namespace
 
-std::optional<FolderListing> FolderListing::read(Platform& p, const std::string& mask) {
+const std::string* Catalogue::at(int position) const {
+  if (position < 1 || position > count || static_cast<size_t>(position) >= files.size()) {
+    return nullptr;
+  }
+  return &files[static_cast<size_t>(position)];
+}
+
+std::vector<std::string> Catalogue::paths() const {
+  std::vector<std::string> out;
+  for (int i = 1; const std::string* path = at(i); ++i) out.push_back(*path);
+  return out;
+}
+
+PictureWalk::PictureWalk(Platform& p, const std::string& folder, const KindSwitches& kinds)
+    : p_(p), kinds_(kinds) {
   const PathStyle style = p.path_style();
-  // The folder is listed as the mask spells it, separator included, so a
-  // root ("/" + "/*.bmp") lists the root and not the current folder.
+  // The folder is listed as a mask would spell it, separator included, so a
+  // root ("/" + "/*.bmp") lists the root and not the current folder, and its
+  // files keep the doubled separator.
+  const std::string mask = folder + style.separator + kPatterns[0];
   std::optional<std::vector<std::string>> names =
       p.list_folder(mask.substr(0, folder_end(mask, style)));
-  if (!names) return std::nullopt;
-  FolderListing listing;
-  listing.prefix_ = Folder_Of(mask, style) + style.separator;
-  listing.attrs_.resize(names->size());
-  listing.asked_.resize(names->size());
-  listing.names_ = std::move(*names);
-  return listing;
+  if (folder.empty() || !names) {
+    if (!folder.empty()) problem_ = Problem::FolderUnreadable;
+    done_ = true;
+    return;
+  }
+  prefix_ = folder_of(mask, style) + style.separator;
+  names_ = std::move(*names);
+  attrs_.resize(names_.size());
+  asked_.resize(names_.size());
 }
 
-void FolderListing::each_match(
-    Platform& p, std::string_view pattern,
-    const std::function<bool(const std::string& path, std::optional<int> attr)>& visit) {
-  for (size_t i = 0; i < names_.size(); ++i) {
-    if (!wildcard_match(pattern, names_[i])) continue;
-    const std::string path = prefix_ + names_[i];
+void PictureWalk::note(Problem problem) {
+  if (problem_ == Problem::None) problem_ = problem;
+}
+
+bool PictureWalk::step(int budget, const std::function<void(const std::string& path)>& take) {
+  for (; budget > 0 && !done_; --budget) {
+    if (pass_ == kPassAttrs.size()) {
+      done_ = true;
+      break;
+    }
+    if (kind_ == kinds_.size()) {
+      kind_ = 0;
+      ++pass_;
+      continue;
+    }
+    if (kinds_[kind_] != 1 || name_ == names_.size()) {
+      ++kind_;
+      name_ = 0;
+      continue;
+    }
+    const size_t i = name_++;
+    if (!wildcard_match(kPatterns[kind_], names_[i])) continue;
+    std::string path = prefix_ + names_[i];
     if (!asked_[i]) {
-      attrs_[i] = p.file_attributes(path);
+      attrs_[i] = p_.file_attributes(path);
       asked_[i] = true;
     }
-    if (!visit(path, attrs_[i])) return;
-  }
-}
-
-std::string Kind_Mask(int index, PathStyle style) {
-  if (index < 0 || index >= static_cast<int>(kExtensions.size())) return {};
-  return std::string(1, style.separator) + "*." + kExtensions[static_cast<size_t>(index)];
-}
-
-void Build_Catalogue(Varnoscape_B& m, Platform& p, const std::string& Folder) {
-  m.File_Count = 0;
-  if (Folder.empty()) return;
-  PathStyle style = p.path_style();
-  // Every mask names the same folder, so it is read once and each name's
-  // attributes are asked once; the passes then pick from that reading in
-  // the order they would have listed it.
-  std::optional<FolderListing> listing = FolderListing::read(p, Folder + Kind_Mask(0, style));
-  for (int16_t attr : kPassAttrs) {
-    m.File_Attr = attr;
-    for (size_t index = 0; index < m.Set_Kind.size(); ++index) {
-      if (m.Set_Kind[index] != 1 || !listing) continue;
-      std::string pattern = Kind_Mask(static_cast<int>(index), style).substr(1);
-      take_matches(m, p, *listing, pattern, m.File_Attr);
+    // Gone since the folder was read, or a dangling link: skipped, so that
+    // one bad entry does not hide the pictures after it.
+    if (!attrs_[i]) {
+      note(Problem::FileVanished);
+      continue;
     }
+    if (*attrs_[i] != kPassAttrs[pass_]) continue;
+    if (taken_ == kMaxPictures) {
+      note(Problem::TooMany);
+      done_ = true;
+      break;
+    }
+    ++taken_;
+    take(path);
   }
-  if (m.File_Count > 1) Sort_Catalogue(m);
+  return done_;
 }
 
-void List_Files(Varnoscape_B& m, Platform& p, const std::string& Mask, int16_t Attr) {
-  PathStyle style = p.path_style();
-  std::optional<FolderListing> listing = FolderListing::read(p, Mask);
-  if (!listing) return;
-  take_matches(m, p, *listing, std::string_view(Mask).substr(folder_end(Mask, style)), Attr);
+void build_catalogue(Platform& p, const KindSwitches& kinds, const std::string& folder,
+                     Catalogue& catalogue) {
+  catalogue.count = 0;
+  if (folder.empty()) return;
+  PictureWalk walk(p, folder, kinds);
+  std::vector<std::string> found;
+  while (!walk.step(1 << 16, [&](const std::string& path) { found.push_back(path); })) {
+  }
+  catalogue.count = static_cast<int16_t>(found.size());
+  // A rebuild that finds nothing leaves the old slots, unread.
+  if (found.empty()) return;
+  catalogue.files.resize(found.size() + 1);
+  std::move(found.begin(), found.end(), catalogue.files.begin() + 1);
+  sort_catalogue(catalogue);
 }
 
 // Ascending by bytes (std::string compares its chars as unsigned). This is
 // the order a pairwise exchange sort gives, since names never repeat and
 // equal texts could not be told apart anyway.
-void Sort_Catalogue(Varnoscape_B& m) {
-  size_t count = std::min(static_cast<size_t>(std::max<int16_t>(m.File_Count, 0)),
-                          m.File_List.empty() ? 0 : m.File_List.size() - 1);
+void sort_catalogue(Catalogue& catalogue) {
+  size_t count = std::min(static_cast<size_t>(std::max<int16_t>(catalogue.count, 0)),
+                          catalogue.files.empty() ? 0 : catalogue.files.size() - 1);
   if (count < 2) return;
-  std::sort(m.File_List.begin() + 1, m.File_List.begin() + 1 + static_cast<ptrdiff_t>(count));
+  std::sort(catalogue.files.begin() + 1,
+            catalogue.files.begin() + 1 + static_cast<ptrdiff_t>(count));
 }
 
-std::string Folder_Of(const std::string& Path, PathStyle style) {
-  std::string folder = Path.substr(0, folder_end(Path, style));
+std::string folder_of(const std::string& path, PathStyle style) {
+  std::string folder = path.substr(0, folder_end(path, style));
   if (!folder.empty() && folder.back() == style.separator) folder.pop_back();
   return folder;
 }
 
-bool Folder_Exists(Platform& p, const std::string& Path) {
-  if (Path.empty()) return false;
-  return p.file_attributes(Path).has_value();
+bool folder_exists(Platform& p, const std::string& path) {
+  if (path.empty()) return false;
+  return p.file_attributes(path).has_value();
 }
 
 }  // namespace vs

@@ -1,58 +1,95 @@
 // The picture catalogue: the picture files of the chosen folder for the
-// enabled kinds, as full paths, sorted by their bytes.
+// shown kinds, as full paths, sorted by their bytes; and the one walk over a
+// folder that both the catalogue and the settings dialog's listing take.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "core/path_style.h"
 #include "platform/platform.h"
-#include "settings/module_state.h"
 
 namespace vs {
 
-// The mask of kind `index` (0 bitmap, 1 GIF, 2 JPEG, 3 metafile): the path
-// separator, "*." and the extension, e.g. "/*.bmp".
-std::string Kind_Mask(int index, PathStyle style);
+// Which kinds are shown, in the order BMP, GIF, JPEG, WMF: a kind is shown
+// when its value is exactly 1.
+using KindSwitches = std::array<int16_t, 4>;
 
-// A folder read once: its names in the listing's own order, and each
-// name's attribute value, asked once when first needed.
-class FolderListing {
+// The most pictures a folder gives: counts are 16-bit.
+constexpr int kMaxPictures = 32767;
+
+struct Catalogue {
+  // Positions 1..count hold the paths; slot 0 is unused, so that a play
+  // order's positions (1..count) index it directly.
+  int16_t count = 0;
+  std::vector<std::string> files = std::vector<std::string>(1);
+
+  // The path at a position, or nothing outside 1..count.
+  const std::string* at(int position) const;
+  // The paths of positions 1..count, in order.
+  std::vector<std::string> paths() const;
+};
+
+// The picture files of a folder for the shown kinds, in the order the
+// listing takes them: three passes (files with no attribute, archived files,
+// read-only files), in each the kinds in order and the folder's own order
+// within a kind. A file is taken only when its attribute value is exactly
+// the pass's, so it comes at most once, and hidden, system or read-only and
+// archived files never. At most kMaxPictures files.
+//
+// The walk goes in bounded steps, so that a large folder is read while the
+// dialog goes on answering and painting; the folder itself is read once, and
+// each name's attributes are asked once.
+class PictureWalk {
  public:
-  // The folder of the mask (a folder, a separator and a pattern); nothing
-  // when it cannot be listed.
-  static std::optional<FolderListing> read(Platform& p, const std::string& mask);
+  enum class Problem {
+    None,
+    FolderUnreadable,  // the folder could not be listed: nothing is taken
+    FileVanished,      // a name whose attributes could not be had: skipped
+    TooMany,           // the walk ended at kMaxPictures
+  };
 
-  // For each name matching the pattern ("*.bmp"), in order: its path and
-  // its attribute value (nothing when it has none now: a dangling link, a
-  // file removed since the folder was read). False from visit stops.
-  void each_match(
-      Platform& p, std::string_view pattern,
-      const std::function<bool(const std::string& path, std::optional<int> attr)>& visit);
+  PictureWalk(Platform& p, const std::string& folder, const KindSwitches& kinds);
+
+  // Looks at up to `budget` names and hands each file taken to `take`; true
+  // once the walk has ended.
+  bool step(int budget, const std::function<void(const std::string& path)>& take);
+  bool done() const { return done_; }
+  int taken() const { return taken_; }
+  // The first problem met on the way.
+  Problem problem() const { return problem_; }
 
  private:
+  void note(Problem problem);
+
+  Platform& p_;
+  KindSwitches kinds_;
   std::string prefix_;  // the folder part and a separator
   std::vector<std::string> names_;
   std::vector<std::optional<int>> attrs_;
   std::vector<bool> asked_;
+  size_t pass_ = 0;
+  size_t kind_ = 0;
+  size_t name_ = 0;
+  int taken_ = 0;
+  bool done_ = false;
+  Problem problem_ = Problem::None;
 };
 
-// Rebuilds File_List / File_Count of the folder for the kinds enabled in
-// Set_Kind (exactly 1).
-void Build_Catalogue(Varnoscape_B& m, Platform& p, const std::string& Folder);
-// Appends the files matching Mask whose attribute value equals Attr.
-void List_Files(Varnoscape_B& m, Platform& p, const std::string& Mask, int16_t Attr);
-// Sorts entries 1..File_Count by their bytes.
-void Sort_Catalogue(Varnoscape_B& m);
+// Rebuilds the catalogue of the folder for the shown kinds, sorted.
+void build_catalogue(Platform& p, const KindSwitches& kinds, const std::string& folder,
+                     Catalogue& catalogue);
+// Sorts positions 1..count by their bytes.
+void sort_catalogue(Catalogue& catalogue);
 
 // The folder part of a path: up to the last separator (or drive colon where
 // the style has one), without that separator when it ends the text.
-std::string Folder_Of(const std::string& Path, PathStyle style);
+std::string folder_of(const std::string& path, PathStyle style);
 // True when something (a folder or a plain file) exists under that name.
-bool Folder_Exists(Platform& p, const std::string& Path);
+bool folder_exists(Platform& p, const std::string& path);
 
 }  // namespace vs

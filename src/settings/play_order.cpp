@@ -51,14 +51,11 @@ int draw_rank(double u, int remaining) {
 
 }  // namespace
 
-void Make_Play_Order(Varnoscape_B& m, RandomSource& rng) {
-  int count = m.File_Count;
+void make_play_order(PlayOrder& order, int count, int16_t picture_order, RandomSource& rng) {
   if (count < 1) return;
-  if (m.Play_Order.size() < static_cast<size_t>(count) + 1) {
-    m.Play_Order.resize(static_cast<size_t>(count) + 1);
-  }
-  if (m.Set_Change == 0) {
-    for (int k = 1; k <= count; ++k) m.Play_Order[static_cast<size_t>(k)] = static_cast<int16_t>(k);
+  if (order.size() < static_cast<size_t>(count) + 1) order.resize(static_cast<size_t>(count) + 1);
+  if (picture_order == 0) {
+    for (int k = 1; k <= count; ++k) order[static_cast<size_t>(k)] = static_cast<int16_t>(k);
     return;
   }
   FreePositions free(count);
@@ -66,7 +63,7 @@ void Make_Play_Order(Varnoscape_B& m, RandomSource& rng) {
   for (int remaining = count; remaining > 0; --remaining) {
     rng.reseed_from_clock();
     int r = draw_rank(rng.next_unit(), remaining);
-    m.Play_Order[static_cast<size_t>(++filled)] = static_cast<int16_t>(free.take(r));
+    order[static_cast<size_t>(++filled)] = static_cast<int16_t>(free.take(r));
   }
 }
 

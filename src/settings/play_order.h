@@ -2,8 +2,7 @@
 #pragma once
 
 #include <cstdint>
-
-#include "settings/module_state.h"
+#include <vector>
 
 namespace vs {
 
@@ -17,10 +16,14 @@ class RandomSource {
   virtual double next_unit() = 0;
 };
 
-// Refills Play_Order(1..File_Count): 1..File_Count in order when Set_Change
-// is 0, otherwise a random permutation (the generator is re-seeded before
-// every draw). Play_Order grows to File_Count + 1 slots when it is shorter;
-// an empty catalogue leaves it as it is.
-void Make_Play_Order(Varnoscape_B& m, RandomSource& rng);
+// The order in which the saver shows the catalogue: slots 1..count hold
+// catalogue positions (slot 0 is unused).
+using PlayOrder = std::vector<int16_t>;
+
+// Refills slots 1..count: 1..count in order when picture_order is 0,
+// otherwise a random permutation (the generator is re-seeded before every
+// draw). The order grows to count + 1 slots when it is shorter; an empty
+// catalogue leaves it as it is.
+void make_play_order(PlayOrder& order, int count, int16_t picture_order, RandomSource& rng);
 
 }  // namespace vs

@@ -4,8 +4,8 @@
 #include <optional>
 #include <string_view>
 
-#include "platform/cp932.h"
 #include "core/numeric.h"
+#include "platform/cp932.h"
 #include "settings/catalogue.h"
 #include "settings/ini.h"
 #include "settings/settings_location.h"
@@ -61,7 +61,7 @@ std::string folder_from_file(std::string_view bytes) {
 
 }  // namespace
 
-void Load_Settings(Varnoscape_B& m, Platform& p) {
+void load_settings(Platform& p, Settings& settings, Catalogue& catalogue) {
   SettingsLocation where = settings_location(p);
   // A file that cannot be read is treated like a missing one: defaults.
   ReadResult r = p.read_file(where.path);
@@ -71,29 +71,31 @@ void Load_Settings(Varnoscape_B& m, Platform& p) {
   }
   std::string file = r.status == ReadResult::Status::Ok ? std::move(r.bytes) : std::string();
 
-  load_number(file, kChangeKey, 0, m.Set_Change);
-  load_number(file, kSizeKey, 0, m.Set_Size);
-  for (size_t i = 0; i < m.Set_Kind.size(); ++i) load_number(file, kind_key(i), 1, m.Set_Kind[i]);
+  Settings& s = settings;
+  load_number(file, kChangeKey, 0, s.picture_order);
+  load_number(file, kSizeKey, 0, s.picture_size);
+  for (size_t i = 0; i < s.kinds.size(); ++i) load_number(file, kind_key(i), 1, s.kinds[i]);
 
-  // The kinds come first: the catalogue is built for the enabled ones only.
-  m.File_Count = 0;
-  m.Set_Folder = folder_from_file(ini::read_value(file, kSection, file_key(kFolderKey)));
-  if (!m.Set_Folder.empty()) {
-    if (Folder_Exists(p, m.Set_Folder)) {
-      Build_Catalogue(m, p, m.Set_Folder);
+  // The kinds come first: the catalogue is built for the shown ones only.
+  catalogue.count = 0;
+  s.folder = folder_from_file(ini::read_value(file, kSection, file_key(kFolderKey)));
+  if (!s.folder.empty()) {
+    if (folder_exists(p, s.folder)) {
+      build_catalogue(p, s.kinds, s.folder, catalogue);
     } else {
-      m.Set_Folder.clear();
+      s.folder.clear();
     }
   }
 
-  load_number(file, kWayKey, 0, m.Set_Way);
+  load_number(file, kWayKey, 0, s.drawing_method);
 }
 
-SaveResult Save_Settings(Varnoscape_B& m, Platform& p, const std::string& folder_label) {
+SaveResult save_settings(Platform& p, Settings& settings, const std::string& folder_label) {
   SettingsLocation where = settings_location(p);
   SaveResult result;
   result.path = where.path;
-  m.Set_Folder = folder_label;
+  Settings& s = settings;
+  s.folder = folder_label;
 
   const std::array<std::string, 8> keys{std::string(kChangeKey),
                                         std::string(kSizeKey),
@@ -124,15 +126,15 @@ SaveResult Save_Settings(Varnoscape_B& m, Platform& p, const std::string& folder
     put(key, ini::write_value_as_is(file, kSection, file_key(key), number_text(v)));
   };
 
-  put_number(keys[0], m.Set_Change);
-  put_number(keys[1], m.Set_Size);
-  if (std::optional<std::string> folder = utf8_to_cp932(m.Set_Folder)) {
+  put_number(keys[0], s.picture_order);
+  put_number(keys[1], s.picture_size);
+  if (std::optional<std::string> folder = utf8_to_cp932(s.folder)) {
     put(keys[2], ini::write_value(file, kSection, file_key(keys[2]), *folder));
   } else {
     put(keys[2], {false, "the folder name holds characters that code page 932 cannot hold"});
   }
-  for (size_t i = 0; i < m.Set_Kind.size(); ++i) put_number(keys[3 + i], m.Set_Kind[i]);
-  put_number(keys[7], m.Set_Way);
+  for (size_t i = 0; i < s.kinds.size(); ++i) put_number(keys[3 + i], s.kinds[i]);
+  put_number(keys[7], s.drawing_method);
 
   if (!where.per_user_folder.empty()) {
     WriteResult made = p.make_folders(where.per_user_folder);

@@ -1,20 +1,30 @@
-// The settings record's file: loading it (which also builds the catalogue of
-// the saved folder) and saving it from the dialog.
+// The settings and their file: loading them (which also builds the catalogue
+// of the saved folder) and saving them from the dialog.
 #pragma once
 
 #include <string>
 #include <vector>
 
 #include "platform/platform.h"
-#include "settings/module_state.h"
+#include "settings/catalogue.h"
 
 namespace vs {
 
-// Fills the settings record from the settings file and builds the catalogue
-// of the saved folder. Missing, empty or unreadable values give the defaults
-// (kinds enabled, everything else 0 / empty); a value that is not a 16-bit
-// number leaves its variable as it was.
-void Load_Settings(Varnoscape_B& m, Platform& p);
+// The user's choices, as the settings file keeps them. Every value starts at
+// zero (the folder empty) until loaded.
+struct Settings {
+  int16_t picture_order = 0;   // 0 in name order, anything else random
+  int16_t picture_size = 0;    // 0 each picture at its own size, anything else fitted to the screen
+  KindSwitches kinds{};        // BMP, GIF, JPEG, WMF; 1 = shown
+  std::string folder;          // UTF-8; empty = none
+  int16_t drawing_method = 0;  // 0 dots, 1 lines; anything else draws nothing
+};
+
+// Fills the settings from the settings file and builds the catalogue of the
+// saved folder. Missing, empty or unreadable values give the defaults (kinds
+// shown, everything else 0 / empty); a value that is not a 16-bit number
+// leaves its variable as it was.
+void load_settings(Platform& p, Settings& settings, Catalogue& catalogue);
 
 struct SaveResult {
   bool ok = false;    // every key reached the file
@@ -23,10 +33,10 @@ struct SaveResult {
   std::vector<std::string> unwritten;  // the keys (UTF-8) that did not reach the file
 };
 
-// Takes the dialog's folder text into Set_Folder and writes the eight keys,
+// Takes the dialog's folder text into the settings and writes the eight keys,
 // changing nothing else in the file. A value that cannot be stored faithfully
 // (a folder with a line break, or characters code page 932 cannot hold) is
 // refused and left as it was in the file; the other keys are still written.
-SaveResult Save_Settings(Varnoscape_B& m, Platform& p, const std::string& folder_label);
+SaveResult save_settings(Platform& p, Settings& settings, const std::string& folder_label);
 
 }  // namespace vs

@@ -3,36 +3,35 @@
 #include <memory>
 
 #include "saver/saver_screen.h"
-#include "settings/module_state.h"
 #include "settings/play_order.h"
 #include "settings/random_source.h"
 #include "settings/settings.h"
-#include "settings/system_family.h"
 #include "settings/window_titles.h"
 #include "startup/command_line.h"
-#include "startup/preview_form.h"
+#include "startup/preview_screen.h"
 
 namespace vs {
 
 namespace {
 
-// Dimensions and fills the play order, hides the cursor under the saver
-// switch and runs the saver screen until the program ends.
-int run_saver(Varnoscape_B& m, Platform& p, std::optional<ForeignWindow> host) {
+// Fills the play order, hides the cursor under the saver switch and runs the
+// saver screen until the program ends.
+int run_saver(Platform& p, const Settings& settings, const Catalogue& catalogue,
+              std::optional<ForeignWindow> host) {
   ClockRandomSource rng([&p] { return p.clock_seed(); }, p.clock_seed());
-  if (m.File_Count != 0) {
-    m.Play_Order.assign(static_cast<size_t>(m.File_Count) + 1, 0);
-    Make_Play_Order(m, rng);
-  }
-  if (mode_letter(p.argument_string()) == 'S') m.Cursor_Count = ShowCursor(p, 0);
-  Varnoscape_S saver(m, p, rng, host);
-  return saver.Form_Load();
+  PlayOrder order;
+  if (catalogue.count != 0) make_play_order(order, catalogue.count, settings.picture_order, rng);
+  std::optional<int32_t> cursor_count;
+  if (mode_letter(p.argument_string()) == 'S') cursor_count = show_cursor(p, 0);
+  SaverScreen saver(p, settings, catalogue, std::move(order), rng, cursor_count, host);
+  return saver.run();
 }
 
 }  // namespace
 
-int Main(Platform& p, const SettingsDialog& dialog) {
-  Varnoscape_B m;
+int run_program(Platform& p, const ShowSettingsDialog& dialog) {
+  Settings settings;
+  Catalogue catalogue;
 
   // Single-copy check: both searches are always made.
   bool saver_open = p.window_exists(kSaverTitle);
@@ -42,22 +41,22 @@ int Main(Platform& p, const SettingsDialog& dialog) {
   // Started by a screen-saver host with a window to draw in: the saver runs
   // there, beside any number of other hosted copies (one per monitor).
   if (std::optional<ForeignWindow> host = p.host_window()) {
-    Load_Settings(m, p);
-    return run_saver(m, p, host);
+    load_settings(p, settings, catalogue);
+    return run_saver(p, settings, catalogue, host);
   }
 
   if (mode_letter(p.argument_string()) == 'P') {
-    Varnoscape_R preview(p);
+    PreviewScreen preview(p);
     return preview.run(preview_handle(p.argument_string()));
   }
 
-  Load_Settings(m, p);
+  load_settings(p, settings, catalogue);
 
   if (mode_letter(p.argument_string()) == 'A') {
     // The password change exists only on the older Windows family; on every
     // other system (and with no usable number after the switch) nothing is
     // changed.
-    if (!Is_WinNT(p)) {
+    if (!p.is_nt_family()) {
       if (std::optional<int32_t> owner = password_handle(p.argument_string())) {
         p.change_saver_password(static_cast<ForeignWindow>(static_cast<uint32_t>(*owner)));
       }
@@ -68,7 +67,7 @@ int Main(Platform& p, const SettingsDialog& dialog) {
   if (mode_letter(p.argument_string()) == 'C') {
     // Any window number after the switch is ignored: the dialog has no
     // owner.
-    if (dialog && p.claim_single_copy()) dialog(m, p);
+    if (dialog && p.claim_single_copy()) dialog(settings, catalogue, p);
     return 0;
   }
 
@@ -77,7 +76,7 @@ int Main(Platform& p, const SettingsDialog& dialog) {
   // The window searches above are no lock: two copies started at the same
   // moment both pass them. Only one of them gets this claim.
   if (!p.claim_single_copy()) return 0;
-  return run_saver(m, p, std::nullopt);
+  return run_saver(p, settings, catalogue, std::nullopt);
 }
 
 }  // namespace vs

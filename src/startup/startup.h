@@ -1,20 +1,20 @@
-// The program's start-up procedure: single-copy check, command line, mode
-// dispatch.
+// The program's start: single-copy check, command line, mode dispatch.
 #pragma once
 
 #include <functional>
 
 #include "platform/platform.h"
-#include "settings/module_state.h"
+#include "settings/catalogue.h"
+#include "settings/settings.h"
 
 namespace vs {
 
 // Shows the settings dialog modally and returns once it has closed. The
-// program's entry point hands it in: the dialog sits above the start-up.
-using SettingsDialog = std::function<void(Varnoscape_B& m, Platform& p)>;
+// program's entry point hands it in: the dialog sits beside the start-up.
+using ShowSettingsDialog = std::function<void(Settings&, Catalogue&, Platform&)>;
 
 // Runs the whole program on the given platform and returns the process exit
 // status once it has ended.
-int Main(Platform& p, const SettingsDialog& dialog = {});
+int run_program(Platform& p, const ShowSettingsDialog& dialog = {});
 
 }  // namespace vs

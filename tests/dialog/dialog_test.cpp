@@ -1,12 +1,14 @@
-// The settings dialog on the offscreen backend: its state after loading, its
-// handlers, and a whole session driven by scripted clicks.
-#include "dialog/varnoscape_p.h"
+// The settings dialog on the offscreen backend, driven by scripted input
+// through its one loop: its state after loading, its controls, and what
+// each control does while a listing or a preview load runs.
+#include "dialog/settings_dialog.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <set>
 
 #include "../../tools/bmp_writer.h"
 #include "platform/offscreen/offscreen_platform.h"
@@ -24,7 +26,10 @@ constexpr Point kRandomLabel{336 + 124 + 10, 12 + 40 + 5};
 constexpr Point kFullScreenLabel{336 + 124 + 10, 12 + 100 + 5};
 constexpr Point kLinesLabel{336 + 124 + 10, 12 + 160 + 5};
 constexpr Point kSelectedMark[2] = {{336 + 24 + 6, 12 + 40 + 6}, {336 + 108 + 6, 12 + 40 + 6}};
+constexpr Point kBmpCheck{12 + 208 + 6, 12 + 188 + 6};
 constexpr Point kGifCheck{12 + 208 + 6, 12 + 188 + 16 + 6};
+constexpr Point kSequentialLabel{336 + 40 + 10, 12 + 40 + 5};
+constexpr Point kFolderButton{12 + 12 + 48, 12 + 40 + 10};
 constexpr Point kSaveButton{336 + 50, 320 + 10};
 constexpr Point kCancelButton{440 + 48, 320 + 10};
 
@@ -44,32 +49,45 @@ bool bluish(uint32_t p) {
 
 class DialogTest : public ::testing::Test {
  protected:
+  using Button = SettingsDialog::Button;
+
   DialogTest() {
     p.set_env("VARNOSCAPE_INI", ini);
     fs::create_directory(pics);
   }
   // A picture file of the given size.
-  std::string picture(const std::string& name, int w, int h) {
+  std::string picture(const std::string& name, int w, int h, const std::string& folder = "") {
     samples::BmpSpec spec;
     spec.width = w, spec.height = h;
     spec.data = samples::encode_rows(w, h, 24, false, [](int x, int y) {
       return static_cast<uint32_t>(pixel_rgb(x % 256, y % 256, 128));
     });
-    const std::string path = pics + "/" + name;
+    const std::string path = (folder.empty() ? pics : folder) + "/" + name;
     std::ofstream(path, std::ios::binary) << samples::write_bmp(spec);
     return path;
   }
+  // A folder of n small files of the given extension (their contents are
+  // never read by a listing).
+  std::string many_files(const std::string& name, int n, const std::string& ext) {
+    const std::string folder = dir / name;
+    fs::create_directories(folder);
+    for (int i = 0; i < n; ++i)
+      std::ofstream(folder + "/" + std::to_string(10000 + i) + ext) << "x";
+    return folder;
+  }
   // The settings as the program loads them, the dialog loaded over them.
-  Varnoscape_P& load(int16_t change = 0, int16_t size = 0, int16_t way = 0,
-                     std::array<int16_t, 4> kinds = {1, 1, 1, 1}, std::string folder = "") {
-    Varnoscape_B seed;
-    seed.Set_Change = change, seed.Set_Size = size, seed.Set_Way = way, seed.Set_Kind = kinds;
-    Save_Settings(seed, p, folder.empty() ? pics : folder);
-    Load_Settings(m, p);
-    // Hand-edited values beyond 0 and 1 reach the record as they are.
-    m.Set_Change = change, m.Set_Size = size, m.Set_Way = way, m.Set_Kind = kinds;
-    dialog = std::make_unique<Varnoscape_P>(m, p);
-    dialog->Form_Load();
+  SettingsDialog& load(int16_t change = 0, int16_t size = 0, int16_t way = 0,
+                       std::array<int16_t, 4> kinds = {1, 1, 1, 1}, std::string folder = "") {
+    Settings seed;
+    seed.picture_order = change, seed.picture_size = size, seed.drawing_method = way;
+    seed.kinds = kinds;
+    save_settings(p, seed, folder.empty() ? pics : folder);
+    load_settings(p, settings, catalogue);
+    // Hand-edited values beyond 0 and 1 reach the settings as they are.
+    settings.picture_order = change, settings.picture_size = size;
+    settings.drawing_method = way, settings.kinds = kinds;
+    dialog = std::make_unique<SettingsDialog>(p, settings, catalogue);
+    dialog->load();
     return *dialog;
   }
   uint32_t pixel(Point at) {
@@ -83,19 +101,43 @@ class DialogTest : public ::testing::Test {
     e.button = b;
     return e;
   }
-  // A click at a point of the dialog, from the script.
-  void click(int64_t at_us, Point at) {
-    p.script(at_us, mouse(Event::Kind::MouseDown, at));
-    p.script(at_us + 1000, mouse(Event::Kind::MouseUp, at));
+  // A click at a point of the dialog, from the script: the press, and the
+  // release a moment later.
+  void click(int64_t at_us, Point at, MouseButton b = MouseButton::Left) {
+    p.script(at_us, mouse(Event::Kind::MouseDown, at, b));
+    p.script(at_us + 1, mouse(Event::Kind::MouseUp, at, b));
   }
-  forms::MouseArgs button(MouseButton b) { return forms::MouseArgs{b, false, 1, 1}; }
+  // Clicks that come at once, one after the other: the loop takes one event
+  // a turn, between steps of whatever work runs, as a quick user's clicks.
+  void clicks_now(std::initializer_list<Point> points) {
+    for (Point at : points) {
+      p.script(p.now_us(), mouse(Event::Kind::MouseDown, at));
+      p.script(p.now_us(), mouse(Event::Kind::MouseUp, at));
+    }
+  }
+  void close_box(int64_t at_us) {
+    Event close;
+    close.kind = Event::Kind::CloseRequest;
+    p.script(at_us, close);
+  }
+  // Runs the dialog's loop until the script has run out and no work is left
+  // (or the dialog has closed).
+  void run() { dialog->run(); }
+  std::vector<std::string> entries() const {
+    std::vector<std::string> out;
+    for (int i = 0; i < dialog->file_list().count(); ++i)
+      out.push_back(dialog->file_list().entry(i));
+    return out;
+  }
+  bool closed() const { return dialog->form()->closed(); }
 
   testing::TempFolder dir;
   std::string ini = dir / "Varnoscape.ini";
   std::string pics = dir / "pics";
   OffscreenPlatform p;
-  Varnoscape_B m;
-  std::unique_ptr<Varnoscape_P> dialog;
+  Settings settings;
+  Catalogue catalogue;
+  std::unique_ptr<SettingsDialog> dialog;
 };
 
 // The window, its place, the marks, the list and the labels after loading.
@@ -103,7 +145,7 @@ TEST_F(DialogTest, LoadingShowsTheSettingsAndTheCatalogue) {
   picture("b_Second.bmp", 4, 4);
   picture("a_first.bmp", 4, 4);
   picture("C_third.bmp", 4, 4);
-  Varnoscape_P& d = load(1, 0, 1, {1, 0, 1, 0});
+  SettingsDialog& d = load(1, 0, 1, {1, 0, 1, 0});
   const WindowId w = p.window_of(OffscreenPlatform::WindowKind::Dialog);
   ASSERT_NE(w, 0u);
   const auto& window = p.windows.at(w);
@@ -116,36 +158,35 @@ TEST_F(DialogTest, LoadingShowsTheSettingsAndTheCatalogue) {
   // "ﾗﾝﾀﾞﾑ" selected, "ｼｰｹﾝｼｬﾙ" not; the kinds as set.
   EXPECT_TRUE(reddish(pixel(kSelectedMark[1])));
   EXPECT_FALSE(reddish(pixel(kSelectedMark[0])));
-  EXPECT_TRUE(bluish(pixel({12 + 208 + 6, 12 + 188 + 6})));  // *.bmp
-  EXPECT_FALSE(bluish(pixel(kGifCheck)));                    // *.gif
+  EXPECT_TRUE(bluish(pixel(kBmpCheck)));
+  EXPECT_FALSE(bluish(pixel(kGifCheck)));
   // Sorted without regard to case; the count beside it; the folder below.
-  ASSERT_EQ(d.list().count(), 3);
-  EXPECT_EQ(d.list().entry(0), "a_first.bmp");
-  EXPECT_EQ(d.list().entry(1), "b_Second.bmp");
-  EXPECT_EQ(d.list().entry(2), "C_third.bmp");
+  EXPECT_EQ(entries(), (std::vector<std::string>{"a_first.bmp", "b_Second.bmp", "C_third.bmp"}));
   EXPECT_EQ(d.count_label(), "3");
   EXPECT_EQ(d.folder_label(), pics);
-  EXPECT_EQ(d.size_label(), "");
+  EXPECT_EQ(d.preview_size_label(), "");
   // The opening grows from where the pointer was.
   ASSERT_FALSE(p.animations.empty());
   EXPECT_EQ(p.animations.front().first, (Rect{0, 0, 0, 0}));
 }
 
 TEST_F(DialogTest, AnEmptyCatalogueAndOutOfRangeSettingsLeaveThingsBlank) {
-  Varnoscape_P& d = load(2, 0, 0, {1, 1, 1, 1}, dir / "empty");
-  EXPECT_EQ(d.list().count(), 0);
+  SettingsDialog& d = load(2, 0, 0, {1, 1, 1, 1}, dir / "empty");
+  EXPECT_EQ(d.file_list().count(), 0);
   EXPECT_EQ(d.count_label(), "");  // not 0
   EXPECT_FALSE(reddish(pixel(kSelectedMark[0])));
   EXPECT_FALSE(reddish(pixel(kSelectedMark[1])));
   // A press on either member shows the marks and stores a valid value; a
   // right press as well as a left one; pressing the selected one again
   // changes nothing (a press, not a flip).
-  d.lbl_RS_MouseDown(0, button(MouseButton::Right));
-  EXPECT_EQ(m.Set_Change, 0);
+  click(0, kSequentialLabel, MouseButton::Right);
+  run();
+  EXPECT_EQ(settings.picture_order, 0);
   EXPECT_TRUE(reddish(pixel(kSelectedMark[0])));
-  d.Img_SR_MouseDown(1, button(MouseButton::Middle));
-  d.Img_SR_MouseDown(1, button(MouseButton::Left));
-  EXPECT_EQ(m.Set_Change, 1);
+  click(10, kSelectedMark[1], MouseButton::Middle);
+  click(20, kSelectedMark[1]);
+  run();
+  EXPECT_EQ(settings.picture_order, 1);
   EXPECT_TRUE(reddish(pixel(kSelectedMark[1])));
   EXPECT_FALSE(reddish(pixel(kSelectedMark[0])));
 }
@@ -155,19 +196,23 @@ TEST_F(DialogTest, AnEmptyCatalogueAndOutOfRangeSettingsLeaveThingsBlank) {
 TEST_F(DialogTest, KindTogglesRebuildTheListUnlessTheFolderIsGone) {
   picture("a.bmp", 4, 4), picture("b.bmp", 4, 4);
   std::ofstream(pics + "/c.gif") << "GIF89a";
-  Varnoscape_P& d = load(0, 0, 0, {1, 0, 0, 0});
-  EXPECT_EQ(d.list().count(), 2);
-  d.lbl_Kind_MouseDown(1, button(MouseButton::Right));
-  EXPECT_EQ(m.Set_Kind[1], 1);
-  EXPECT_EQ(d.list().count(), 3);
+  SettingsDialog& d = load(0, 0, 0, {1, 0, 0, 0});
+  EXPECT_EQ(d.file_list().count(), 2);
+  click(0, {kGifCheck.x + 20, kGifCheck.y}, MouseButton::Right);  // its label
+  run();
+  EXPECT_EQ(settings.kinds[1], 1);
+  EXPECT_EQ(d.file_list().count(), 3);
   EXPECT_EQ(d.count_label(), "3");
-  d.Img_Kind_MouseDown(0, button(MouseButton::Left));
-  d.Img_Kind_MouseDown(1, button(MouseButton::Left));
-  EXPECT_EQ(d.list().count(), 0);
+  EXPECT_EQ(catalogue.count, 3);
+  click(10, kBmpCheck);
+  click(20, kGifCheck);
+  run();
+  EXPECT_EQ(d.file_list().count(), 0);
   EXPECT_EQ(d.count_label(), "");
   fs::remove_all(pics);
-  d.Img_Kind_MouseDown(0, button(MouseButton::Left));
-  EXPECT_EQ(m.Set_Kind[0], 1);
+  click(30, kBmpCheck);
+  run();
+  EXPECT_EQ(settings.kinds[0], 1);
   EXPECT_EQ(d.count_label(), "");  // as it was: nothing listed anew
 }
 
@@ -179,41 +224,42 @@ TEST_F(DialogTest, PreviewsHaveTheirLongerSideAt100) {
       {640, 480, 100, 75}, {480, 640, 75, 100}, {50, 20, 100, 40}, {300, 300, 100, 100}};
   for (const Case& c : cases)
     picture(std::to_string(c.w) + "x" + std::to_string(c.h) + ".bmp", c.w, c.h);
-  Varnoscape_P& d = load();
+  SettingsDialog& d = load();
+  auto& list = const_cast<forms::ListBox&>(d.file_list());
   for (const Case& c : cases) {
     const std::string name = std::to_string(c.w) + "x" + std::to_string(c.h) + ".bmp";
-    int index = -1;
-    for (int i = 0; i < d.list().count(); ++i) {
-      if (d.list().entry(i) == name) index = i;
-    }
-    ASSERT_GE(index, 0) << name;
-    const_cast<forms::ListBox&>(d.list()).select(index);
-    EXPECT_EQ(d.size_label(), std::to_string(c.w) + " * " + std::to_string(c.h));
-    EXPECT_EQ(d.preview().bounds.width, c.pw) << name;
-    EXPECT_EQ(d.preview().bounds.height, c.ph) << name;
-    EXPECT_EQ(d.preview().bounds.x, 192);  // the corner stays
+    const auto all = entries();
+    const int index = static_cast<int>(std::find(all.begin(), all.end(), name) - all.begin());
+    list.select(index);
+    run();
+    EXPECT_EQ(d.preview_size_label(), std::to_string(c.w) + " * " + std::to_string(c.h));
+    EXPECT_EQ(d.preview_box().bounds.width, c.pw) << name;
+    EXPECT_EQ(d.preview_box().bounds.height, c.ph) << name;
+    EXPECT_EQ(d.preview_box().bounds.x, 192);  // the corner stays
+    EXPECT_TRUE(d.preview_box().visible);
   }
   EXPECT_FALSE(p.busy);
   // A file deleted since the list was filled: the last preview stays.
   fs::remove(pics + "/640x480.bmp");
-  const_cast<forms::ListBox&>(d.list()).select(3);
-  ASSERT_EQ(d.list().entry(3), "640x480.bmp");
-  EXPECT_EQ(d.size_label(), "300 * 300");
-  EXPECT_EQ(d.preview().bounds.width, 100);
+  ASSERT_EQ(d.file_list().entry(3), "640x480.bmp");
+  list.select(3);
+  run();
+  EXPECT_EQ(d.preview_size_label(), "300 * 300");
+  EXPECT_EQ(d.preview_box().bounds.width, 100);
   EXPECT_TRUE(p.message_boxes.empty());
 }
 
-// Clicks through the real runtime, and what reaches the file: exactly the
+// Clicks through the real program, and what reaches the file: exactly the
 // chosen values, every other byte as it was; cancel and the close box
 // leave the file alone.
 TEST_F(DialogTest, ClicksSaveExactlyTheChoicesAndCancelSavesNothing) {
   picture("a.bmp", 4, 4);
   const std::string other = "; kept\r\n[Other]\r\nx=1\r\n";
   for (const char* way_out : {"save", "cancel", "close box"}) {
-    Varnoscape_B seed;
-    seed.Set_Kind = {1, 0, 1, 1};
+    Settings seed;
+    seed.kinds = {1, 0, 1, 1};
     std::ofstream(ini, std::ios::binary | std::ios::trunc) << other;
-    Save_Settings(seed, p, pics);
+    save_settings(p, seed, pics);
     const std::string before = read_file(ini);
     click(100000, kRandomLabel);
     click(200000, kFullScreenLabel);
@@ -224,18 +270,18 @@ TEST_F(DialogTest, ClicksSaveExactlyTheChoicesAndCancelSavesNothing) {
     } else if (std::string(way_out) == "cancel") {
       click(500000, kCancelButton);
     } else {
-      Event close;
-      close.kind = Event::Kind::CloseRequest;
-      p.script(500000, close);
+      close_box(500000);
     }
     p.set_arguments({"/c"});
-    Main(p, [](Varnoscape_B& mm, Platform& pp) { Varnoscape_P(mm, pp).Show_Modal(); });
+    run_program(
+        p, [](Settings& s, Catalogue& c, Platform& pp) { SettingsDialog(pp, s, c).show_modal(); });
     EXPECT_EQ(p.scripted_left(), 0u) << way_out;
-    Varnoscape_B want;
-    want.Set_Change = 1, want.Set_Size = 1, want.Set_Way = 1, want.Set_Kind = {1, 1, 1, 1};
+    Settings want;
+    want.picture_order = 1, want.picture_size = 1, want.drawing_method = 1;
+    want.kinds = {1, 1, 1, 1};
     std::ofstream(dir / "want.ini", std::ios::binary) << other;
     p.set_env("VARNOSCAPE_INI", dir / "want.ini");
-    Save_Settings(want, p, pics);
+    save_settings(p, want, pics);
     p.set_env("VARNOSCAPE_INI", ini);
     const std::string expected =
         std::string(way_out) == "save" ? read_file(dir / "want.ini") : before;
@@ -248,66 +294,164 @@ TEST_F(DialogTest, ClicksSaveExactlyTheChoicesAndCancelSavesNothing) {
 
 TEST_F(DialogTest, ClearThenCancelOrSaveAndAFailedSave) {
   picture("a.bmp", 4, 4);
-  Varnoscape_P& d = load();
-  d.Cmd_Button_Click(1);
-  EXPECT_EQ(d.list().count(), 0);
+  SettingsDialog& d = load();
+  d.press(Button::Clear);
+  EXPECT_EQ(d.file_list().count(), 0);
   EXPECT_EQ(d.folder_label(), "");
   EXPECT_EQ(d.count_label(), "");
   const std::string before = read_file(ini);
-  d.Cmd_Button_Click(3);  // cancel
+  d.press(Button::Cancel);
   EXPECT_EQ(read_file(ini), before);
 
   // Clear, then save: an empty folder is stored.
-  Varnoscape_P& again = load();
-  again.Cmd_Button_Click(1);
-  again.Cmd_Button_Click(2);
-  Varnoscape_B stored;
-  Load_Settings(stored, p);
-  EXPECT_EQ(stored.Set_Folder, "");
-  EXPECT_TRUE(again.form()->closed());
+  SettingsDialog& again = load();
+  again.press(Button::Clear);
+  again.press(Button::Save);
+  Settings stored;
+  Catalogue unused;
+  load_settings(p, stored, unused);
+  EXPECT_EQ(stored.folder, "");
+  EXPECT_TRUE(closed());
 
   // A save that fails says where and why, and the dialog stays open with
   // the choices.
-  Varnoscape_P& failing = load();
-  failing.Img_Way_MouseDown(1, button(MouseButton::Left));
+  SettingsDialog& failing = load();
+  click(0, kLinesLabel);
+  run();
   fs::remove(ini);
   fs::create_directory(ini);  // a folder where the file should go
-  failing.Cmd_Button_Click(2);
-  EXPECT_FALSE(failing.form()->closed());
+  failing.press(Button::Save);
+  EXPECT_FALSE(closed());
   ASSERT_EQ(p.message_boxes.size(), 1u);
   EXPECT_NE(p.message_boxes[0].text.find(ini), std::string::npos);
   EXPECT_EQ(p.message_boxes[0].icon, MessageIcon::Error);
-  EXPECT_EQ(m.Set_Way, 1);
+  EXPECT_EQ(settings.drawing_method, 1);
 }
 
 // The folder chooser: a cancel changes nothing; a folder that the settings
 // file cannot hold is refused at once; a good one is listed, with its count.
 TEST_F(DialogTest, FolderChoices) {
   picture("a.bmp", 4, 4);
-  Varnoscape_P& d = load();
+  SettingsDialog& d = load();
   const std::string other = dir / "other";
   fs::create_directory(other);
   for (const char* n : {"x.bmp", "y.bmp", "z.jpg"}) std::ofstream(other + "/" + n) << "x";
 
   p.folder_answers = {std::nullopt};
-  d.Cmd_Button_Click(0);
+  click(0, kFolderButton);
+  run();
   ASSERT_EQ(p.folder_choices.size(), 1u);
   EXPECT_EQ(p.folder_choices[0].title, "ﾌｫﾙﾀﾞをｸﾘｯｸして選択状態にしてから ＯＫ を押してください");
   EXPECT_EQ(d.folder_label(), pics);
-  EXPECT_EQ(d.list().count(), 1);
+  EXPECT_EQ(d.file_list().count(), 1);
   EXPECT_EQ(d.count_label(), "1");
 
   p.folder_answers = {std::string(dir / "한국")};
-  d.Cmd_Button_Click(0);
+  d.press(Button::ChooseFolder);
+  run();
   EXPECT_EQ(d.folder_label(), pics);
   ASSERT_EQ(p.message_boxes.size(), 1u);
 
   p.folder_answers = {other};
-  d.Cmd_Button_Click(0);
+  d.press(Button::ChooseFolder);
+  run();
   EXPECT_EQ(d.folder_label(), other);
-  EXPECT_EQ(d.list().count(), 3);
+  EXPECT_EQ(entries(), (std::vector<std::string>{"x.bmp", "y.bmp", "z.jpg"}));
   EXPECT_EQ(d.count_label(), "3");
-  EXPECT_EQ(m.Set_Folder, pics);  // the record follows only at a save or a toggle
+  EXPECT_EQ(settings.folder, pics);  // the settings follow only at a save or a toggle
+}
+
+// The folder button pressed again while a large folder is being listed: the
+// new choice replaces the listing, and the list ends up with the chosen
+// folder's files once, its count matching. The first listing was under way
+// (its count had climbed) when it was replaced.
+TEST_F(DialogTest, AFolderChosenDuringAListingReplacesIt) {
+  const std::string large = many_files("large", 6000, ".bmp");
+  const std::string small = many_files("small", 700, ".jpg");
+  SettingsDialog& d = load();
+  p.folder_answers = {large, small};
+  clicks_now({kFolderButton, kFolderButton});  // the second in between two steps of the listing
+  std::vector<int> counts;
+  p.on_poll = [&] {
+    if (!d.count_label().empty()) counts.push_back(std::stoi(d.count_label()));
+  };
+  run();
+  p.on_poll = nullptr;
+  EXPECT_EQ(p.folder_choices.size(), 2u);
+  EXPECT_EQ(d.folder_label(), small);
+  const std::vector<std::string> listed = entries();
+  ASSERT_EQ(listed.size(), 700u);
+  EXPECT_EQ(std::set<std::string>(listed.begin(), listed.end()).size(), 700u);
+  EXPECT_EQ(listed.front(), "10000.jpg");
+  EXPECT_EQ(d.count_label(), "700");
+  EXPECT_TRUE(std::any_of(counts.begin(), counts.end(), [](int c) { return c > 700 && c < 6000; }));
+  EXPECT_FALSE(d.listing());
+}
+
+// A kind toggled while a listing runs: the listing starts again with the
+// new kinds.
+TEST_F(DialogTest, AKindToggledDuringAListingStartsItAgain) {
+  const std::string mixed = many_files("mixed", 3000, ".gif");
+  for (int i = 0; i < 5; ++i) picture("p" + std::to_string(i) + ".bmp", 3, 3, mixed);
+  SettingsDialog& d = load();
+  p.folder_answers = {mixed};
+  clicks_now({kFolderButton, kGifCheck});  // GIF off, while the folder is read
+  run();
+  EXPECT_EQ(settings.kinds[1], 0);
+  EXPECT_EQ(entries(),
+            (std::vector<std::string>{"p0.bmp", "p1.bmp", "p2.bmp", "p3.bmp", "p4.bmp"}));
+  EXPECT_EQ(d.count_label(), "5");
+  EXPECT_EQ(catalogue.count, 5);
+}
+
+// Two list clicks while the first picture still loads: the latest wins.
+TEST_F(DialogTest, TheLatestPreviewClickWins) {
+  picture("a.bmp", 640, 480);
+  picture("b.bmp", 20, 50);
+  SettingsDialog& d = load();
+  auto& list = const_cast<forms::ListBox&>(d.file_list());
+  list.select(0);
+  list.select(1);
+  run();
+  EXPECT_EQ(d.preview_size_label(), "20 * 50");
+  EXPECT_EQ(d.preview_box().bounds.width, 40);
+  EXPECT_FALSE(p.busy);
+}
+
+// "設定", "ｷｬﾝｾﾙ" and the close box act at once while a listing or a preview
+// load runs: the dialog closes, and only "設定" writes the file.
+TEST_F(DialogTest, SaveCancelAndTheCloseBoxActAtOnceDuringWork) {
+  picture("a.bmp", 2000, 1500);
+  const std::string large = many_files("large", 6000, ".bmp");
+  for (const char* work : {"listing", "preview"}) {
+    for (const char* way_out : {"save", "cancel", "close box"}) {
+      SettingsDialog& d = load(0, 0, 0);
+      const std::string before = read_file(ini);
+      if (std::string(work) == "listing") {
+        p.folder_answers = {large};
+        clicks_now({kFolderButton});
+      } else {
+        const_cast<forms::ListBox&>(d.file_list()).select(0);
+      }
+      if (std::string(way_out) == "save") {
+        clicks_now({kLinesLabel, kSaveButton});
+      } else if (std::string(way_out) == "cancel") {
+        clicks_now({kLinesLabel, kCancelButton});
+      } else {
+        clicks_now({kLinesLabel});
+        close_box(p.now_us());
+      }
+      run();
+      EXPECT_TRUE(closed()) << work << ", " << way_out;
+      const bool saved = std::string(way_out) == "save";
+      EXPECT_EQ(read_file(ini) != before, saved) << work << ", " << way_out;
+      if (std::string(work) == "listing") {
+        EXPECT_LT(d.file_list().count(), 6000) << "closed before the listing ended: " << way_out;
+      } else {
+        EXPECT_EQ(d.preview_size_label(), "") << "closed before the load ended: " << way_out;
+      }
+    }
+  }
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
 // Stand-ins for the saver's collaborators: pictures prepared in memory by
-// path, a random source with a fixed answer, an event hook that counts.
+// path, a random source with a fixed answer.
 #pragma once
 
 #include <cstdint>
@@ -7,9 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/offscreen/offscreen_platform.h"
 #include "core/surface.h"
-#include "saver/saver_form.h"
+#include "platform/offscreen/offscreen_platform.h"
 #include "settings/play_order.h"
 
 namespace vs::testing {
@@ -19,8 +18,7 @@ class PicturePlatform : public OffscreenPlatform {
   std::map<std::string, Surface> pictures;  // anything else fails to load
   std::vector<std::string> asked;
 
-  PictureResult load_picture(const std::string& path, const PictureView& = {},
-                             std::stop_token = {}) override {
+  PictureResult picture_for(const std::string& path, const PictureView&, std::stop_token) override {
     asked.push_back(path);
     auto it = pictures.find(path);
     if (it == pictures.end()) return PictureResult::failure("cannot be read");
@@ -37,18 +35,6 @@ class FixedRandom : public RandomSource {
 
  private:
   double unit_;
-};
-
-// Counts its calls; answers false (the program has ended) on call number
-// stop_at when that is set.
-class CountingHook : public EventHook {
- public:
-  explicit CountingHook(int64_t stop_at = -1) : stop_at_(stop_at) {}
-  int64_t calls = 0;
-  bool DoEvents() override { return ++calls != stop_at_; }
-
- private:
-  int64_t stop_at_;
 };
 
 // A picture whose every pixel names its own position, so a test can tell

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/loaded.h"
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -31,13 +33,13 @@ const std::string kSep = "\\";
 const std::string kSep = "/";
 #endif
 
-std::vector<std::string> entries(const Varnoscape_B& m) {
-  return {m.File_List.begin() + 1, m.File_List.begin() + 1 + m.File_Count};
+std::vector<std::string> entries(const testing::Loaded& m) {
+  return {m.catalogue.files.begin() + 1, m.catalogue.files.begin() + 1 + m.catalogue.count};
 }
 
-Varnoscape_B all_kinds() {
-  Varnoscape_B m;
-  m.Set_Kind = {1, 1, 1, 1};
+testing::Loaded all_kinds() {
+  testing::Loaded m;
+  m.settings.kinds = {1, 1, 1, 1};
   return m;
 }
 
@@ -45,14 +47,13 @@ TEST(Catalogue, SortsFullPathsByBytesUpperCaseFirst) {
   TempFolder dir;
   for (const char* name : {"b.jpg", "A.bmp", "a.gif", "C.wmf"}) dir.file(name);
   OffscreenPlatform p;
-  Varnoscape_B m = all_kinds();
-  Build_Catalogue(m, p, dir.path());
+  testing::Loaded m = all_kinds();
+  build_catalogue(p, m.settings.kinds, dir.path(), m.catalogue);
   std::string d = dir.path() + kSep;
   EXPECT_EQ(entries(m),
             (std::vector<std::string>{d + "A.bmp", d + "C.wmf", d + "a.gif", d + "b.jpg"}));
-  EXPECT_EQ(m.File_List.size(), 5u);
-  EXPECT_EQ(m.File_List[0], "");
-  EXPECT_EQ(m.File_Attr, kAttrReadOnly);  // the last pass
+  EXPECT_EQ(m.catalogue.files.size(), 5u);
+  EXPECT_EQ(m.catalogue.files[0], "");
 }
 
 TEST(Catalogue, TakesOnlyKindsSetToExactlyOne) {
@@ -60,16 +61,16 @@ TEST(Catalogue, TakesOnlyKindsSetToExactlyOne) {
   for (const char* name : {"b.jpg", "A.bmp", "a.gif", "C.wmf"}) dir.file(name);
   OffscreenPlatform p;
   for (int16_t gif : {0, 2, -1}) {
-    Varnoscape_B m = all_kinds();
-    m.Set_Kind[1] = gif;
-    Build_Catalogue(m, p, dir.path());
+    testing::Loaded m = all_kinds();
+    m.settings.kinds[1] = gif;
+    build_catalogue(p, m.settings.kinds, dir.path(), m.catalogue);
     std::string d = dir.path() + kSep;
     EXPECT_EQ(entries(m), (std::vector<std::string>{d + "A.bmp", d + "C.wmf", d + "b.jpg"}))
         << "Set_Kind(1) = " << gif;
   }
-  Varnoscape_B none;
-  Build_Catalogue(none, p, dir.path());
-  EXPECT_EQ(none.File_Count, 0);
+  testing::Loaded none;
+  build_catalogue(p, none.settings.kinds, dir.path(), none.catalogue);
+  EXPECT_EQ(none.catalogue.count, 0);
 }
 
 #ifdef _WIN32
@@ -94,8 +95,8 @@ TEST(Catalogue, AttributesDecideWhatIsListed) {
   EXPECT_EQ(p.file_attributes(dir.path() + kSep + "ro_archived.jpg"), 33);
   EXPECT_EQ(p.file_attributes(dir.path() + kSep + "folder.jpg"), kAttrDirectory);
 
-  Varnoscape_B m = all_kinds();
-  Build_Catalogue(m, p, dir.path());
+  testing::Loaded m = all_kinds();
+  build_catalogue(p, m.settings.kinds, dir.path(), m.catalogue);
   const std::string d = dir.path() + kSep;
   std::vector<std::string> want{d + "archived.jpg", d + "plain.jpg", d + "unindexed.jpg"};
   // Wine archives every file, so there a read-only file is read-only and
@@ -128,8 +129,8 @@ TEST(Catalogue, AttributesDecideWhatIsListed) {
   ASSERT_EQ(p.file_attributes(ro_hidden), kAttrReadOnly | kAttrHidden);
   ASSERT_EQ(p.file_attributes(dir.path() + kSep + "folder.jpg"), kAttrDirectory);
 
-  Varnoscape_B m = all_kinds();
-  Build_Catalogue(m, p, dir.path());
+  testing::Loaded m = all_kinds();
+  build_catalogue(p, m.settings.kinds, dir.path(), m.catalogue);
   EXPECT_EQ(entries(m), (std::vector<std::string>{dir.path() + kSep + "plain.jpg", ro}));
 }
 
@@ -140,8 +141,8 @@ TEST(Catalogue, MatchesExtensionsWithoutRegardToCase) {
   for (const char* name : {"X.JPG", "y.Jpg", "z.jpeg", "w.jpgx", "jpg", "v.bmp.txt", "u.GIF"})
     dir.file(name);
   OffscreenPlatform p;
-  Varnoscape_B m = all_kinds();
-  Build_Catalogue(m, p, dir.path());
+  testing::Loaded m = all_kinds();
+  build_catalogue(p, m.settings.kinds, dir.path(), m.catalogue);
   std::string d = dir.path() + kSep;
   EXPECT_EQ(entries(m), (std::vector<std::string>{d + "X.JPG", d + "u.GIF", d + "y.Jpg"}));
 }
@@ -156,8 +157,8 @@ TEST(Catalogue, LinksCountAsWhatTheyPointTo) {
   fs::create_symlink(elsewhere.path(), dir.path() + kSep + "folderlink.bmp");
   dir.file("later.bmp");
   OffscreenPlatform p;
-  Varnoscape_B m = all_kinds();
-  Build_Catalogue(m, p, dir.path());
+  testing::Loaded m = all_kinds();
+  build_catalogue(p, m.settings.kinds, dir.path(), m.catalogue);
   // The dangling link is passed over without ending the listing.
   EXPECT_EQ(entries(m), (std::vector<std::string>{dir.path() + kSep + "later.bmp",
                                                   dir.path() + kSep + "link.bmp"}));
@@ -169,72 +170,63 @@ TEST(Catalogue, EmptyMissingAndUnmatchedFoldersGiveNothing) {
   dir.file("notes.txt");
   fs::create_directory(dir.path() + kSep + "sub");
   OffscreenPlatform p;
-  Varnoscape_B m = all_kinds();
-  Build_Catalogue(m, p, dir.path());
-  EXPECT_EQ(m.File_Count, 0);
+  testing::Loaded m = all_kinds();
+  build_catalogue(p, m.settings.kinds, dir.path(), m.catalogue);
+  EXPECT_EQ(m.catalogue.count, 0);
 
   // A rebuild that finds nothing empties the catalogue; the old slots stay
   // but are no longer part of it.
   dir.file("a.gif");
-  Build_Catalogue(m, p, dir.path());
-  ASSERT_EQ(m.File_Count, 1);
+  build_catalogue(p, m.settings.kinds, dir.path(), m.catalogue);
+  ASSERT_EQ(m.catalogue.count, 1);
   fs::remove(dir.path() + kSep + "a.gif");
-  Build_Catalogue(m, p, dir.path());
-  EXPECT_EQ(m.File_Count, 0);
-  EXPECT_EQ(m.File_List.size(), 2u);
+  build_catalogue(p, m.settings.kinds, dir.path(), m.catalogue);
+  EXPECT_EQ(m.catalogue.count, 0);
+  EXPECT_EQ(m.catalogue.files.size(), 2u);
 
-  Build_Catalogue(m, p, dir.path() + kSep + "no-such-folder");
-  EXPECT_EQ(m.File_Count, 0);
-  Build_Catalogue(m, p, "");
-  EXPECT_EQ(m.File_Count, 0);
+  build_catalogue(p, m.settings.kinds, dir.path() + kSep + "no-such-folder", m.catalogue);
+  EXPECT_EQ(m.catalogue.count, 0);
+  build_catalogue(p, m.settings.kinds, "", m.catalogue);
+  EXPECT_EQ(m.catalogue.count, 0);
   // A plain file passes for a folder elsewhere and lists nothing here.
-  Build_Catalogue(m, p, dir.path() + kSep + "notes.txt");
-  EXPECT_EQ(m.File_Count, 0);
+  build_catalogue(p, m.settings.kinds, dir.path() + kSep + "notes.txt", m.catalogue);
+  EXPECT_EQ(m.catalogue.count, 0);
 }
 
 TEST(Catalogue, FolderExists) {
   TempFolder dir;
   std::string file = dir.file("a.bmp");
   OffscreenPlatform p;
-  EXPECT_TRUE(Folder_Exists(p, dir.path()));
-  EXPECT_TRUE(Folder_Exists(p, file));  // a plain file passes too
-  EXPECT_FALSE(Folder_Exists(p, ""));
-  EXPECT_FALSE(Folder_Exists(p, dir.path() + kSep + "missing"));
-  EXPECT_FALSE(Folder_Exists(p, file + kSep + "below-a-file"));
+  EXPECT_TRUE(folder_exists(p, dir.path()));
+  EXPECT_TRUE(folder_exists(p, file));  // a plain file passes too
+  EXPECT_FALSE(folder_exists(p, ""));
+  EXPECT_FALSE(folder_exists(p, dir.path() + kSep + "missing"));
+  EXPECT_FALSE(folder_exists(p, file + kSep + "below-a-file"));
 #ifndef _WIN32
   fs::create_symlink(dir.path() + kSep + "missing", dir.path() + kSep + "dangling");
-  EXPECT_FALSE(Folder_Exists(p, dir.path() + kSep + "dangling"));
+  EXPECT_FALSE(folder_exists(p, dir.path() + kSep + "dangling"));
 #endif
   std::string removed = dir.path() + kSep + "removed";
   fs::create_directory(removed);
-  EXPECT_TRUE(Folder_Exists(p, removed));
+  EXPECT_TRUE(folder_exists(p, removed));
   fs::remove(removed);
-  EXPECT_FALSE(Folder_Exists(p, removed));
+  EXPECT_FALSE(folder_exists(p, removed));
 }
 
 TEST(Catalogue, FolderOfEachPathStyle) {
-  EXPECT_EQ(Folder_Of("D:\\Pics\\*.gif", kWindowsPaths), "D:\\Pics");
-  EXPECT_EQ(Folder_Of("D:\\\\*.bmp", kWindowsPaths), "D:\\");
-  EXPECT_EQ(Folder_Of("D:*.bmp", kWindowsPaths), "D:");
-  EXPECT_EQ(Folder_Of("*.bmp", kWindowsPaths), "");
-  EXPECT_EQ(Folder_Of("\\*.bmp", kWindowsPaths), "");
-  EXPECT_EQ(Folder_Of("", kWindowsPaths), "");
-  EXPECT_EQ(Folder_Of("/pics/*.bmp", kPosixPaths), "/pics");
-  EXPECT_EQ(Folder_Of("//*.bmp", kPosixPaths), "/");
-  EXPECT_EQ(Folder_Of("*.bmp", kPosixPaths), "");
+  EXPECT_EQ(folder_of("D:\\Pics\\*.gif", kWindowsPaths), "D:\\Pics");
+  EXPECT_EQ(folder_of("D:\\\\*.bmp", kWindowsPaths), "D:\\");
+  EXPECT_EQ(folder_of("D:*.bmp", kWindowsPaths), "D:");
+  EXPECT_EQ(folder_of("*.bmp", kWindowsPaths), "");
+  EXPECT_EQ(folder_of("\\*.bmp", kWindowsPaths), "");
+  EXPECT_EQ(folder_of("", kWindowsPaths), "");
+  EXPECT_EQ(folder_of("/pics/*.bmp", kPosixPaths), "/pics");
+  EXPECT_EQ(folder_of("//*.bmp", kPosixPaths), "/");
+  EXPECT_EQ(folder_of("*.bmp", kPosixPaths), "");
   // On POSIX a colon is part of a name and a backslash is no separator.
-  EXPECT_EQ(Folder_Of("/p/D:x/*.jpg", kPosixPaths), "/p/D:x");
-  EXPECT_EQ(Folder_Of("D:*.jpg", kPosixPaths), "");
-  EXPECT_EQ(Folder_Of("/a\\b/*.jpg", kPosixPaths), "/a\\b");
-}
-
-TEST(Catalogue, KindMasks) {
-  EXPECT_EQ(Kind_Mask(0, kPosixPaths), "/*.bmp");
-  EXPECT_EQ(Kind_Mask(1, kPosixPaths), "/*.gif");
-  EXPECT_EQ(Kind_Mask(2, kWindowsPaths), "\\*.jpg");
-  EXPECT_EQ(Kind_Mask(3, kWindowsPaths), "\\*.wmf");
-  EXPECT_EQ(Kind_Mask(4, kPosixPaths), "");
-  EXPECT_EQ(Kind_Mask(-1, kPosixPaths), "");
+  EXPECT_EQ(folder_of("/p/D:x/*.jpg", kPosixPaths), "/p/D:x");
+  EXPECT_EQ(folder_of("D:*.jpg", kPosixPaths), "");
+  EXPECT_EQ(folder_of("/a\\b/*.jpg", kPosixPaths), "/a\\b");
 }
 
 TEST(Catalogue, Wildcards) {
@@ -287,8 +279,8 @@ TEST(Catalogue, OnlyExactAttributeValuesZeroArchiveOrReadOnly) {
                              "ro_arc.bmp", "sys.bmp", "hid.bmp"};
   p.attrs = {{"D:\\Pics\\n.bmp", 0},       {"D:\\Pics\\arc.bmp", 32}, {"D:\\Pics\\ro.bmp", 1},
              {"D:\\Pics\\ro_arc.bmp", 33}, {"D:\\Pics\\sys.bmp", 4},  {"D:\\Pics\\hid.bmp", 2}};
-  Varnoscape_B m = all_kinds();
-  Build_Catalogue(m, p, "D:\\Pics");
+  testing::Loaded m = all_kinds();
+  build_catalogue(p, m.settings.kinds, "D:\\Pics", m.catalogue);
   EXPECT_EQ(entries(m),
             (std::vector<std::string>{"D:\\Pics\\arc.bmp", "D:\\Pics\\n.bmp", "D:\\Pics\\ro.bmp"}));
   // A name that vanished is passed over. All masks name one folder, read
@@ -296,33 +288,40 @@ TEST(Catalogue, OnlyExactAttributeValuesZeroArchiveOrReadOnly) {
   EXPECT_EQ(p.listed, std::vector<std::string>{"D:\\Pics\\"});
 }
 
-TEST(Catalogue, ListFilesAppendsOneMaskInListingOrder) {
+// The walk both the catalogue and the dialog's listing take: passes, then
+// kinds, then the folder's own order; the same files whatever the step;
+// vanished names skipped and said.
+TEST(Catalogue, TheWalkTakesFilesInListingOrderStepByStep) {
   FakeListing p;
   p.style = kPosixPaths;
-  p.folders["/p/"] = {"b.gif", "a.GIF", "c.gif", "d.bmp", "e.gif"};
-  p.attrs = {{"/p/b.gif", 1}, {"/p/a.GIF", 1}, {"/p/c.gif", 0}, {"/p/d.bmp", 1}, {"/p/e.gif", 1}};
-  Varnoscape_B m;
-  m.File_List = {"", "/old/z.bmp"};
-  m.File_Count = 1;
-  List_Files(m, p, "/p/*.gif", 1);
-  EXPECT_EQ(entries(m),
-            (std::vector<std::string>{"/old/z.bmp", "/p/b.gif", "/p/a.GIF", "/p/e.gif"}));
-  // A folder that cannot be listed adds nothing.
-  List_Files(m, p, "/q/*.gif", 1);
-  EXPECT_EQ(m.File_Count, 4);
-  // No folder part: the entries start with a lone separator.
-  p.folders[""] = {"x.jpg"};
-  p.attrs["/x.jpg"] = 0;
-  List_Files(m, p, "*.jpg", 0);
-  EXPECT_EQ(m.File_List[5], "/x.jpg");
+  p.folders["/p/"] = {"b.gif", "a.GIF", "c.gif", "d.bmp", "e.gif", "gone.bmp", "f.jpg"};
+  p.attrs = {{"/p/b.gif", 1}, {"/p/a.GIF", 0}, {"/p/c.gif", 32},
+             {"/p/d.bmp", 1}, {"/p/e.gif", 0}, {"/p/f.jpg", 0}};
+  for (int budget : {1, 2, 7, 1000}) {
+    PictureWalk walk(p, "/p", {1, 1, 0, 1});
+    std::vector<std::string> taken;
+    int steps = 1;
+    while (!walk.step(budget, [&](const std::string& path) { taken.push_back(path); })) ++steps;
+    EXPECT_EQ(taken, (std::vector<std::string>{"/p/a.GIF", "/p/e.gif", "/p/c.gif", "/p/d.bmp",
+                                               "/p/b.gif"}))
+        << budget;
+    EXPECT_EQ(walk.taken(), 5);
+    EXPECT_EQ(walk.problem(), PictureWalk::Problem::FileVanished);
+    if (budget == 1) {
+      EXPECT_GT(steps, 20);
+    }
+  }
+  PictureWalk unreadable(p, "/q", {1, 1, 1, 1});
+  EXPECT_TRUE(unreadable.done());
+  EXPECT_EQ(unreadable.problem(), PictureWalk::Problem::FolderUnreadable);
 }
 
 TEST(Catalogue, DriveRootDoublesTheSeparator) {
   FakeListing p;
   p.folders["D:\\\\"] = {"a.gif"};
   p.attrs = {{"D:\\\\a.gif", 0}};
-  Varnoscape_B m = all_kinds();
-  Build_Catalogue(m, p, "D:\\");
+  testing::Loaded m = all_kinds();
+  build_catalogue(p, m.settings.kinds, "D:\\", m.catalogue);
   EXPECT_EQ(entries(m), std::vector<std::string>{"D:\\\\a.gif"});
 }
 
@@ -334,14 +333,15 @@ TEST(Catalogue, StopsAtTheSixteenBitLimit) {
     names.push_back(std::to_string(100000 + i) + (i % 2 ? ".bmp" : ".jpg"));
     p.attrs["/big/" + names.back()] = 0;
   }
-  Varnoscape_B m = all_kinds();
-  Build_Catalogue(m, p, "/big");
-  ASSERT_EQ(m.File_Count, 32767);
-  EXPECT_EQ(m.File_List.size(), 32768u);
+  testing::Loaded m = all_kinds();
+  build_catalogue(p, m.settings.kinds, "/big", m.catalogue);
+  ASSERT_EQ(m.catalogue.count, 32767);
+  EXPECT_EQ(m.catalogue.files.size(), 32768u);
   // The bitmaps (16385) come first; the JPEG mask stops at the limit.
-  EXPECT_EQ(m.File_List[1], "/big/100000.jpg");
-  EXPECT_EQ(m.File_List[32767], "/big/132769.bmp");
-  for (int i = 2; i <= m.File_Count; ++i) ASSERT_LT(m.File_List[i - 1], m.File_List[i]);
+  EXPECT_EQ(m.catalogue.files[1], "/big/100000.jpg");
+  EXPECT_EQ(m.catalogue.files[32767], "/big/132769.bmp");
+  for (int i = 2; i <= m.catalogue.count; ++i)
+    ASSERT_LT(m.catalogue.files[i - 1], m.catalogue.files[i]);
 }
 
 // The pairwise exchange sort the catalogue's order is defined by.
@@ -366,31 +366,31 @@ TEST(Catalogue, SortGivesTheExchangeSortOrder) {
       for (int k = 0; k < len; ++k) s += pieces[gen() % pieces.size()];
       names.push_back(s);
     }
-    Varnoscape_B m;
-    m.File_List.assign(1, "");
-    m.File_List.insert(m.File_List.end(), names.begin(), names.end());
-    m.File_List.push_back("beyond the count");
-    m.File_Count = static_cast<int16_t>(n);
-    Sort_Catalogue(m);
+    testing::Loaded m;
+    m.catalogue.files.assign(1, "");
+    m.catalogue.files.insert(m.catalogue.files.end(), names.begin(), names.end());
+    m.catalogue.files.push_back("beyond the count");
+    m.catalogue.count = static_cast<int16_t>(n);
+    sort_catalogue(m.catalogue);
     exchange_sort(names);
     ASSERT_EQ(entries(m), names) << "round " << round;
-    EXPECT_EQ(m.File_List.back(), "beyond the count");
-    EXPECT_EQ(m.File_List[0], "");
+    EXPECT_EQ(m.catalogue.files.back(), "beyond the count");
+    EXPECT_EQ(m.catalogue.files[0], "");
   }
 }
 
 TEST(Catalogue, SortSurvivesACountBeyondTheList) {
-  Varnoscape_B m;
-  m.File_List = {"", "b", "a"};
-  m.File_Count = 9;
-  Sort_Catalogue(m);
-  EXPECT_EQ(m.File_List, (std::vector<std::string>{"", "a", "b"}));
-  m.File_Count = -3;
-  Sort_Catalogue(m);
-  m.File_List.clear();
-  m.File_Count = 2;
-  Sort_Catalogue(m);
-  EXPECT_TRUE(m.File_List.empty());
+  testing::Loaded m;
+  m.catalogue.files = {"", "b", "a"};
+  m.catalogue.count = 9;
+  sort_catalogue(m.catalogue);
+  EXPECT_EQ(m.catalogue.files, (std::vector<std::string>{"", "a", "b"}));
+  m.catalogue.count = -3;
+  sort_catalogue(m.catalogue);
+  m.catalogue.files.clear();
+  m.catalogue.count = 2;
+  sort_catalogue(m.catalogue);
+  EXPECT_TRUE(m.catalogue.files.empty());
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/loaded.h"
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -37,16 +39,16 @@ class ScriptedSource : public RandomSource {
   size_t next_ = 0;
 };
 
-Varnoscape_B with_files(int count, int16_t change) {
-  Varnoscape_B m;
-  m.File_Count = static_cast<int16_t>(count);
-  m.Set_Change = change;
-  m.Play_Order.assign(static_cast<size_t>(count) + 1, 0);
+testing::Loaded with_files(int count, int16_t change) {
+  testing::Loaded m;
+  m.catalogue.count = static_cast<int16_t>(count);
+  m.settings.picture_order = change;
+  m.play_order.assign(static_cast<size_t>(count) + 1, 0);
   return m;
 }
 
-std::vector<int16_t> order(const Varnoscape_B& m) {
-  return {m.Play_Order.begin() + 1, m.Play_Order.begin() + 1 + m.File_Count};
+std::vector<int16_t> order(const testing::Loaded& m) {
+  return {m.play_order.begin() + 1, m.play_order.begin() + 1 + m.catalogue.count};
 }
 
 bool is_permutation_of_1_to(const std::vector<int16_t>& v) {
@@ -80,27 +82,27 @@ std::vector<int16_t> walk_reference(int count, const std::vector<double>& draws)
 const double kJustBelowOne = std::nextafter(1.0, 0.0);
 
 TEST(PlayOrder, SequentialIsCatalogueOrderEveryCycle) {
-  Varnoscape_B m = with_files(5, 0);
+  testing::Loaded m = with_files(5, 0);
   ScriptedSource rng({0.7});
   for (int cycle = 0; cycle < 3; ++cycle) {
-    Make_Play_Order(m, rng);
+    make_play_order(m.play_order, m.catalogue.count, m.settings.picture_order, rng);
     EXPECT_EQ(order(m), (std::vector<int16_t>{1, 2, 3, 4, 5}));
   }
   EXPECT_EQ(rng.calls, "");  // no draws in sequential order
-  EXPECT_EQ(m.Play_Order[0], 0);
+  EXPECT_EQ(m.play_order[0], 0);
 }
 
 TEST(PlayOrder, FixedGeneratorsGiveTheTwoExtremeOrders) {
   for (int16_t change : {1, 7, -1}) {  // any value but 0 means random
-    Varnoscape_B low = with_files(5, change);
+    testing::Loaded low = with_files(5, change);
     ScriptedSource zero({0.0});
-    Make_Play_Order(low, zero);
+    make_play_order(low.play_order, low.catalogue.count, low.settings.picture_order, zero);
     EXPECT_EQ(order(low), (std::vector<int16_t>{1, 2, 3, 4, 5})) << change;
     EXPECT_EQ(zero.calls, "RDRDRDRDRD");
 
-    Varnoscape_B high = with_files(5, change);
+    testing::Loaded high = with_files(5, change);
     ScriptedSource top({kJustBelowOne});
-    Make_Play_Order(high, top);
+    make_play_order(high.play_order, high.catalogue.count, high.settings.picture_order, top);
     EXPECT_EQ(order(high), (std::vector<int16_t>{5, 4, 3, 2, 1})) << change;
   }
 }
@@ -109,15 +111,15 @@ TEST(PlayOrder, OutOfRangeDrawsStayInsideTheFreeEntries) {
   // Values a faulty generator (or rounding of u * Remaining) could give.
   for (double bad : {1.0, 1.5, -0.25, std::numeric_limits<double>::quiet_NaN(),
                      std::numeric_limits<double>::infinity()}) {
-    Varnoscape_B m = with_files(6, 1);
+    testing::Loaded m = with_files(6, 1);
     ScriptedSource rng({bad});
-    Make_Play_Order(m, rng);
+    make_play_order(m.play_order, m.catalogue.count, m.settings.picture_order, rng);
     EXPECT_TRUE(is_permutation_of_1_to(order(m))) << bad;
   }
   // The largest count with the largest draw: always the last free entry.
-  Varnoscape_B m = with_files(32767, 1);
+  testing::Loaded m = with_files(32767, 1);
   ScriptedSource rng({kJustBelowOne});
-  Make_Play_Order(m, rng);
+  make_play_order(m.play_order, m.catalogue.count, m.settings.picture_order, rng);
   std::vector<int16_t> descending(32767);
   std::iota(descending.rbegin(), descending.rend(), int16_t{1});
   EXPECT_EQ(order(m), descending);
@@ -125,26 +127,26 @@ TEST(PlayOrder, OutOfRangeDrawsStayInsideTheFreeEntries) {
 
 TEST(PlayOrder, OneFileIsAlwaysSlotOne) {
   for (int16_t change : {0, 1}) {
-    Varnoscape_B m = with_files(1, change);
+    testing::Loaded m = with_files(1, change);
     ScriptedSource rng({0.99});
-    Make_Play_Order(m, rng);
+    make_play_order(m.play_order, m.catalogue.count, m.settings.picture_order, rng);
     EXPECT_EQ(order(m), std::vector<int16_t>{1});
   }
 }
 
 TEST(PlayOrder, BadSizesAreHandled) {
   // An order array that is too short grows; an empty catalogue is left alone.
-  Varnoscape_B m = with_files(4, 1);
-  m.Play_Order.clear();
+  testing::Loaded m = with_files(4, 1);
+  m.play_order.clear();
   ScriptedSource rng({0.5});
-  Make_Play_Order(m, rng);
-  ASSERT_EQ(m.Play_Order.size(), 5u);
+  make_play_order(m.play_order, m.catalogue.count, m.settings.picture_order, rng);
+  ASSERT_EQ(m.play_order.size(), 5u);
   EXPECT_TRUE(is_permutation_of_1_to(order(m)));
 
-  Varnoscape_B empty = with_files(0, 1);
-  empty.Play_Order = {9, 9};
-  Make_Play_Order(empty, rng);
-  EXPECT_EQ(empty.Play_Order, (std::vector<int16_t>{9, 9}));
+  testing::Loaded empty = with_files(0, 1);
+  empty.play_order = {9, 9};
+  make_play_order(empty.play_order, empty.catalogue.count, empty.settings.picture_order, rng);
+  EXPECT_EQ(empty.play_order, (std::vector<int16_t>{9, 9}));
 }
 
 TEST(PlayOrder, PlacesTheSameEntriesAsTheWalk) {
@@ -153,9 +155,9 @@ TEST(PlayOrder, PlacesTheSameEntriesAsTheWalk) {
   for (int count : {2, 3, 7, 16, 17, 100, 1000}) {
     std::vector<double> draws(static_cast<size_t>(count));
     for (double& d : draws) d = unit(gen);
-    Varnoscape_B m = with_files(count, 1);
+    testing::Loaded m = with_files(count, 1);
     ScriptedSource rng(draws);
-    Make_Play_Order(m, rng);
+    make_play_order(m.play_order, m.catalogue.count, m.settings.picture_order, rng);
     EXPECT_EQ(order(m), walk_reference(count, draws)) << count;
   }
 }
@@ -167,8 +169,8 @@ TEST(PlayOrder, EveryPermutationAndPositionComesEvenly) {
   std::map<std::vector<int16_t>, int> seen;
   int at[6][6] = {};
   for (int run = 0; run < kRuns; ++run) {
-    Varnoscape_B m = with_files(5, 1);
-    Make_Play_Order(m, rng);
+    testing::Loaded m = with_files(5, 1);
+    make_play_order(m.play_order, m.catalogue.count, m.settings.picture_order, rng);
     std::vector<int16_t> o = order(m);
     ASSERT_TRUE(is_permutation_of_1_to(o));
     ++seen[o];
@@ -207,8 +209,8 @@ TEST(PlayOrder, AStoppedClockStillGivesFreshDraws) {
 
   std::set<std::vector<int16_t>> orders;
   for (int cycle = 0; cycle < 50; ++cycle) {
-    Varnoscape_B m = with_files(8, 1);
-    Make_Play_Order(m, rng);
+    testing::Loaded m = with_files(8, 1);
+    make_play_order(m.play_order, m.catalogue.count, m.settings.picture_order, rng);
     ASSERT_TRUE(is_permutation_of_1_to(order(m)));
     orders.insert(order(m));
   }
@@ -229,10 +231,10 @@ TEST(PlayOrder, TheClockChangesTheDraws) {
 }
 
 TEST(PlayOrder, LargestCatalogueIsAPermutation) {
-  Varnoscape_B m = with_files(32767, 1);
+  testing::Loaded m = with_files(32767, 1);
   OffscreenPlatform p;
   ClockRandomSource rng([&p] { return p.clock_seed(); });
-  Make_Play_Order(m, rng);
+  make_play_order(m.play_order, m.catalogue.count, m.settings.picture_order, rng);
   EXPECT_TRUE(is_permutation_of_1_to(order(m)));
 }
 

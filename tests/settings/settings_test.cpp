@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/loaded.h"
+
 #ifdef _WIN32
 #include "platform/win32/win32_files.h"
 #else
@@ -82,10 +84,10 @@ class SettingsFile : public ::testing::Test {
  protected:
   SettingsFile() { p.set_env("VARNOSCAPE_INI", ini); }
 
-  Varnoscape_B load(const std::string& bytes) {
+  testing::Loaded load(const std::string& bytes) {
     put_file(ini, bytes);
-    Varnoscape_B m;
-    Load_Settings(m, p);
+    testing::Loaded m;
+    load_settings(p, m.settings, m.catalogue);
     return m;
   }
 
@@ -95,48 +97,49 @@ class SettingsFile : public ::testing::Test {
 };
 
 TEST_F(SettingsFile, NoFileGivesTheDefaults) {
-  Varnoscape_B m;
-  m.Set_Change = 5, m.Set_Size = 5, m.Set_Kind = {7, 7, 7, 7}, m.Set_Way = 5;
-  m.Set_Folder = "/somewhere";
-  m.File_Count = 3;
-  Load_Settings(m, p);
-  EXPECT_EQ(m.Set_Change, 0);
-  EXPECT_EQ(m.Set_Size, 0);
-  EXPECT_EQ(m.Set_Kind, (std::array<int16_t, 4>{1, 1, 1, 1}));
-  EXPECT_EQ(m.Set_Folder, "");
-  EXPECT_EQ(m.Set_Way, 0);
-  EXPECT_EQ(m.File_Count, 0);
+  testing::Loaded m;
+  m.settings.picture_order = 5, m.settings.picture_size = 5, m.settings.kinds = {7, 7, 7, 7},
+  m.settings.drawing_method = 5;
+  m.settings.folder = "/somewhere";
+  m.catalogue.count = 3;
+  load_settings(p, m.settings, m.catalogue);
+  EXPECT_EQ(m.settings.picture_order, 0);
+  EXPECT_EQ(m.settings.picture_size, 0);
+  EXPECT_EQ(m.settings.kinds, (std::array<int16_t, 4>{1, 1, 1, 1}));
+  EXPECT_EQ(m.settings.folder, "");
+  EXPECT_EQ(m.settings.drawing_method, 0);
+  EXPECT_EQ(m.catalogue.count, 0);
 }
 
 TEST_F(SettingsFile, NumbersAreReadAsTheirFloorOrLeftAlone) {
   struct Case {
     const std::string* key;
     std::string text;
-    int16_t Varnoscape_B::*field;
+    int16_t Settings::*field;
     int16_t expected;  // starting from 0
   };
   for (const Case& c : std::initializer_list<Case>{
-           {&kChange, " 1", &Varnoscape_B::Set_Change, 1},
-           {&kChange, "1", &Varnoscape_B::Set_Change, 1},
-           {&kChange, "  -1  ", &Varnoscape_B::Set_Change, -1},
-           {&kSize, "1.9", &Varnoscape_B::Set_Size, 1},
-           {&kWay, "-0.5", &Varnoscape_B::Set_Way, -1},
-           {&kWay, "abc", &Varnoscape_B::Set_Way, 0},
-           {&kChange, "40000", &Varnoscape_B::Set_Change, 0},
-           {&kChange, "32767", &Varnoscape_B::Set_Change, 32767},
-           {&kChange, "-32768", &Varnoscape_B::Set_Change, -32768},
-           {&kChange, "\" 1\"", &Varnoscape_B::Set_Change, 1},
+           {&kChange, " 1", &Settings::picture_order, 1},
+           {&kChange, "1", &Settings::picture_order, 1},
+           {&kChange, "  -1  ", &Settings::picture_order, -1},
+           {&kSize, "1.9", &Settings::picture_size, 1},
+           {&kWay, "-0.5", &Settings::drawing_method, -1},
+           {&kWay, "abc", &Settings::drawing_method, 0},
+           {&kChange, "40000", &Settings::picture_order, 0},
+           {&kChange, "32767", &Settings::picture_order, 32767},
+           {&kChange, "-32768", &Settings::picture_order, -32768},
+           {&kChange, "\" 1\"", &Settings::picture_order, 1},
        }) {
-    Varnoscape_B m = load("[Section]\r\n" + *c.key + "=" + c.text + "\r\n");
-    EXPECT_EQ(m.*c.field, c.expected) << c.text;
+    testing::Loaded m = load("[Section]\r\n" + *c.key + "=" + c.text + "\r\n");
+    EXPECT_EQ(m.settings.*c.field, c.expected) << c.text;
   }
   // A refused text keeps what the variable held before.
   put_file(ini, "[Section]\r\n" + kWay + "=abc\r\n" + kChange + "=40000\r\n");
-  Varnoscape_B m;
-  m.Set_Way = 1, m.Set_Change = 1;
-  Load_Settings(m, p);
-  EXPECT_EQ(m.Set_Way, 1);
-  EXPECT_EQ(m.Set_Change, 1);
+  testing::Loaded m;
+  m.settings.drawing_method = 1, m.settings.picture_order = 1;
+  load_settings(p, m.settings, m.catalogue);
+  EXPECT_EQ(m.settings.drawing_method, 1);
+  EXPECT_EQ(m.settings.picture_order, 1);
 }
 
 TEST_F(SettingsFile, KindKeysEnableOnlyWithOne) {
@@ -144,19 +147,19 @@ TEST_F(SettingsFile, KindKeysEnableOnlyWithOne) {
   for (const char* name : {"a.bmp", "b.gif", "c.jpg", "d.wmf"}) put_file(pictures / name, "x");
   std::string head = "[Section]\r\n" + kFolder + "=" + pictures.path() + "\r\n";
 
-  Varnoscape_B m = load(head + kind(2) + "=\r\n");
-  EXPECT_EQ(m.Set_Kind, (std::array<int16_t, 4>{1, 1, 1, 1}));
-  EXPECT_EQ(m.File_Count, 4);
+  testing::Loaded m = load(head + kind(2) + "=\r\n");
+  EXPECT_EQ(m.settings.kinds, (std::array<int16_t, 4>{1, 1, 1, 1}));
+  EXPECT_EQ(m.catalogue.count, 4);
 
   m = load(head + kind(2) + "=0\r\n");
-  EXPECT_EQ(m.Set_Kind[2], 0);
-  EXPECT_EQ(m.File_Count, 3);
+  EXPECT_EQ(m.settings.kinds[2], 0);
+  EXPECT_EQ(m.catalogue.count, 3);
 
   m = load(head + kind(2) + "= 2\r\n" + kind(0) + "=x\r\n");
-  EXPECT_EQ(m.Set_Kind, (std::array<int16_t, 4>{0, 1, 2, 1}));
-  ASSERT_EQ(m.File_Count, 2);
-  EXPECT_EQ(m.File_List[1], pictures / "b.gif");
-  EXPECT_EQ(m.File_List[2], pictures / "d.wmf");
+  EXPECT_EQ(m.settings.kinds, (std::array<int16_t, 4>{0, 1, 2, 1}));
+  ASSERT_EQ(m.catalogue.count, 2);
+  EXPECT_EQ(m.catalogue.files[1], pictures / "b.gif");
+  EXPECT_EQ(m.catalogue.files[2], pictures / "d.wmf");
 }
 
 TEST_F(SettingsFile, FolderIsTakenOnlyWhenItExists) {
@@ -164,16 +167,16 @@ TEST_F(SettingsFile, FolderIsTakenOnlyWhenItExists) {
   fs::create_directory(TempFolder::from_utf8(pictures / kPhotoUtf8));
   put_file(pictures / kPhotoUtf8 + kSep + "x.jpg", "x");
 
-  Varnoscape_B m = load("[Section]\r\n" + kFolder + "=" + pictures.path() + kSep + kPhotoCp932);
-  EXPECT_EQ(m.Set_Folder, pictures / kPhotoUtf8);
-  ASSERT_EQ(m.File_Count, 1);
-  EXPECT_EQ(m.File_List[1], pictures / kPhotoUtf8 + kSep + "x.jpg");
+  testing::Loaded m = load("[Section]\r\n" + kFolder + "=" + pictures.path() + kSep + kPhotoCp932);
+  EXPECT_EQ(m.settings.folder, pictures / kPhotoUtf8);
+  ASSERT_EQ(m.catalogue.count, 1);
+  EXPECT_EQ(m.catalogue.files[1], pictures / kPhotoUtf8 + kSep + "x.jpg");
 
   for (std::string gone : {pictures / "removed", pictures.path() + "/\x81",
                            pictures.path() + std::string("\0/x", 3)}) {
     m = load("[Section]\r\n" + kFolder + "=" + gone + "\r\n");
-    EXPECT_EQ(m.Set_Folder, "");
-    EXPECT_EQ(m.File_Count, 0);
+    EXPECT_EQ(m.settings.folder, "");
+    EXPECT_EQ(m.catalogue.count, 0);
   }
 }
 
@@ -191,11 +194,11 @@ TEST_F(SettingsFile, UnreadableFileGivesTheDefaultsAndIsReported) {
     fs::remove(ini);
     make();
     p.reports.clear();
-    Varnoscape_B m;
-    m.Set_Change = 9;
-    Load_Settings(m, p);
-    EXPECT_EQ(m.Set_Change, 0) << reason;
-    EXPECT_EQ(m.Set_Kind, (std::array<int16_t, 4>{1, 1, 1, 1})) << reason;
+    testing::Loaded m;
+    m.settings.picture_order = 9;
+    load_settings(p, m.settings, m.catalogue);
+    EXPECT_EQ(m.settings.picture_order, 0) << reason;
+    EXPECT_EQ(m.settings.kinds, (std::array<int16_t, 4>{1, 1, 1, 1})) << reason;
     ASSERT_EQ(p.reports.size(), 1u) << reason;
     EXPECT_EQ(p.reports[0], "cannot read the settings file " + ini + " (" + reason +
                                 "): using the default settings");
@@ -203,13 +206,14 @@ TEST_F(SettingsFile, UnreadableFileGivesTheDefaultsAndIsReported) {
 }
 
 TEST_F(SettingsFile, FreshFileHoldsTheEightKeysInOrder) {
-  Varnoscape_B m;
-  m.Set_Change = 1, m.Set_Size = 0, m.Set_Kind = {1, -1, 0, 1}, m.Set_Way = 1;
-  SaveResult r = Save_Settings(m, p, "/pictures/" + kPhotoUtf8);
+  testing::Loaded m;
+  m.settings.picture_order = 1, m.settings.picture_size = 0, m.settings.kinds = {1, -1, 0, 1},
+  m.settings.drawing_method = 1;
+  SaveResult r = save_settings(p, m.settings, "/pictures/" + kPhotoUtf8);
   EXPECT_TRUE(r.ok) << r.error;
   EXPECT_EQ(r.path, ini);
   EXPECT_TRUE(r.unwritten.empty());
-  EXPECT_EQ(m.Set_Folder, "/pictures/" + kPhotoUtf8);
+  EXPECT_EQ(m.settings.folder, "/pictures/" + kPhotoUtf8);
   EXPECT_EQ(get_file(ini), "[Section]\r\n" + kChange + "= 1\r\n" + kSize + "= 0\r\n" + kFolder +
                                "=/pictures/" + kPhotoCp932 + "\r\n" + kind(0) + "= 1\r\n" +
                                kind(1) + "=-1\r\n" + kind(2) + "= 0\r\n" + kind(3) + "= 1\r\n" +
@@ -240,9 +244,10 @@ TEST_F(SettingsFile, SaveKeepsEverythingElseAndLoadsBack) {
       "[Last]\r\n"
       "x=y";
   put_file(ini, before);
-  Varnoscape_B m;
-  m.Set_Change = 1, m.Set_Size = 1, m.Set_Kind = {1, 1, 0, 1}, m.Set_Way = 1;
-  SaveResult r = Save_Settings(m, p, pictures.path());
+  testing::Loaded m;
+  m.settings.picture_order = 1, m.settings.picture_size = 1, m.settings.kinds = {1, 1, 0, 1},
+  m.settings.drawing_method = 1;
+  SaveResult r = save_settings(p, m.settings, pictures.path());
   ASSERT_TRUE(r.ok) << r.error;
 
   EXPECT_EQ(get_file(ini),
@@ -264,19 +269,19 @@ TEST_F(SettingsFile, SaveKeepsEverythingElseAndLoadsBack) {
                 "[Last]\r\n"
                 "x=y");
 
-  Varnoscape_B back;
-  Load_Settings(back, p);
-  EXPECT_EQ(back.Set_Change, 1);
-  EXPECT_EQ(back.Set_Size, 1);
-  EXPECT_EQ(back.Set_Kind, m.Set_Kind);
-  EXPECT_EQ(back.Set_Way, 1);
-  EXPECT_EQ(back.Set_Folder, pictures.path());
-  ASSERT_EQ(back.File_Count, 2);
-  EXPECT_EQ(back.File_List[1], pictures / "one.bmp");
+  testing::Loaded back;
+  load_settings(p, back.settings, back.catalogue);
+  EXPECT_EQ(back.settings.picture_order, 1);
+  EXPECT_EQ(back.settings.picture_size, 1);
+  EXPECT_EQ(back.settings.kinds, m.settings.kinds);
+  EXPECT_EQ(back.settings.drawing_method, 1);
+  EXPECT_EQ(back.settings.folder, pictures.path());
+  ASSERT_EQ(back.catalogue.count, 2);
+  EXPECT_EQ(back.catalogue.files[1], pictures / "one.bmp");
 
   // Saving the same record again changes nothing.
   std::string once = get_file(ini);
-  ASSERT_TRUE(Save_Settings(back, p, back.Set_Folder).ok);
+  ASSERT_TRUE(save_settings(p, back.settings, back.settings.folder).ok);
   EXPECT_EQ(get_file(ini), once);
 }
 
@@ -288,14 +293,14 @@ TEST_F(SettingsFile, LongFolderComesBackWhole) {
   put_file(folder + kSep + "z.wmf", "x");
   ASSERT_GT(utf8_to_cp932(folder)->size(), 300u);
 
-  Varnoscape_B m;
-  m.Set_Kind = {1, 1, 1, 1};
-  ASSERT_TRUE(Save_Settings(m, p, folder).ok);
-  Varnoscape_B back;
-  Load_Settings(back, p);
-  EXPECT_EQ(back.Set_Folder, folder);
-  ASSERT_EQ(back.File_Count, 1);
-  EXPECT_EQ(back.File_List[1], folder + kSep + "z.wmf");
+  testing::Loaded m;
+  m.settings.kinds = {1, 1, 1, 1};
+  ASSERT_TRUE(save_settings(p, m.settings, folder).ok);
+  testing::Loaded back;
+  load_settings(p, back.settings, back.catalogue);
+  EXPECT_EQ(back.settings.folder, folder);
+  ASSERT_EQ(back.catalogue.count, 1);
+  EXPECT_EQ(back.catalogue.files[1], folder + kSep + "z.wmf");
 }
 
 TEST_F(SettingsFile, FolderThatTheReaderWouldChangeIsQuoted) {
@@ -303,11 +308,11 @@ TEST_F(SettingsFile, FolderThatTheReaderWouldChangeIsQuoted) {
   for (std::string name : {" leading blank", "trailing blank ", "'quoted'"}) {
     std::string folder = pictures / name;
     fs::create_directory(folder);
-    Varnoscape_B m;
-    ASSERT_TRUE(Save_Settings(m, p, folder).ok);
-    Varnoscape_B back;
-    Load_Settings(back, p);
-    EXPECT_EQ(back.Set_Folder, folder);
+    testing::Loaded m;
+    ASSERT_TRUE(save_settings(p, m.settings, folder).ok);
+    testing::Loaded back;
+    load_settings(p, back.settings, back.catalogue);
+    EXPECT_EQ(back.settings.folder, folder);
   }
 }
 
@@ -317,9 +322,9 @@ TEST_F(SettingsFile, FolderThatCannotBeStoredIsRefusedAndTheRestWritten) {
        {std::string("/a\nb"), std::string("/a\rb"), std::string("/caf\xC3\xA9"),
         std::string("/\xC2\xA5yen"), std::string("/bad\xFF")}) {
     put_file(ini, "[Section]\r\n" + old_folder);
-    Varnoscape_B m;
-    m.Set_Way = 1;
-    SaveResult r = Save_Settings(m, p, folder);
+    testing::Loaded m;
+    m.settings.drawing_method = 1;
+    SaveResult r = save_settings(p, m.settings, folder);
     EXPECT_FALSE(r.ok);
     EXPECT_NE(r.error.find("画像のﾌｫﾙﾀﾞ"), std::string::npos) << r.error;
     EXPECT_EQ(r.unwritten, std::vector<std::string>{"画像のﾌｫﾙﾀﾞ"});
@@ -330,13 +335,13 @@ TEST_F(SettingsFile, FolderThatCannotBeStoredIsRefusedAndTheRestWritten) {
 }
 
 TEST_F(SettingsFile, FailedWriteIsReportedAndTheOldFileKept) {
-  Varnoscape_B m;
-  m.Set_Change = 1;
+  testing::Loaded m;
+  m.settings.picture_order = 1;
 
   // The file's folder is not a folder.
   put_file(dir / "plain", "x");
   p.set_env("VARNOSCAPE_INI", dir / "plain" + kSep + "Varnoscape.ini");
-  SaveResult r = Save_Settings(m, p, "");
+  SaveResult r = save_settings(p, m.settings, "");
   EXPECT_FALSE(r.ok);
   EXPECT_EQ(r.path, dir / "plain" + kSep + "Varnoscape.ini");
   EXPECT_EQ(r.error, kNotAFolder);
@@ -346,7 +351,7 @@ TEST_F(SettingsFile, FailedWriteIsReportedAndTheOldFileKept) {
   std::string long_name = dir / std::string(250, 'n');
   put_file(long_name, "[Section]\r\nold=1\r\n");
   p.set_env("VARNOSCAPE_INI", long_name);
-  r = Save_Settings(m, p, "");
+  r = save_settings(p, m.settings, "");
   EXPECT_TRUE(r.ok) << r.error;
   EXPECT_EQ(r.path, long_name);
   EXPECT_EQ(get_file(long_name).rfind("[Section]\r\nold=1\r\n", 0), 0u);
@@ -356,7 +361,7 @@ TEST_F(SettingsFile, FailedWriteIsReportedAndTheOldFileKept) {
   // be lost.
   fs::create_directory(dir / "folder.ini");
   p.set_env("VARNOSCAPE_INI", dir / "folder.ini");
-  r = Save_Settings(m, p, "");
+  r = save_settings(p, m.settings, "");
   EXPECT_FALSE(r.ok);
   EXPECT_EQ(r.error, kFolderError);
   EXPECT_TRUE(fs::is_directory(dir / "folder.ini"));
@@ -366,8 +371,8 @@ TEST_F(SettingsFile, ReadOnlyFolderIsReported) {
   put_file(ini, "[Section]\r\nold=1\r\n");
   fs::permissions(dir.path(), fs::perms::owner_read | fs::perms::owner_exec);
   if (std::ofstream(dir / "probe")) GTEST_SKIP() << "this user may write anywhere";
-  Varnoscape_B m;
-  SaveResult r = Save_Settings(m, p, "");
+  testing::Loaded m;
+  SaveResult r = save_settings(p, m.settings, "");
   EXPECT_FALSE(r.ok);
   EXPECT_EQ(r.path, ini);
   EXPECT_EQ(r.error, "Permission denied");
@@ -432,22 +437,22 @@ TEST(SettingsLocation, SaveCreatesThePerUserFolder) {
   p.set_env("VARNOSCAPE_INI", std::nullopt);
   p.set_program_folder(program / "not-there");
   p.set_user_config_folder(dir / "config");
-  Varnoscape_B m;
-  m.Set_Way = 1;
-  SaveResult r = Save_Settings(m, p, "");
+  testing::Loaded m;
+  m.settings.drawing_method = 1;
+  SaveResult r = save_settings(p, m.settings, "");
   ASSERT_TRUE(r.ok) << r.error;
 #ifdef _WIN32
   EXPECT_EQ(r.path, dir / "config\\Varnoscape\\Varnoscape.ini");
 #else
   EXPECT_EQ(r.path, dir / "config/varnoscape/Varnoscape.ini");
 #endif
-  Varnoscape_B back;
-  Load_Settings(back, p);
-  EXPECT_EQ(back.Set_Way, 1);
+  testing::Loaded back;
+  load_settings(p, back.settings, back.catalogue);
+  EXPECT_EQ(back.settings.drawing_method, 1);
 
   // Beside the program once that folder is writable.
   p.set_program_folder(program.path());
-  r = Save_Settings(m, p, "");
+  r = save_settings(p, m.settings, "");
   ASSERT_TRUE(r.ok) << r.error;
   EXPECT_EQ(r.path, program / "Varnoscape.ini");
   EXPECT_TRUE(fs::exists(program / "Varnoscape.ini"));
@@ -456,7 +461,7 @@ TEST(SettingsLocation, SaveCreatesThePerUserFolder) {
   put_file(dir / "file", "x");
   p.set_program_folder(program / "not-there");
   p.set_user_config_folder(dir / "file");
-  r = Save_Settings(m, p, "");
+  r = save_settings(p, m.settings, "");
   EXPECT_FALSE(r.ok);
   EXPECT_NE(r.error.find(kNotAFolder), std::string::npos) << r.error;
 }

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
-#include "saver/next_picture.h"
+#include "support/loaded.h"
+
 #include "saver/relief.h"
+#include "saver/slide_show.h"
 #include "settings/play_order.h"
 #include "startup_harness.h"
 
@@ -84,29 +86,31 @@ TEST(SaverScreen, TheFinishedDrawingIsOnScreen) {
     r.p.script(1500000, key());
     EXPECT_EQ(r.run({"/s"}), 0);
 
-    Varnoscape_B m;
-    m.Set_Size = 1;
-    m.Set_Way = way;
-    m.File_Count = 1;
-    m.File_List = {"", path};
-    m.Play_Order = {0, 1};
-    SaverForm f;
-    f.Scr_W = 160;
-    f.Scr_H = 120;
-    f.Display = Surface(160, 120);
+    Loaded m;
+    m.settings.picture_size = 1;
+    m.settings.drawing_method = way;
+    m.catalogue.count = 1;
+    m.catalogue.files = {"", path};
+    SlideShow f;
+    f.screen_width = 160;
+    f.screen_height = 120;
+    f.play_order = {0, 1};
     struct : RandomSource {
       void reseed_from_clock() override {}
       double next_unit() override { return 0; }
     } rng;
-    Next_Picture(f, m, r.p, rng);
-    struct : EventHook {
-      bool DoEvents() override { return true; }
-    } hook;
-    Draw_Relief(f, m, hook);
+    next_picture(
+        f, m.settings, m.catalogue,
+        [&](const std::string& file, const PictureView& view) {
+          return r.p.load_picture(file, view);
+        },
+        rng);
+    Surface display(160, 120);
+    ReliefDrawing(f.fitted, display, way).draw_rows(f.fitted.height());
     ASSERT_FALSE(shown.empty());
     int differing = 0;
     for (int y = 0; y < 120; ++y) {
-      for (int x = 0; x < 160; ++x) differing += shown.at(x, y) != f.Display.at(x, y);
+      for (int x = 0; x < 160; ++x) differing += shown.at(x, y) != display.at(x, y);
     }
     EXPECT_EQ(differing, 0) << "way " << way;
   }
@@ -215,7 +219,7 @@ TEST(SaverScreen, TheOlderFamilyAsksForThePasswordFirst) {
   EXPECT_EQ(r.p.cursor_counter, -1);
   EXPECT_FALSE(r.p.saver_window);
   r.p.set_arguments({"/a", "1234"});
-  Main(r.p);
+  run_program(r.p);
   EXPECT_EQ(r.p.password_changes, (std::vector<ForeignWindow>{1234}));
 }
 

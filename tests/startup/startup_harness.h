@@ -13,9 +13,9 @@
 
 #include "platform/offscreen/offscreen_platform.h"
 #include "saver/saver_screen.h"
-#include "settings/module_state.h"
 #include "settings/settings.h"
 #include "startup/startup.h"
+#include "support/loaded.h"
 #include "support/temp_folder.h"
 
 namespace vs::testing {
@@ -38,17 +38,19 @@ class RunPlatform : public OffscreenPlatform {
     throw EndedNow{status, std::chrono::steady_clock::now()};
   }
 
-  PictureResult load_picture(const std::string& path, const PictureView& = {},
-                             std::stop_token = {}) override {
+  PictureResult picture_for(const std::string& path, const PictureView&, std::stop_token) override {
     if (load_ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(load_ms));
     loads.push_back(path);
     auto it = pictures.find(path);
     if (it == pictures.end()) return PictureResult::failure("cannot be read");
     return PictureResult::success(it->second);
   }
-  // The pause after a drawing is the one wait for input of a whole second.
+  // The pause after a drawing is the one wait for input of a whole second
+  // (a wait the loop takes up again after a wake counts once).
   std::optional<Event> next_event(int timeout_ms) override {
-    if (timeout_ms == kPauseMs) pauses_at.push_back(now_us());
+    if (timeout_ms == kPauseMs && (pauses_at.empty() || pauses_at.back() != now_us())) {
+      pauses_at.push_back(now_us());
+    }
     return OffscreenPlatform::next_event(timeout_ms);
   }
   int show_cursor(bool show) override {
@@ -82,17 +84,17 @@ class ProgramRun {
   }
 
   void settings(int16_t size = 0, int16_t way = 0, int16_t change = 0) {
-    Varnoscape_B m;
-    m.Set_Size = size;
-    m.Set_Way = way;
-    m.Set_Change = change;
-    m.Set_Kind = {1, 1, 1, 1};
-    Save_Settings(m, p, pics_);
+    Loaded m;
+    m.settings.picture_size = size;
+    m.settings.drawing_method = way;
+    m.settings.picture_order = change;
+    m.settings.kinds = {1, 1, 1, 1};
+    save_settings(p, m.settings, pics_);
   }
 
   int run(std::vector<std::string> args) {
     p.set_arguments(std::move(args));
-    return Main(p);
+    return run_program(p);
   }
 
   RunPlatform p;

@@ -77,7 +77,7 @@ struct Form::TextCache {
 };
 
 Form::Form(Platform& p, const DialogSpec& spec, std::unique_ptr<Font> font)
-    : p_(p), font_(std::move(font)), text_(std::make_unique<TextCache>()) {
+    : p_(p), loop_(p), font_(std::move(font)), text_(std::make_unique<TextCache>()) {
   window_ = p_.create_dialog_window(spec);
   closed_ = window_ == 0;
   client_.form_ = this;
@@ -117,37 +117,24 @@ void Form::show() {
   shown_ = true;
 }
 
-bool Form::do_events() {
-  while (!closed_) {
-    std::optional<Event> e = p_.next_event(0);
-    if (!e) break;
-    dispatch(*e);
-  }
-  if (closed_) return false;
-  // A loop that calls this after every file must not spend its time
-  // painting: what changed waits for the next frame.
-  if (dirty_ && p_.now_us() - last_present_us_ >= kFrameUs) paint_now();
-  return true;
-}
-
 void Form::run_modal() {
+  if (closed_) return;
   if (!shown_) show();
-  while (!closed_) {
-    if (dirty_) paint_now();
-    // Waiting without end: an idle dialog takes no processor time.
-    std::optional<Event> e = p_.next_event(-1);
-    if (!e) return;  // nothing will ever come
-    dispatch(*e);
-    // What came meanwhile is handled before painting once for all of it.
-    while (!closed_) {
-      e = p_.next_event(0);
-      if (!e) break;
-      dispatch(*e);
+  loop_.before_wait = [this](int64_t now) -> std::optional<int64_t> {
+    if (!dirty_ || closed_) return std::nullopt;
+    // What came meanwhile is painted once for all of it, at most once a
+    // frame: long work stepping in the loop must not spend its time painting.
+    if (now - last_present_us_ >= kFrameUs) {
+      paint_now();
+      return std::nullopt;
     }
-  }
+    return last_present_us_ + kFrameUs;
+  };
+  loop_.run([this](const Event& e) { dispatch(e); });
 }
 
 void Form::close() {
+  loop_.quit(0);
   if (closed_) return;
   closed_ = true;
   pressed_ = nullptr;
@@ -240,8 +227,8 @@ void Form::key(const Event& e) {
 
 void Form::mouse(const Event& e) {
   const int bit = 1 << static_cast<int>(e.button);
-  // While busy, input is dropped; only the release of a press made before
-  // still reaches its control, which would otherwise stay held.
+  // While busy, the form takes no input; only the release of a press made
+  // before still reaches its control, which would otherwise stay held.
   if (busy_ && !(e.kind == Event::Kind::MouseUp && pressed_)) return;
   switch (e.kind) {
     case Event::Kind::MouseDown: {

@@ -17,8 +17,9 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/platform.h"
 #include "core/surface.h"
+#include "platform/event_loop.h"
+#include "platform/platform.h"
 
 namespace vs::forms {
 
@@ -246,14 +247,14 @@ class Form {
 
   // Shows the window, painted.
   void show();
-  // Processes the events waiting now (input to the form's handlers,
-  // repainting), presenting what changed at most about 60 times a second;
-  // false once the form has closed.
-  bool do_events();
-  // Shows the form if it is not shown yet, then waits for and processes
-  // events until it closes (or until no event can come any more).
+  // The form's one loop: its owner adds the jobs of long work to it (a
+  // folder listing, a picture load), which step between events.
+  EventLoop& loop() { return loop_; }
+  // Shows the form if it is not shown yet, then runs its loop until it
+  // closes (or until no event can come any more), presenting what changed
+  // at most about 60 times a second.
   void run_modal();
-  // Closes the form: the window goes; run_modal and do_events return.
+  // Closes the form: the window goes and the loop ends.
   void close();
   bool closed() const { return closed_; }
   // Runs instead of closing when the window manager's close box is used
@@ -262,8 +263,8 @@ class Form {
   // Sees every key pressed or released in the form before the focused
   // control does; true keeps the key from the control (and from Tab).
   std::function<bool(const Event&)> on_key;
-  // While busy, input to the form is dropped (the hourglass is up), but it
-  // is still repainted.
+  // While busy, the form takes no input, as the owner of a modal window of
+  // another program (the folder chooser); it is still repainted.
   void set_busy(bool busy);
 
   // Draws what changed and presents it now.
@@ -293,6 +294,7 @@ class Form {
   void key(const Event& e);
 
   Platform& p_;
+  EventLoop loop_;
   WindowId window_ = 0;
   std::unique_ptr<Font> font_;
   std::unique_ptr<TextCache> text_;

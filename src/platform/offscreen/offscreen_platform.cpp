@@ -1,6 +1,10 @@
 #include "platform/offscreen/offscreen_platform.h"
 
+#include "platform/background_load.h"
+
 #include <algorithm>
+#include <chrono>
+#include <utility>
 
 namespace vs {
 
@@ -36,9 +40,41 @@ std::string OffscreenPlatform::user_config_folder() const {
 
 PictureResult OffscreenPlatform::load_picture(const std::string& path, const PictureView& view,
                                               std::stop_token stop) {
+  return picture_for(path, view, stop);
+}
+
+std::unique_ptr<BackgroundLoad> OffscreenPlatform::start_picture_load(const std::string& path,
+                                                                      const PictureView& view) {
+  // Counted from the start, before its thread runs: the clock waits for it.
+  {
+    std::lock_guard lock(loading_mutex_);
+    ++loading_;
+  }
+  auto load = std::make_unique<BackgroundLoad>();
+  load->start([this, path, view](std::stop_token stop) { return load_picture(path, view, stop); },
+              [this] {
+                std::lock_guard lock(loading_mutex_);
+                --loading_;
+                ++loads_ended_;
+                loading_done_.notify_all();
+              });
+  return load;
+}
+
+PictureResult OffscreenPlatform::picture_for(const std::string& path, const PictureView& view,
+                                             std::stop_token stop) {
   loads.push_back(path);
   if (failing_pictures.count(path)) return PictureResult::failure(path + ": made to fail");
   return NativePlatform::load_picture(path, view, stop);
+}
+
+bool OffscreenPlatform::wait_for_loads() {
+  std::unique_lock lock(loading_mutex_);
+  // A load that never ends is a fault of the test, not a reason to hang.
+  loading_done_.wait_for(lock, std::chrono::seconds(30), [this] { return loading_ == 0; });
+  // A load that ended since the program last waited wakes it, as a
+  // completion does, before any time passes.
+  return std::exchange(loads_ended_, 0) > 0;
 }
 
 void OffscreenPlatform::sleep_ms(int ms) {
@@ -185,6 +221,12 @@ void OffscreenPlatform::present(WindowId window, const Surface& surface, const R
 
 std::optional<Event> OffscreenPlatform::next_event(int timeout_ms) {
   if (on_poll) on_poll();
+  // Before the clock moves on, the loads in flight end: they take no fake
+  // time.
+  const bool event_due =
+      !script_.empty() &&
+      (timeout_ms < 0 || script_.front().at_us <= now_ + static_cast<int64_t>(timeout_ms) * 1000);
+  if (!event_due && timeout_ms != 0 && wait_for_loads()) return std::nullopt;
   if (script_.empty()) {
     // Nothing will ever come: a wait without end would never return.
     if (timeout_ms > 0) now_ += static_cast<int64_t>(timeout_ms) * 1000;
@@ -221,14 +263,16 @@ void OffscreenPlatform::set_busy(bool on) {
   busy = on;
 }
 
-std::optional<std::string> OffscreenPlatform::choose_folder(WindowId owner,
-                                                            const std::string& title,
-                                                            const std::string& start) {
+std::unique_ptr<FolderChooser> OffscreenPlatform::choose_folder(WindowId owner,
+                                                                const std::string& title,
+                                                                const std::string& start) {
   folder_choices.push_back({owner, title, start});
-  if (folder_answers.empty()) return std::nullopt;
-  std::optional<std::string> answer = folder_answers.front();
-  folder_answers.pop_front();
-  return answer;
+  std::optional<std::string> answer;
+  if (!folder_answers.empty()) {
+    answer = folder_answers.front();
+    folder_answers.pop_front();
+  }
+  return std::make_unique<AnsweredChooser>(std::move(answer));
 }
 
 bool OffscreenPlatform::verify_saver_password(WindowId) {

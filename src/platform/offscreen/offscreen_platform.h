@@ -5,9 +5,11 @@
 // so tests run against real temporary folders and real fonts.
 #pragma once
 
+#include <condition_variable>
 #include <deque>
 #include <functional>
 #include <map>
+#include <mutex>
 #include <set>
 #include <string>
 #include <vector>
@@ -116,7 +118,12 @@ class OffscreenPlatform : public NativePlatform {
   std::string program_folder() const override;
   std::string user_config_folder() const override;
   PictureResult load_picture(const std::string& path, const PictureView& view = {},
-                             std::stop_token stop = {}) override;
+                             std::stop_token stop = {}) final;
+  // Counts the load from its start to its end: the fake clock waits for
+  // loads on other threads, so a load takes no fake time however long it
+  // really takes.
+  std::unique_ptr<BackgroundLoad> start_picture_load(const std::string& path,
+                                                     const PictureView& view) override;
   void report(const std::string& line) override { reports.push_back(line); }
   int64_t now_us() override { return now_; }
   void sleep_ms(int ms) override;
@@ -140,8 +147,8 @@ class OffscreenPlatform : public NativePlatform {
   void set_pointer_shapes(WindowId window,
                           const std::vector<std::pair<Rect, PointerShape>>& regions) override;
   void set_busy(bool on) override;
-  std::optional<std::string> choose_folder(WindowId owner, const std::string& title,
-                                           const std::string& start) override;
+  std::unique_ptr<FolderChooser> choose_folder(WindowId owner, const std::string& title,
+                                               const std::string& start) override;
   bool open_url(const std::string& url) override;
   void animate_rect(const Rect& from, const Rect& to) override { animations.push_back({from, to}); }
   void message_box(WindowId owner, const std::string& text, const std::string& title,
@@ -150,7 +157,15 @@ class OffscreenPlatform : public NativePlatform {
   void change_saver_password(ForeignWindow owner) override { password_changes.push_back(owner); }
   bool verify_saver_password(WindowId window) override;
 
+ protected:
+  // The load itself: the system's decoders; fakes give their own pictures.
+  virtual PictureResult picture_for(const std::string& path, const PictureView& view,
+                                    std::stop_token stop);
+
  private:
+  // Waits (really) for the loads in flight; true when any has ended since
+  // the last wait.
+  bool wait_for_loads();
   WindowId add_window(Window w);
   // Where events for window 0 go.
   WindowId main_window() const;
@@ -166,6 +181,10 @@ class OffscreenPlatform : public NativePlatform {
   std::map<ForeignWindow, ScreenInfo> preview_parents_;
   ForeignWindow host_parent_ = 0;
   std::deque<ScriptedEvent> script_;
+  std::mutex loading_mutex_;
+  std::condition_variable loading_done_;
+  int loading_ = 0;
+  int loads_ended_ = 0;
 };
 
 }  // namespace vs

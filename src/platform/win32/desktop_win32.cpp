@@ -20,8 +20,12 @@ struct Com {
 
 }  // namespace
 
-std::optional<std::string> Win32Platform::choose_folder(WindowId owner, const std::string& title,
-                                                        const std::string& start) {
+namespace {
+
+// The system's folder dialog, modal: our windows are repainted by its own
+// message loop, and the owner takes no input meanwhile.
+std::optional<std::string> pick_folder(WindowId owner, const std::string& title,
+                                       const std::string& start) {
   Com<IFileOpenDialog> dialog;
   if (FAILED(CoCreateInstance(CLSID_FileOpenDialog, nullptr, CLSCTX_INPROC_SERVER,
                               IID_PPV_ARGS(&dialog.p)))) {
@@ -38,7 +42,6 @@ std::optional<std::string> Win32Platform::choose_folder(WindowId owner, const st
       dialog->SetFolder(folder.p);
     }
   }
-  // Modal: our windows are repainted by the chooser's own message loop.
   if (FAILED(dialog->Show(reinterpret_cast<HWND>(owner)))) return std::nullopt;  // cancelled
   Com<IShellItem> chosen;
   if (FAILED(dialog->GetResult(&chosen.p))) return std::nullopt;
@@ -48,6 +51,14 @@ std::optional<std::string> Win32Platform::choose_folder(WindowId owner, const st
   CoTaskMemFree(path);
   if (result.empty()) return std::nullopt;
   return result;
+}
+
+}  // namespace
+
+std::unique_ptr<FolderChooser> Win32Platform::choose_folder(WindowId owner,
+                                                            const std::string& title,
+                                                            const std::string& start) {
+  return std::make_unique<AnsweredChooser>(pick_folder(owner, title, start));
 }
 
 }  // namespace vs

@@ -36,35 +36,46 @@ std::vector<std::string> chooser_command(const std::string& title, const std::st
   return {};
 }
 
+// The chooser is another program: it runs on a thread of its own while the
+// dialog's loop goes on, and it is ended when the dialog goes first.
+class ChooserProgram : public FolderChooser {
+ public:
+  explicit ChooserProgram(std::vector<std::string> command)
+      : thread_([this, command = std::move(command)](std::stop_token stop) {
+          ChildSpec spec;
+          spec.argv = command;
+          spec.max_output = 64 * 1024;
+          result_ = run_child(spec, stop);
+          done_ = true;
+        }) {}
+
+  bool finished() override { return done_; }
+  std::optional<std::string> folder() override {
+    if (!done_ || !result_.exited_with(0)) return std::nullopt;
+    std::string path = result_.output.substr(0, result_.output.find('\n'));
+    if (path.empty()) return std::nullopt;
+    return path;
+  }
+
+ private:
+  ChildResult result_;
+  std::atomic<bool> done_{false};
+  std::jthread thread_;  // last: it is stopped and joined first
+};
+
 }  // namespace
 
-std::optional<std::string> X11Platform::choose_folder(WindowId owner, const std::string& title,
-                                                      const std::string& start) {
-  const std::vector<std::string> command = chooser_command(title, start);
+std::unique_ptr<FolderChooser> X11Platform::choose_folder(WindowId owner, const std::string& title,
+                                                          const std::string& start) {
+  std::vector<std::string> command = chooser_command(title, start);
   if (command.empty()) {
     message_box(owner,
                 "No folder chooser was found. Install the Debian package zenity (or kdialog) "
                 "to choose the picture folder.",
                 title, MessageIcon::Error);
-    return std::nullopt;
+    return std::make_unique<AnsweredChooser>(std::nullopt);
   }
-  // The chooser runs on a thread of its own while our windows keep being
-  // repainted, as under any modal dialog.
-  ChildResult result;
-  std::atomic<bool> done{false};
-  std::jthread chooser([&] {
-    ChildSpec spec;
-    spec.argv = command;
-    spec.max_output = 64 * 1024;
-    result = run_child(spec);
-    done = true;
-  });
-  while (!done) next_event(20);  // input to our windows goes unanswered meanwhile
-  chooser.join();
-  if (!result.exited_with(0)) return std::nullopt;
-  std::string path = result.output.substr(0, result.output.find('\n'));
-  if (path.empty()) return std::nullopt;
-  return path;
+  return std::make_unique<ChooserProgram>(std::move(command));
 }
 
 bool X11Platform::open_url(const std::string& url) {

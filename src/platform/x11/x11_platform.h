@@ -68,8 +68,8 @@ class X11Platform : public PosixPlatform {
   void set_pointer_shapes(WindowId window,
                           const std::vector<std::pair<Rect, PointerShape>>& regions) override;
   void set_busy(bool busy) override;
-  std::optional<std::string> choose_folder(WindowId owner, const std::string& title,
-                                           const std::string& start) override;
+  std::unique_ptr<FolderChooser> choose_folder(WindowId owner, const std::string& title,
+                                               const std::string& start) override;
   bool open_url(const std::string& url) override;
   void animate_rect(const Rect& from, const Rect& to) override;
   void message_box(WindowId owner, const std::string& text, const std::string& title,

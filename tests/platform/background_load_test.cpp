@@ -1,4 +1,4 @@
-#include "saver/background_load.h"
+#include "platform/background_load.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,7 @@
-// A picture load on a thread of its own, so that the saver answers input
-// while a large or hostile picture is decoded. The thread is stopped and
-// joined before the object goes, which ends a decoder still at work.
+// A picture load on a thread of its own, so that the saver and the dialog
+// answer input while a large or hostile picture is decoded. The thread is
+// stopped and joined before the object goes, which ends a decoder still at
+// work.
 #pragma once
 
 #include <condition_variable>
@@ -22,14 +23,19 @@ class BackgroundLoad {
   BackgroundLoad(const BackgroundLoad&) = delete;
   BackgroundLoad& operator=(const BackgroundLoad&) = delete;
 
-  // Starts a load; one at a time.
-  void start(Job job);
+  // Starts a load; one at a time. on_end runs on the load's thread once its
+  // result can be taken.
+  void start(Job job, std::function<void()> on_end = {});
   // Waits up to ms milliseconds for the load to end; true once it has.
   bool wait_for(int ms);
+  // True once a started load has ended (its result waits to be taken).
+  bool finished() { return thread_.joinable() && wait_for(0); }
   // The load's result, once wait_for has said it ended.
   PictureResult take();
   // Asks the load to stop and waits for its thread.
   void stop();
+  // Asks the load to stop, without waiting.
+  void request_stop() { thread_.request_stop(); }
   // Asks the load to stop and waits up to ms milliseconds for it; true once
   // its thread is joined. A decoder that cannot be interrupted (the system's
   // own, on Windows) may take far longer: the caller may then end the

@@ -1,12 +1,11 @@
-#include "startup/preview_form.h"
+#include "startup/preview_screen.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
 
+#include "platform/event_loop.h"
 #include "saver/relief.h"
-#include "saver/saver_form.h"
-#include "settings/module_state.h"
 
 namespace vs {
 
@@ -49,37 +48,34 @@ Surface preview_landscape(int width, int height) {
 Surface preview_picture() {
   // The preview is the saver's own work: a landscape drawn as a relief of
   // lines, the way the saver draws the user's pictures.
-  Varnoscape_B m;
-  m.Set_Way = 1;
-  SaverForm f;
-  f.Display = Surface(kPreviewWidth, kPreviewHeight);
-  f.Master = preview_landscape(kPreviewWidth - 16, kPreviewHeight - 52);
-  NoEvents hook;
-  Draw_Relief(f, m, hook);
-  f.Display.take_dirty();
-  return std::move(f.Display);
+  Surface display(kPreviewWidth, kPreviewHeight);
+  ReliefDrawing drawing(preview_landscape(kPreviewWidth - 16, kPreviewHeight - 52), display, 1);
+  drawing.draw_rows(kPreviewHeight);
+  display.take_dirty();
+  return display;
 }
 
-int Varnoscape_R::run(int64_t parent) {
+int PreviewScreen::run(int64_t parent) {
   const ChildWindow child =
       p_.create_preview_window(static_cast<ForeignWindow>(static_cast<uint32_t>(parent)));
   if (!child) return 0;
   id_ = child.id;
-  Img_Prev = preview_picture();
+  picture_ = preview_picture();
   show(child.width, child.height);
   // Nothing to do but wait: the picture does not change.
-  while (std::optional<Event> e = p_.next_event(-1)) {
-    if (e->kind == Event::Kind::WindowGone) break;
-    if (e->kind == Event::Kind::Resized) show(e->x, e->y);
-  }
+  EventLoop loop(p_);
+  loop.run([&](const Event& e) {
+    if (e.kind == Event::Kind::WindowGone) loop.quit(0);
+    if (e.kind == Event::Kind::Resized) show(e.x, e.y);
+  });
   p_.destroy_window(id_);
   return 0;
 }
 
 // The stored picture is stretched to whatever size the preview window has.
-void Varnoscape_R::show(int width, int height) {
+void PreviewScreen::show(int width, int height) {
   window_ = Surface(width, height);
-  window_.stretch_from(Img_Prev, 0, 0, Img_Prev.width(), Img_Prev.height(), 0, 0, width, height);
+  window_.stretch_from(picture_, 0, 0, picture_.width(), picture_.height(), 0, 0, width, height);
   if (!window_.empty()) p_.present(id_, window_, Rect{0, 0, width, height});
 }
 

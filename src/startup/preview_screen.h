@@ -1,19 +1,19 @@
-// The preview form: the program's picture shown inside a window of another
+// The preview: the program's picture shown inside a window of another
 // program (the display settings' small screen), for as long as that window
 // lives.
 #pragma once
 
-#include "platform/platform.h"
 #include "core/surface.h"
+#include "platform/platform.h"
 
 namespace vs {
 
 // The stored preview picture, 152 x 112 pixels.
 Surface preview_picture();
 
-class Varnoscape_R {
+class PreviewScreen {
  public:
-  explicit Varnoscape_R(Platform& p) : p_(p) {}
+  explicit PreviewScreen(Platform& p) : p_(p) {}
 
   // Shows the preview inside `parent` until that window goes; returns the
   // exit status. A number that names no window ends at once: a preview that
@@ -25,8 +25,8 @@ class Varnoscape_R {
 
   Platform& p_;
   WindowId id_ = 0;
-  Surface Img_Prev;
-  Surface window_;
+  Surface picture_;  // the stored picture
+  Surface window_;   // stretched to the window
 };
 
 }  // namespace vs

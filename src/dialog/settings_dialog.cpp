@@ -1,0 +1,351 @@
+#include "dialog/settings_dialog.h"
+
+#include <algorithm>
+#include <cmath>
+#include <utility>
+
+#include "core/numeric.h"
+#include "dialog/stock_images.h"
+#include "platform/forms/paint.h"
+
+namespace vs {
+
+namespace {
+
+constexpr int kClientWidth = 549;
+constexpr int kClientHeight = 385;
+// The frame a window gets around its client area, as the dialog's outer
+// size counts it.
+constexpr int kFrameWidth = 6;
+constexpr int kFrameHeight = 25;
+
+// "ＭＳ Ｐゴシック" where Windows has it, else the look-alikes of Linux
+// desktops.
+const std::vector<std::string> kFontFamilies = {"ＭＳ Ｐゴシック", "MS PGothic", "Meiryo UI",
+                                                "Yu Gothic UI",    "IPAPGothic", "VL PGothic",
+                                                "Noto Sans CJK JP"};
+constexpr double kFontPoints = 9.75;
+
+constexpr const char* kButtonCaptions[4] = {"ﾌｫﾙﾀﾞ指定...", "ｸﾘｱ", "設定", "ｷｬﾝｾﾙ"};
+constexpr const char* kKindCaptions[4] = {"*.bmp", "*.gif", "*.jpg", "*.wmf"};
+
+void place(forms::Control& c, forms::Panel& parent, int x, int y, int w, int h) {
+  c.bounds = {x, y, w, h};
+  parent.add(c);
+}
+
+void place_label(forms::Label& l, forms::Panel& parent, int x, int y, int w, int h,
+                 const std::string& caption, forms::Align align = forms::Align::Left) {
+  l.set_caption(caption);
+  l.align = align;
+  place(l, parent, x, y, w, h);
+}
+
+// Every caption, for finding a font that has all their characters.
+std::string all_captions() {
+  std::string s =
+      "ﾌｧｲﾙ名枚ﾌﾟﾚﾋﾞｭｰ画像の種類ﾁｪﾝｼﾞｻｲｽﾞ描画方法ｼｰｹﾝｼｬﾙﾗﾝﾀﾞﾑｵﾘｼﾞﾅﾙﾌﾙｽｸﾘｰﾝﾄﾞｯﾄﾗｲﾝ"
+      "Designed by t-Orvy Ver.1.0.0 *. 0123456789";
+  for (const char* c : kButtonCaptions) s += c;
+  return s;
+}
+
+}  // namespace
+
+SettingsDialog::SettingsDialog(Platform& p, Settings& settings, Catalogue& catalogue)
+    : p_(p), settings_(settings), catalogue_(catalogue) {
+  option_mark_images_ = {stock_option_mark(false), stock_option_mark(true)};
+  check_mark_images_ = {stock_check_mark(false), stock_check_mark(true)};
+  heading_plate_image_ = stock_heading_plate();
+  button_face_image_ = stock_button_face();
+  background_strip_ = stock_background_strip();
+  icon_ = stock_window_icon();
+  // Nothing previewed yet: an empty black area.
+  preview_picture_ = PictureResult::success(Surface(45, 41));
+  lay_out();
+  connect_handlers();
+}
+
+// The jobs go with the form; a preview load still running is stopped here.
+SettingsDialog::~SettingsDialog() = default;
+
+void SettingsDialog::lay_out() {
+  using forms::Align;
+  client_panel_.set_size(kClientWidth, kClientHeight);
+  files_panel_.bounds = {12, 12, 0, 0};
+  files_panel_.set_size(313, 329);
+  options_panel_.bounds = {336, 12, 0, 0};
+  options_panel_.set_size(197, 189);
+  client_panel_.add(files_panel_);
+  client_panel_.add(options_panel_);
+
+  place(buttons_[2], client_panel_, 336, 320, 101, 21);
+  place(buttons_[3], client_panel_, 440, 320, 97, 21);
+  place_label(credit_label_, client_panel_, 336, 292, 168, 13, "Designed by t-Orvy Ver.1.0.0");
+  place_label(address_label_, client_panel_, 12, 356, 352, 13, kHomePage);
+  address_label_.underline = true;
+  address_label_.colour = pixel_rgb(0, 0, 192);
+
+  // Files, preview and kinds.
+  forms::Panel& files = files_panel_;
+  place(heading_plates_[0], files, 12, 8, 95, 22);
+  place_label(headings_[0], files, 12, 12, 95, 17, "ﾌｧｲﾙ名", Align::Centre);
+  place(buttons_[0], files, 12, 40, 97, 21);
+  place_label(count_label_, files, 112, 44, 33, 17, "", Align::Right);
+  count_label_.border = true;
+  place_label(count_unit_label_, files, 148, 48, 17, 13, "枚");
+  place(file_list_, files, 12, 68, 169, 212);
+  place_label(folder_label_, files, 12, 284, 285, 33, "");
+  folder_label_.border = true;
+  place(heading_plates_[1], files, 192, 8, 95, 22);
+  place_label(headings_[1], files, 192, 12, 95, 17, "ﾌﾟﾚﾋﾞｭｰ", Align::Centre);
+  place_label(preview_size_label_, files, 192, 36, 101, 13, "9999 * 9999", Align::Centre);
+  preview_box_.bounds = {192, 52, 0, 0};
+  preview_box_.set_size(100, 100);
+  files.add(preview_box_);
+  place(heading_plates_[2], files, 192, 160, 95, 22);
+  place_label(headings_[2], files, 192, 164, 95, 17, "画像の種類", Align::Centre);
+  for (int i = 0; i < 4; ++i) {
+    place(kind_checks_[static_cast<size_t>(i)], files, 208, 188 + 16 * i, 12, 12);
+    place_label(kind_labels_[static_cast<size_t>(i)], files, 224, 188 + 16 * i, 60, 13,
+                kKindCaptions[i]);
+  }
+  place(buttons_[1], files, 192, 256, 97, 21);
+
+  // The options: three pairs, each under its heading.
+  struct Pair {
+    std::array<forms::ImageControl, 2>* marks;
+    std::array<forms::Label, 2>* labels;
+    const char* title;
+    int top;
+    const char* captions[2];
+  };
+  const Pair pairs[3] = {{&order_marks_, &order_labels_, "画像ﾁｪﾝｼﾞ", 8, {"ｼｰｹﾝｼｬﾙ", "ﾗﾝﾀﾞﾑ"}},
+                         {&size_marks_, &size_labels_, "画像のｻｲｽﾞ", 68, {"ｵﾘｼﾞﾅﾙ", "ﾌﾙｽｸﾘｰﾝ"}},
+                         {&method_marks_, &method_labels_, "描画方法", 128, {"ﾄﾞｯﾄ", "ﾗｲﾝ"}}};
+  for (size_t k = 0; k < 3; ++k) {
+    const Pair& pair = pairs[k];
+    place(heading_plates_[3 + k], options_panel_, 12, pair.top, 95, 22);
+    place_label(headings_[3 + k], options_panel_, 12, pair.top + 4, 95, 17, pair.title,
+                Align::Centre);
+    for (int i = 0; i < 2; ++i) {
+      const int left = i == 0 ? 24 : 108;
+      place((*pair.marks)[static_cast<size_t>(i)], options_panel_, left, pair.top + 32, 13, 13);
+      place_label((*pair.labels)[static_cast<size_t>(i)], options_panel_, left + 16, pair.top + 32,
+                  i == 0 ? 66 : 70, 13, pair.captions[i]);
+    }
+  }
+  for (size_t i = 0; i < 4; ++i) buttons_[i].caption = kButtonCaptions[i];
+}
+
+void SettingsDialog::connect_handlers() {
+  // A press of any mouse button on a mark or on its label selects that
+  // member of the pair, or toggles the kind.
+  for (int16_t i = 0; i < 2; ++i) {
+    const size_t k = static_cast<size_t>(i);
+    for (forms::Control* c : {static_cast<forms::Control*>(&order_marks_[k]),
+                              static_cast<forms::Control*>(&order_labels_[k])}) {
+      c->on_mouse_down = [this, i](auto&) {
+        select_option(order_marks_, i, settings_.picture_order);
+      };
+    }
+    for (forms::Control* c : {static_cast<forms::Control*>(&size_marks_[k]),
+                              static_cast<forms::Control*>(&size_labels_[k])}) {
+      c->on_mouse_down = [this, i](auto&) {
+        select_option(size_marks_, i, settings_.picture_size);
+      };
+    }
+    for (forms::Control* c : {static_cast<forms::Control*>(&method_marks_[k]),
+                              static_cast<forms::Control*>(&method_labels_[k])}) {
+      c->on_mouse_down = [this, i](auto&) {
+        select_option(method_marks_, i, settings_.drawing_method);
+      };
+    }
+  }
+  for (int16_t i = 0; i < 4; ++i) {
+    const size_t k = static_cast<size_t>(i);
+    kind_checks_[k].on_mouse_down = [this, i](auto&) { toggle_kind(i); };
+    kind_labels_[k].on_mouse_down = [this, i](auto&) { toggle_kind(i); };
+    buttons_[k].on_click = [this, i] { press(static_cast<Button>(i)); };
+  }
+  file_list_.on_select = [this] { show_preview(); };
+  address_label_.on_mouse_up = [this](auto&) { open_address(); };
+}
+
+void SettingsDialog::load() {
+  // 1. The window: the client panel and the frame around it.
+  ScreenInfo screen = p_.screen();
+  const int tx = screen.twips_per_pixel_x, ty = screen.twips_per_pixel_y;
+  const int outer_w = client_panel_.bounds.width + kFrameWidth;
+  const int outer_h = client_panel_.bounds.height + kFrameHeight;
+  // 2. Centred on the screen, in twips: the differences halved as the
+  // integer division does it.
+  const int64_t left =
+      int_div(static_cast<double>(screen.width) * tx - outer_w * tx, 2).value_or(0);
+  const int64_t top =
+      int_div(static_cast<double>(screen.height) * ty - outer_h * ty, 2).value_or(0);
+  DialogSpec spec;
+  spec.title = kDialogTitle;
+  spec.client_width = client_panel_.bounds.width;
+  spec.client_height = client_panel_.bounds.height;
+  spec.position = {screen.left + static_cast<int>(left / (tx > 0 ? tx : 15)),
+                   screen.top + static_cast<int>(top / (ty > 0 ? ty : 15))};
+  spec.icon = &icon_;
+  form_ = std::make_unique<forms::Form>(p_, spec,
+                                        p_.open_font(kFontFamilies, kFontPoints, all_captions()));
+  form_->client().add(client_panel_);
+  form_->on_close_request = [this] { unload(); };
+  fit_labels_to_text();
+  form_->set_tab_order({&buttons_[0], &file_list_, &buttons_[1], &buttons_[2], &buttons_[3]});
+
+  // 3. How far the list scrolls sideways: its width in twips per pixel
+  // units plus 300, rounded.
+  extent_ = static_cast<int>(
+      round_half_even(static_cast<double>(file_list_.bounds.width) / (tx > 0 ? tx : 15) + 300));
+  file_list_.set_horizontal_extent(extent_);
+
+  // The brushed texture, once, into the panels' persistent images.
+  tile_texture(client_panel_);
+  tile_texture(options_panel_);
+  tile_texture(files_panel_);
+
+  for (forms::ImageControl& plate : heading_plates_) plate.set_picture(heading_plate_image_);
+  for (forms::CommandButton& b : buttons_) b.face = button_face_image_;
+
+  show_option(order_marks_, settings_.picture_order);
+  show_option(size_marks_, settings_.picture_size);
+  show_option(method_marks_, settings_.drawing_method);
+
+  // The catalogue's files by name, and their number (blank without any).
+  file_list_.clear();
+  if (catalogue_.count != 0) {
+    for (const std::string& path : catalogue_.paths()) file_list_.add(name_on_disk(path));
+    count_label_.set_caption(std::to_string(file_list_.count()));
+  }
+
+  preview_size_label_.set_caption("");
+  folder_label_.set_caption(settings_.folder);
+  for (size_t i = 0; i < kind_checks_.size(); ++i) {
+    const int16_t kind = settings_.kinds[i];
+    if (kind == 0 || kind == 1) {
+      kind_checks_[i].set_picture(check_mark_images_[static_cast<size_t>(kind)]);
+    }
+  }
+
+  // The empty preview frame.
+  forms::draw_edge(preview_box_.image,
+                   Rect{0, 0, preview_box_.bounds.width, preview_box_.bounds.height},
+                   forms::Edge::Raised);
+
+  // The hand over everything that can be clicked.
+  const StockPointer hand = stock_hand_pointer();
+  p_.set_hand_pointer(PointerImage{hand.pixels, hand.mask, Point{hand.hot_x, hand.hot_y}});
+  for (size_t i = 0; i < 2; ++i) {
+    for (forms::Control* c : {static_cast<forms::Control*>(&order_marks_[i]),
+                              static_cast<forms::Control*>(&order_labels_[i]),
+                              static_cast<forms::Control*>(&size_marks_[i]),
+                              static_cast<forms::Control*>(&size_labels_[i]),
+                              static_cast<forms::Control*>(&method_marks_[i]),
+                              static_cast<forms::Control*>(&method_labels_[i])}) {
+      c->pointer = PointerShape::Hand;
+    }
+  }
+  for (size_t i = 0; i < 4; ++i) {
+    kind_checks_[i].pointer = kind_labels_[i].pointer = buttons_[i].pointer = PointerShape::Hand;
+  }
+  file_list_.pointer = address_label_.pointer = PointerShape::Hand;
+
+  // Where the pointer is: the opening grows from there, and the closing
+  // goes back to it.
+  opened_at_ = {0, 0};
+  if (std::optional<Point> at = p_.pointer_position()) {
+    opened_at_ = {to_int16(at->x).value_or(0), to_int16(at->y).value_or(0)};
+  }
+  animate(true);
+  p_.set_busy(false);
+  if (!form_->made()) return;
+  form_->set_focus(&buttons_[2]);
+  form_->show();
+}
+
+void SettingsDialog::fit_labels_to_text() {
+  Font* font = form_ ? form_->font() : nullptr;
+  if (!font) return;
+  // The layout was made for one Windows font; other fonts are wider and
+  // reach further below the baseline. A label whose text would be cut grows
+  // to the text, from the same corner.
+  const int descent = font->line_height() / 4 + 1;
+  auto fit = [&](forms::Label& l) {
+    const int inset = l.border ? 4 : 0;
+    int width = 0, lines = 0;
+    for (const std::string& line : forms::split_lines(l.caption())) {
+      width = std::max(width, form_->text_width(line));
+      ++lines;
+    }
+    l.bounds.width = std::max(l.bounds.width, width + inset + 1);
+    l.bounds.height = std::max(l.bounds.height, lines * font->line_height() + descent + inset);
+  };
+  for (forms::Label& l : headings_) fit(l);
+  fit(credit_label_);
+  fit(count_unit_label_);
+  for (auto* group : {&order_labels_, &size_labels_, &method_labels_}) {
+    for (forms::Label& l : *group) fit(l);
+  }
+  for (forms::Label& l : kind_labels_) fit(l);
+  fit(address_label_);
+}
+
+void SettingsDialog::show_modal() {
+  load();
+  run();
+}
+
+void SettingsDialog::run() {
+  if (form_) form_->run_modal();
+}
+
+void SettingsDialog::tile_texture(forms::Panel& box) {
+  // Copies one below the other, then the next column; the last row and
+  // column start beyond the edge and are cut off there.
+  const int tw = background_strip_.width(), th = background_strip_.height();
+  if (tw <= 0 || th <= 0) return;
+  int x = 0, y = 0;
+  for (;;) {
+    box.image.copy_from(background_strip_, 0, 0, tw, th, x, y);
+    if (y > box.bounds.height) {
+      if (x > box.bounds.width) return;
+      x += tw;
+      y = 0;
+    } else {
+      y += th;
+    }
+  }
+}
+
+void SettingsDialog::show_option(std::array<forms::ImageControl, 2>& marks, int16_t value) {
+  // A value other than 0 or 1 names no member: both stay blank.
+  if (value != 0 && value != 1) return;
+  marks[static_cast<size_t>(value)].set_picture(option_mark_images_[1]);
+  marks[static_cast<size_t>(value ^ 1)].set_picture(option_mark_images_[0]);
+}
+
+void SettingsDialog::animate(bool opening) {
+  if (!form_) return;
+  const Rect point{opened_at_.x, opened_at_.y, 0, 0};
+  if (std::optional<Rect> window = p_.window_rect(form_->window())) {
+    if (opening) {
+      p_.animate_rect(point, *window);
+    } else {
+      p_.animate_rect(*window, point);
+    }
+  }
+}
+
+void SettingsDialog::unload() {
+  // The closing goes back to where the pointer was at the opening.
+  animate(false);
+  stop_listing();
+  if (form_) form_->close();
+}
+
+}  // namespace vs

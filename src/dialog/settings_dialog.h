@@ -1,0 +1,137 @@
+// The settings dialog: the user chooses the picture folder and kinds, the
+// order, the size and the drawing method, sees the pictures of the folder
+// and a preview of one, and saves the choices to the settings file.
+//
+// The dialog runs in its form's one loop. Long work is a job of that loop:
+// the listing of a folder (its count climbing), the catalogue rebuilt after
+// a kind toggle, a preview picture loading, the folder chooser open. While
+// a job runs every control still answers, by these rules:
+// - a new folder choice replaces the listing under way;
+// - a kind toggle starts the listing again with the new kinds;
+// - a list click during a preview load: the latest click wins;
+// - "ｸﾘｱ" stops the listing and empties the list;
+// - "設定", "ｷｬﾝｾﾙ" and the close box act at once, whatever runs;
+// - while the folder chooser is open the dialog takes no input, as the
+//   owner of a modal window does; so while a message box is up.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/background_load.h"
+#include "platform/event_loop.h"
+#include "platform/forms/forms.h"
+#include "platform/platform.h"
+#include "settings/catalogue.h"
+#include "settings/settings.h"
+#include "settings/window_titles.h"
+
+namespace vs {
+
+// The address the link label opens.
+inline constexpr const char* kHomePage = "https://github.com/varnoscape/varnoscape";
+
+class SettingsDialog {
+ public:
+  SettingsDialog(Platform& p, Settings& settings, Catalogue& catalogue);
+  ~SettingsDialog();
+
+  // Loads the dialog and shows it until it closes.
+  void show_modal();
+
+  // The two halves of show_modal: builds and shows the window over the
+  // settings; then runs its loop until it closes, or (in tests, where the
+  // input runs out) until nothing is left to do.
+  void load();
+  void run();
+
+  // The command buttons.
+  enum class Button { ChooseFolder, Clear, Save, Cancel };
+  void press(Button button);
+
+  // What is on the screen, for tests and the program.
+  forms::Form* form() const { return form_.get(); }
+  const forms::ListBox& file_list() const { return file_list_; }
+  const std::string& folder_label() const { return folder_label_.caption(); }
+  const std::string& count_label() const { return count_label_.caption(); }
+  const std::string& preview_size_label() const { return preview_size_label_.caption(); }
+  const forms::PictureBox& preview_box() const { return preview_box_; }
+  int horizontal_extent() const { return extent_; }
+  bool listing() const;  // a folder listing or a catalogue rebuild runs
+
+ private:
+  void lay_out();
+  void connect_handlers();
+  void fit_labels_to_text();
+  void tile_texture(forms::Panel& box);
+  void show_option(std::array<forms::ImageControl, 2>& marks, int16_t value);
+  void select_option(std::array<forms::ImageControl, 2>& marks, int16_t index, int16_t& setting);
+  void toggle_kind(int16_t index);
+  void choose_folder();
+  void take_chosen_folder(const std::optional<std::string>& chosen);
+  void show_preview();
+  void open_address();
+  void unload();
+  void animate(bool opening);
+
+  // Listings: the chosen folder's files (the count climbing as they are
+  // found), or the catalogue rebuilt for the folder label after a toggle.
+  enum class Listing { ChosenFolder, Catalogue };
+  void start_listing(const std::string& folder, Listing kind);
+  void stop_listing();
+  // The name of a listed file as the folder holds it now: empty when it has
+  // gone, or become hidden or a system file.
+  std::string name_on_disk(const std::string& path);
+  // Shows a listing's problem, once per listing.
+  void listing_error(PictureWalk::Problem problem);
+
+  Platform& p_;
+  Settings& settings_;
+  Catalogue& catalogue_;
+  std::unique_ptr<forms::Form> form_;
+
+  // The controls.
+  forms::Panel client_panel_, files_panel_, options_panel_;
+  std::array<forms::CommandButton, 4> buttons_;  // by Button
+  // The six headings on their plates: file names, preview, kinds; order,
+  // size, drawing method.
+  std::array<forms::ImageControl, 6> heading_plates_;
+  std::array<forms::Label, 6> headings_;
+  forms::Label credit_label_, count_unit_label_;
+  forms::Label address_label_, count_label_, folder_label_, preview_size_label_;
+  forms::ListBox file_list_;
+  forms::PictureBox preview_box_;
+  std::array<forms::ImageControl, 4> kind_checks_;
+  std::array<forms::Label, 4> kind_labels_;
+  std::array<forms::ImageControl, 2> order_marks_, size_marks_, method_marks_;
+  std::array<forms::Label, 2> order_labels_, size_labels_, method_labels_;
+
+  // Stock pictures.
+  std::array<Surface, 2> option_mark_images_;  // not selected, selected
+  std::array<Surface, 2> check_mark_images_;   // not checked, checked
+  Surface heading_plate_image_, button_face_image_, background_strip_, icon_;
+
+  // The last picture previewed, at its own size (only the pixels the
+  // preview reads are kept), and the load under way.
+  PictureResult preview_picture_;
+  std::unique_ptr<BackgroundLoad> preview_load_;
+  // Loads a newer click replaced, until they have stopped: a decoder that
+  // cannot be interrupted is not waited for on the loop.
+  std::vector<std::unique_ptr<BackgroundLoad>> stopping_loads_;
+  std::optional<EventLoop::JobId> preview_job_;
+
+  // The last folder choice's files, and the listing under way.
+  std::vector<std::string> listed_files_;
+  std::optional<EventLoop::JobId> listing_job_;
+  bool listing_error_shown_ = false;
+
+  std::unique_ptr<FolderChooser> chooser_;
+  Point opened_at_;  // the pointer when the dialog was loaded
+  int extent_ = 0;
+};
+
+}  // namespace vs
