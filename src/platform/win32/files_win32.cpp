@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "core/read_to_end.h"
+#include "platform/whole_file.h"
 #include "platform/win32/utf16.h"
 #include "platform/win32/win32_files.h"
 #include "platform/win32/win32_system.h"
@@ -47,6 +47,8 @@ std::string error_text(DWORD code) {
   return narrow(text);
 }
 
+}  // namespace win32
+
 namespace {
 
 // Not a folder and not a device: the only kind of file opened for reading.
@@ -75,51 +77,6 @@ class Handle {
 };
 
 }  // namespace
-
-WholeFile read_whole_file(const std::string& path, size_t max_bytes) {
-  WholeFile f;
-  auto failed = [&f](DWORD code) {
-    f.error = code;
-    f.status = missing_error(code) ? WholeFile::Status::Missing : WholeFile::Status::Error;
-    return f;
-  };
-  const std::wstring wide = system_path(path);
-  WIN32_FILE_ATTRIBUTE_DATA data{};
-  if (!GetFileAttributesExW(wide.c_str(), GetFileExInfoStandard, &data)) {
-    return failed(GetLastError());
-  }
-  if (!regular_attributes(data.dwFileAttributes)) {
-    f.status = WholeFile::Status::NotRegular;
-    f.error = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? ERROR_DIRECTORY : 0;
-    return f;
-  }
-  Handle h(CreateFileW(wide.c_str(), GENERIC_READ,
-                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                       OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-  if (!h.valid()) return failed(GetLastError());
-  // A pipe or a device that was put in the file's place since it was looked
-  // at is not read.
-  if (GetFileType(h.get()) != FILE_TYPE_DISK) {
-    f.status = WholeFile::Status::NotRegular;
-    return f;
-  }
-  LARGE_INTEGER size{};
-  if (!GetFileSizeEx(h.get(), &size)) return failed(GetLastError());
-  DWORD err = 0;
-  const ReadEnd end = read_to_end(
-      f.bytes, static_cast<size_t>(size.QuadPart), max_bytes, [&](char* to, size_t room) {
-        DWORD got = 0;
-        const DWORD want = static_cast<DWORD>(std::min<size_t>(room, 1u << 30));
-        if (ReadFile(h.get(), to, want, &got, nullptr)) return static_cast<int64_t>(got);
-        err = GetLastError();
-        return int64_t{-1};
-      });
-  if (end == ReadEnd::Error) return failed(err);
-  f.status = end == ReadEnd::Ok ? WholeFile::Status::Ok : WholeFile::Status::TooLarge;
-  return f;
-}
-
-}  // namespace win32
 
 std::optional<std::vector<std::string>> Win32System::list_folder(const std::string& folder) {
   std::wstring pattern = win32::system_path(folder);
@@ -153,32 +110,52 @@ std::optional<int> Win32System::file_attributes(const std::string& path) {
   return static_cast<int>(attributes & 0x3F);
 }
 
-ReadResult Win32System::read_file(const std::string& path) {
-  win32::WholeFile f = win32::read_whole_file(path, SIZE_MAX / 4);
-  ReadResult r;
-  switch (f.status) {
-    case win32::WholeFile::Status::Ok:
-      r.status = ReadResult::Status::Ok;
-      r.bytes = std::move(f.bytes);
-      break;
-    case win32::WholeFile::Status::Missing:
-      r.status = ReadResult::Status::Missing;
-      r.error = win32::error_text(f.error);
-      break;
-    case win32::WholeFile::Status::TooLarge:
-      r.status = ReadResult::Status::Error;
-      r.error = win32::error_text(ERROR_FILE_TOO_LARGE);
-      break;
-    case win32::WholeFile::Status::NotRegular:
-      r.status = ReadResult::Status::Error;
-      r.error = f.error ? win32::error_text(f.error) : "not a regular file";
-      break;
-    default:
-      r.status = ReadResult::Status::Error;
-      r.error = win32::error_text(f.error);
-      break;
+WholeFile read_whole_file(const std::string& path, size_t max_bytes) {
+  WholeFile f;
+  auto failed = [&f](DWORD code) {
+    f.status = missing_error(code) ? WholeFile::Status::Missing : WholeFile::Status::Error;
+    f.error = win32::error_text(code);
+    return f;
+  };
+  const std::wstring wide = win32::system_path(path);
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  if (!GetFileAttributesExW(wide.c_str(), GetFileExInfoStandard, &data)) {
+    return failed(GetLastError());
   }
-  return r;
+  if (!regular_attributes(data.dwFileAttributes)) {
+    f.status = WholeFile::Status::NotRegular;
+    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+      f.error = win32::error_text(ERROR_DIRECTORY);
+    }
+    return f;
+  }
+  Handle h(CreateFileW(wide.c_str(), GENERIC_READ,
+                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                       OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  if (!h.valid()) return failed(GetLastError());
+  // A pipe or a device that was put in the file's place since it was looked
+  // at is not read.
+  if (GetFileType(h.get()) != FILE_TYPE_DISK) {
+    f.status = WholeFile::Status::NotRegular;
+    return f;
+  }
+  LARGE_INTEGER size{};
+  if (!GetFileSizeEx(h.get(), &size)) return failed(GetLastError());
+  DWORD err = 0;
+  f = read_opened_file(static_cast<size_t>(size.QuadPart), max_bytes, [&](char* to, size_t room) {
+    DWORD got = 0;
+    const DWORD want = static_cast<DWORD>(std::min<size_t>(room, 1u << 30));
+    if (ReadFile(h.get(), to, want, &got, nullptr)) return static_cast<int64_t>(got);
+    err = GetLastError();
+    return int64_t{-1};
+  });
+  if (f.status == WholeFile::Status::Error) f.error = win32::error_text(err);
+  if (f.status == WholeFile::Status::TooLarge) f.error = win32::error_text(ERROR_FILE_TOO_LARGE);
+  return f;
+}
+
+ReadResult Win32System::read_file(const std::string& path) {
+  return read_result(read_whole_file(path, SIZE_MAX / 4));
 }
 
 namespace {
