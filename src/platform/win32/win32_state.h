@@ -11,6 +11,10 @@
 
 namespace vs {
 
+// The class of every window of ours; its procedure hands each message to
+// the State.
+inline constexpr wchar_t kWindowClass[] = L"Varnoscape";
+
 // One window of ours. Its WindowId is its HWND.
 struct Win32Window {
   enum class Kind { Saver, Preview, Dialog };
