@@ -81,6 +81,25 @@ std::string executable_folder() {
   return buf.substr(0, buf.find_last_of('/'));
 }
 
+// $VARNOSCAPE_DECODER when set, else beside this program, else where an
+// installation puts it. Empty when there is none.
+std::string decoder_program() {
+  if (const char* named = std::getenv("VARNOSCAPE_DECODER"); named && *named) return named;
+  const std::string here = executable_folder();
+  for (const std::string& candidate :
+       {here + "/" + kDecoderName, here + "/" VS_DECODER_FROM_BIN "/" + kDecoderName}) {
+    if (::access(candidate.c_str(), X_OK) == 0) return candidate;
+  }
+  return {};
+}
+
+std::string view_argument(const PictureView& view) {
+  const char* mode = view.mode == FitMode::FullScreen  ? ":full"
+                     : view.mode == FitMode::Thumbnail ? ":thumbnail"
+                                                       : ":own";
+  return "--view=" + std::to_string(view.box_width) + "x" + std::to_string(view.box_height) + mode;
+}
+
 PictureResult decode_in_child(int fd, const PictureView& view, std::stop_token stop,
                               const DecoderLimits& limits) {
   const std::string program = decoder_program();
@@ -118,23 +137,6 @@ PictureResult decode_in_child(int fd, const PictureView& view, std::stop_token s
 }
 
 }  // namespace
-
-std::string decoder_program() {
-  if (const char* named = std::getenv("VARNOSCAPE_DECODER"); named && *named) return named;
-  const std::string here = executable_folder();
-  for (const std::string& candidate :
-       {here + "/" + kDecoderName, here + "/" VS_DECODER_FROM_BIN "/" + kDecoderName}) {
-    if (::access(candidate.c_str(), X_OK) == 0) return candidate;
-  }
-  return {};
-}
-
-std::string view_argument(const PictureView& view) {
-  const char* mode = view.mode == FitMode::FullScreen  ? ":full"
-                     : view.mode == FitMode::Thumbnail ? ":thumbnail"
-                                                       : ":own";
-  return "--view=" + std::to_string(view.box_width) + "x" + std::to_string(view.box_height) + mode;
-}
 
 PictureView parse_view_argument(std::string_view text) {
   PictureView view;

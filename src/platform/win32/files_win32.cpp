@@ -13,25 +13,6 @@ namespace vs {
 
 namespace win32 {
 
-std::wstring system_path(const std::string& path) {
-  std::wstring wide = widen(path.empty() ? "." : path);
-  for (wchar_t& c : wide) {
-    if (c == L'/') c = L'\\';
-  }
-  if (wide.rfind(L"\\\\?\\", 0) == 0) return wide;
-  // The prefix turns off the system's own tidying of "." and "..", so the
-  // path is made whole first.
-  DWORD n = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
-  if (n == 0) return wide;
-  std::wstring full(n, L'\0');
-  n = GetFullPathNameW(wide.c_str(), n, full.data(), nullptr);
-  if (n == 0 || n >= full.size()) return wide;
-  full.resize(n);
-  if (full.rfind(L"\\\\.\\", 0) == 0) return full;  // a device path stays as given
-  if (full.rfind(L"\\\\", 0) == 0) return L"\\\\?\\UNC\\" + full.substr(2);
-  return L"\\\\?\\" + full;
-}
-
 std::string error_text(DWORD code) {
   wchar_t* buffer = nullptr;
   const DWORD n = FormatMessageW(
@@ -50,6 +31,28 @@ std::string error_text(DWORD code) {
 }  // namespace win32
 
 namespace {
+
+// Paths go to the file calls as UTF-16: slashes become backslashes, and an
+// absolute path gets the \\?\ (or \\?\UNC\) prefix so that paths past 260
+// characters work everywhere.
+std::wstring system_path(const std::string& path) {
+  std::wstring wide = win32::widen(path.empty() ? "." : path);
+  for (wchar_t& c : wide) {
+    if (c == L'/') c = L'\\';
+  }
+  if (wide.rfind(L"\\\\?\\", 0) == 0) return wide;
+  // The prefix turns off the system's own tidying of "." and "..", so the
+  // path is made whole first.
+  DWORD n = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+  if (n == 0) return wide;
+  std::wstring full(n, L'\0');
+  n = GetFullPathNameW(wide.c_str(), n, full.data(), nullptr);
+  if (n == 0 || n >= full.size()) return wide;
+  full.resize(n);
+  if (full.rfind(L"\\\\.\\", 0) == 0) return full;  // a device path stays as given
+  if (full.rfind(L"\\\\", 0) == 0) return L"\\\\?\\UNC\\" + full.substr(2);
+  return L"\\\\?\\" + full;
+}
 
 // Not a folder and not a device: the only kind of file opened for reading.
 bool regular_attributes(DWORD attributes) {
@@ -79,7 +82,7 @@ class Handle {
 }  // namespace
 
 std::optional<std::vector<std::string>> Win32System::list_folder(const std::string& folder) {
-  std::wstring pattern = win32::system_path(folder);
+  std::wstring pattern = system_path(folder);
   if (!pattern.empty() && pattern.back() != L'\\') pattern += L'\\';
   pattern += L'*';
   WIN32_FIND_DATAW found{};
@@ -105,7 +108,7 @@ std::optional<std::vector<std::string>> Win32System::list_folder(const std::stri
 // bits (normal, not indexed, compressed...) say nothing about whether a
 // picture is shown.
 std::optional<int> Win32System::file_attributes(const std::string& path) {
-  const DWORD attributes = GetFileAttributesW(win32::system_path(path).c_str());
+  const DWORD attributes = GetFileAttributesW(system_path(path).c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) return std::nullopt;
   return static_cast<int>(attributes & 0x3F);
 }
@@ -117,7 +120,7 @@ WholeFile read_whole_file(const std::string& path, size_t max_bytes) {
     f.error = win32::error_text(code);
     return f;
   };
-  const std::wstring wide = win32::system_path(path);
+  const std::wstring wide = system_path(path);
   WIN32_FILE_ATTRIBUTE_DATA data{};
   if (!GetFileAttributesExW(wide.c_str(), GetFileExInfoStandard, &data)) {
     return failed(GetLastError());
@@ -167,7 +170,7 @@ WriteResult failure(DWORD code) {
 }  // namespace
 
 WriteResult Win32System::replace_file(const std::string& path, std::string_view bytes) {
-  const std::wstring target = win32::system_path(path);
+  const std::wstring target = system_path(path);
   // The new contents go to a file of their own beside the old one, which is
   // then put in its place in one step: a crash or a full disk leaves the old
   // file whole.
@@ -221,7 +224,7 @@ WriteResult Win32System::replace_file(const std::string& path, std::string_view 
 // Whether a file can be made there: the folder's read-only bit means
 // nothing on Windows, and its permissions are easiest asked by trying.
 bool Win32System::folder_writable(const std::string& folder) {
-  const std::wstring wide = win32::system_path(folder);
+  const std::wstring wide = system_path(folder);
   const DWORD attributes = GetFileAttributesW(wide.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
     return false;
@@ -238,7 +241,7 @@ bool Win32System::folder_writable(const std::string& folder) {
 
 WriteResult Win32System::make_folders(const std::string& folder) {
   if (folder.empty()) return failure(ERROR_PATH_NOT_FOUND);
-  const std::wstring full = win32::system_path(folder);
+  const std::wstring full = system_path(folder);
   // Folders are made one level at a time after the root: "\\?\C:\" or
   // "\\?\UNC\server\share\".
   size_t start = 4;

@@ -25,7 +25,6 @@ struct Win32Window {
   // Where the image lies in the client area (the primary monitor's place
   // within the saver screen).
   POINT origin{0, 0};
-  HWND parent = nullptr;    // the display settings' window holding the preview
   bool destroying = false;  // we destroy it: no WindowGone
   std::vector<std::pair<Rect, PointerShape>> shapes;
 };

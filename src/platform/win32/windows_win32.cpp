@@ -49,7 +49,6 @@ ChildWindow Win32Platform::create_preview_window(ForeignWindow parent) {
   MoveWindow(hwnd, 0, 0, client.right, client.bottom, FALSE);
   Win32Window preview;
   preview.kind = Win32Window::Kind::Preview;
-  preview.parent = p;
   preview.image = Surface(client.right, client.bottom);
   w_->windows[hwnd] = std::move(preview);
   ShowWindow(hwnd, SW_SHOWNA);
