@@ -45,9 +45,4 @@ constexpr long long kMaxPicturePixels = 1LL << 28;
 // Picture files larger than this are not read at all, on either edition.
 constexpr int64_t kMaxPictureFileBytes = int64_t{256} << 20;
 
-// The reason such a file is refused.
-inline std::string file_too_large_reason() {
-  return "file too large (over " + std::to_string(kMaxPictureFileBytes >> 20) + " MB)";
-}
-
 }  // namespace vs

@@ -9,6 +9,7 @@
 
 #include "core/picture.h"
 #include "core/picture_fit.h"
+#include "platform/pictures/picture_reasons.h"
 
 namespace vs {
 

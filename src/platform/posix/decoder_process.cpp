@@ -1,9 +1,7 @@
 #include "platform/posix/decoder_process.h"
 
-#include <fcntl.h>
 #include <signal.h>
 #include <sys/mman.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -12,8 +10,10 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/pictures/picture_reasons.h"
 #include "platform/posix/child_process.h"
 #include "platform/posix/posix_platform.h"
+#include "platform/posix/regular_file.h"
 
 #ifndef VS_DECODER_FROM_BIN
 #define VS_DECODER_FROM_BIN "../libexec/varnoscape"
@@ -81,6 +81,25 @@ std::string executable_folder() {
   return buf.substr(0, buf.find_last_of('/'));
 }
 
+// $VARNOSCAPE_DECODER when set, else beside this program, else where an
+// installation puts it. Empty when there is none.
+std::string decoder_program() {
+  if (const char* named = std::getenv("VARNOSCAPE_DECODER"); named && *named) return named;
+  const std::string here = executable_folder();
+  for (const std::string& candidate :
+       {here + "/" + kDecoderName, here + "/" VS_DECODER_FROM_BIN "/" + kDecoderName}) {
+    if (::access(candidate.c_str(), X_OK) == 0) return candidate;
+  }
+  return {};
+}
+
+std::string view_argument(const PictureView& view) {
+  const char* mode = view.mode == FitMode::FullScreen  ? ":full"
+                     : view.mode == FitMode::Thumbnail ? ":thumbnail"
+                                                       : ":own";
+  return "--view=" + std::to_string(view.box_width) + "x" + std::to_string(view.box_height) + mode;
+}
+
 PictureResult decode_in_child(int fd, const PictureView& view, std::stop_token stop,
                               const DecoderLimits& limits) {
   const std::string program = decoder_program();
@@ -108,7 +127,7 @@ PictureResult decode_in_child(int fd, const PictureView& view, std::stop_token s
     case ChildResult::End::TimedOut:
       return PictureResult::failure("picture took too long to decode");
     case ChildResult::End::Stopped:
-      return PictureResult::failure("picture load stopped");
+      return PictureResult::failure(kPictureLoadStopped);
     case ChildResult::End::OutputTooLong:
       return PictureResult::failure("picture decoder sent a damaged answer");
     case ChildResult::End::NotStarted:
@@ -117,29 +136,7 @@ PictureResult decode_in_child(int fd, const PictureView& view, std::stop_token s
   return PictureResult::failure("picture decoder could not start (" + r.error + ")");
 }
 
-std::string open_error(int err) {
-  if (err == ENOENT || err == ENOTDIR) return "file not found";
-  return std::string("cannot read file (") + std::strerror(err) + ")";
-}
-
 }  // namespace
-
-std::string decoder_program() {
-  if (const char* named = std::getenv("VARNOSCAPE_DECODER"); named && *named) return named;
-  const std::string here = executable_folder();
-  for (const std::string& candidate :
-       {here + "/" + kDecoderName, here + "/" VS_DECODER_FROM_BIN "/" + kDecoderName}) {
-    if (::access(candidate.c_str(), X_OK) == 0) return candidate;
-  }
-  return {};
-}
-
-std::string view_argument(const PictureView& view) {
-  const char* mode = view.mode == FitMode::FullScreen  ? ":full"
-                     : view.mode == FitMode::Thumbnail ? ":thumbnail"
-                                                       : ":own";
-  return "--view=" + std::to_string(view.box_width) + "x" + std::to_string(view.box_height) + mode;
-}
 
 PictureView parse_view_argument(std::string_view text) {
   PictureView view;
@@ -239,27 +236,13 @@ PictureResult read_decoder_answer(std::string_view answer, const PictureView& vi
 
 PictureResult load_picture_file(const std::string& path, const PictureView& view,
                                 std::stop_token stop) {
-  // Looked at before it is opened: opening a FIFO would wait for a writer,
-  // and opening a device can have effects of its own.
-  struct stat before {};
-  if (::stat(path.c_str(), &before) != 0) return PictureResult::failure(open_error(errno));
-  if (!S_ISREG(before.st_mode)) return PictureResult::failure("not a picture file");
-  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-  if (fd < 0) return PictureResult::failure(open_error(errno));
-  struct stat st {};
-  PictureResult r;
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_dev != before.st_dev ||
-      st.st_ino != before.st_ino) {
-    r = PictureResult::failure("not a picture file");  // replaced since it was looked at
-  } else if (st.st_size > kMaxPictureFileBytes) {
-    r = PictureResult::failure(file_too_large_reason());
-  } else if (st.st_size == 0) {
-    r = PictureResult::failure("empty file");
-  } else {
-    r = decode_in_child(fd, view, stop, DecoderLimits{});
+  const RegularFile file(path);
+  if (file.fd() < 0) return PictureResult::failure(unreadable_file_reason(file.failure()));
+  if (file.size() > static_cast<uint64_t>(kMaxPictureFileBytes)) {
+    return PictureResult::failure(file_too_large_reason());
   }
-  ::close(fd);
-  return r;
+  if (file.size() == 0) return PictureResult::failure(kEmptyFile);
+  return decode_in_child(file.fd(), view, stop, DecoderLimits{});
 }
 
 PictureResult decode_bytes_in_child(std::string_view bytes, const PictureView& view,

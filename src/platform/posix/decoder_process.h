@@ -41,15 +41,11 @@ PictureResult load_picture_file(const std::string& path, const PictureView& view
 PictureResult decode_bytes_in_child(std::string_view bytes, const PictureView& view = {},
                                     const DecoderLimits& limits = {});
 
-// The decoder program: $VARNOSCAPE_DECODER when set, else beside this
-// program, else where an installation puts it. Empty when there is none.
-std::string decoder_program();
-
-// The decoder's side: what it writes for a result, and the arguments that
-// carry a view. The parent reads the answer back with read_decoder_answer.
+// The decoder's side: what it writes for a result, and the view its
+// argument carries. The parent reads the answer back with
+// read_decoder_answer.
 std::string encode_decoder_answer(const PictureResult& r);
 PictureResult read_decoder_answer(std::string_view answer, const PictureView& view);
-std::string view_argument(const PictureView& view);
 PictureView parse_view_argument(std::string_view text);
 
 }  // namespace vs

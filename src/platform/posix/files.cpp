@@ -10,8 +10,7 @@
 #include <string>
 
 #include "platform/posix/posix_platform.h"
-#include "platform/posix/whole_file.h"
-#include "core/read_to_end.h"
+#include "platform/whole_file.h"
 
 namespace vs {
 
@@ -74,72 +73,8 @@ std::optional<int> PosixPlatform::file_attributes(const std::string& path) {
   return attr;
 }
 
-WholeFile read_whole_file(const std::string& path, size_t max_bytes) {
-  WholeFile f;
-  auto failed = [&f](int err) {
-    f.error = err;
-    f.status = err == ENOENT ? WholeFile::Status::Missing : WholeFile::Status::Error;
-    return f;
-  };
-  auto not_regular = [&f](const struct stat& st) {
-    f.error = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
-    f.status = WholeFile::Status::NotRegular;
-    return f;
-  };
-  // Only a regular file is opened, and never waited on: opening a FIFO
-  // would wait for a writer, and opening a device can have effects.
-  struct stat st {};
-  if (::stat(path.c_str(), &st) != 0) return failed(errno);
-  if (!S_ISREG(st.st_mode)) return not_regular(st);
-  int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-  if (fd < 0) return failed(errno);
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    ::close(fd);
-    return not_regular(st);
-  }
-  int err = 0;
-  const ReadEnd end =
-      read_to_end(f.bytes, static_cast<size_t>(st.st_size), max_bytes, [&](char* to, size_t room) {
-        for (;;) {
-          const ssize_t n = ::read(fd, to, room);
-          if (n >= 0 || errno != EINTR) {
-            if (n < 0) err = errno;
-            return n;
-          }
-        }
-      });
-  ::close(fd);
-  if (end == ReadEnd::Error) return failed(err);
-  f.status = end == ReadEnd::Ok ? WholeFile::Status::Ok : WholeFile::Status::TooLarge;
-  return f;
-}
-
 ReadResult PosixPlatform::read_file(const std::string& path) {
-  WholeFile f = read_whole_file(path, SIZE_MAX / 4);
-  ReadResult r;
-  switch (f.status) {
-    case WholeFile::Status::Ok:
-      r.status = ReadResult::Status::Ok;
-      r.bytes = std::move(f.bytes);
-      break;
-    case WholeFile::Status::Missing:
-      r.status = ReadResult::Status::Missing;
-      r.error = error_text(f.error);
-      break;
-    case WholeFile::Status::TooLarge:
-      r.status = ReadResult::Status::Error;
-      r.error = error_text(EFBIG);
-      break;
-    case WholeFile::Status::NotRegular:
-      r.status = ReadResult::Status::Error;
-      r.error = f.error == EISDIR ? error_text(EISDIR) : "not a regular file";
-      break;
-    default:
-      r.status = ReadResult::Status::Error;
-      r.error = error_text(f.error);
-      break;
-  }
-  return r;
+  return read_result(read_whole_file(path, SIZE_MAX / 4));
 }
 
 WriteResult PosixPlatform::replace_file(const std::string& given, std::string_view bytes) {

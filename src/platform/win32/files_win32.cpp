@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "core/read_to_end.h"
+#include "platform/whole_file.h"
 #include "platform/win32/utf16.h"
 #include "platform/win32/win32_files.h"
 #include "platform/win32/win32_system.h"
@@ -12,25 +12,6 @@
 namespace vs {
 
 namespace win32 {
-
-std::wstring system_path(const std::string& path) {
-  std::wstring wide = widen(path.empty() ? "." : path);
-  for (wchar_t& c : wide) {
-    if (c == L'/') c = L'\\';
-  }
-  if (wide.rfind(L"\\\\?\\", 0) == 0) return wide;
-  // The prefix turns off the system's own tidying of "." and "..", so the
-  // path is made whole first.
-  DWORD n = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
-  if (n == 0) return wide;
-  std::wstring full(n, L'\0');
-  n = GetFullPathNameW(wide.c_str(), n, full.data(), nullptr);
-  if (n == 0 || n >= full.size()) return wide;
-  full.resize(n);
-  if (full.rfind(L"\\\\.\\", 0) == 0) return full;  // a device path stays as given
-  if (full.rfind(L"\\\\", 0) == 0) return L"\\\\?\\UNC\\" + full.substr(2);
-  return L"\\\\?\\" + full;
-}
 
 std::string error_text(DWORD code) {
   wchar_t* buffer = nullptr;
@@ -47,7 +28,31 @@ std::string error_text(DWORD code) {
   return narrow(text);
 }
 
+}  // namespace win32
+
 namespace {
+
+// Paths go to the file calls as UTF-16: slashes become backslashes, and an
+// absolute path gets the \\?\ (or \\?\UNC\) prefix so that paths past 260
+// characters work everywhere.
+std::wstring system_path(const std::string& path) {
+  std::wstring wide = win32::widen(path.empty() ? "." : path);
+  for (wchar_t& c : wide) {
+    if (c == L'/') c = L'\\';
+  }
+  if (wide.rfind(L"\\\\?\\", 0) == 0) return wide;
+  // The prefix turns off the system's own tidying of "." and "..", so the
+  // path is made whole first.
+  DWORD n = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+  if (n == 0) return wide;
+  std::wstring full(n, L'\0');
+  n = GetFullPathNameW(wide.c_str(), n, full.data(), nullptr);
+  if (n == 0 || n >= full.size()) return wide;
+  full.resize(n);
+  if (full.rfind(L"\\\\.\\", 0) == 0) return full;  // a device path stays as given
+  if (full.rfind(L"\\\\", 0) == 0) return L"\\\\?\\UNC\\" + full.substr(2);
+  return L"\\\\?\\" + full;
+}
 
 // Not a folder and not a device: the only kind of file opened for reading.
 bool regular_attributes(DWORD attributes) {
@@ -76,53 +81,8 @@ class Handle {
 
 }  // namespace
 
-WholeFile read_whole_file(const std::string& path, size_t max_bytes) {
-  WholeFile f;
-  auto failed = [&f](DWORD code) {
-    f.error = code;
-    f.status = missing_error(code) ? WholeFile::Status::Missing : WholeFile::Status::Error;
-    return f;
-  };
-  const std::wstring wide = system_path(path);
-  WIN32_FILE_ATTRIBUTE_DATA data{};
-  if (!GetFileAttributesExW(wide.c_str(), GetFileExInfoStandard, &data)) {
-    return failed(GetLastError());
-  }
-  if (!regular_attributes(data.dwFileAttributes)) {
-    f.status = WholeFile::Status::NotRegular;
-    f.error = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? ERROR_DIRECTORY : 0;
-    return f;
-  }
-  Handle h(CreateFileW(wide.c_str(), GENERIC_READ,
-                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                       OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-  if (!h.valid()) return failed(GetLastError());
-  // A pipe or a device that was put in the file's place since it was looked
-  // at is not read.
-  if (GetFileType(h.get()) != FILE_TYPE_DISK) {
-    f.status = WholeFile::Status::NotRegular;
-    return f;
-  }
-  LARGE_INTEGER size{};
-  if (!GetFileSizeEx(h.get(), &size)) return failed(GetLastError());
-  DWORD err = 0;
-  const ReadEnd end = read_to_end(
-      f.bytes, static_cast<size_t>(size.QuadPart), max_bytes, [&](char* to, size_t room) {
-        DWORD got = 0;
-        const DWORD want = static_cast<DWORD>(std::min<size_t>(room, 1u << 30));
-        if (ReadFile(h.get(), to, want, &got, nullptr)) return static_cast<int64_t>(got);
-        err = GetLastError();
-        return int64_t{-1};
-      });
-  if (end == ReadEnd::Error) return failed(err);
-  f.status = end == ReadEnd::Ok ? WholeFile::Status::Ok : WholeFile::Status::TooLarge;
-  return f;
-}
-
-}  // namespace win32
-
 std::optional<std::vector<std::string>> Win32System::list_folder(const std::string& folder) {
-  std::wstring pattern = win32::system_path(folder);
+  std::wstring pattern = system_path(folder);
   if (!pattern.empty() && pattern.back() != L'\\') pattern += L'\\';
   pattern += L'*';
   WIN32_FIND_DATAW found{};
@@ -148,37 +108,57 @@ std::optional<std::vector<std::string>> Win32System::list_folder(const std::stri
 // bits (normal, not indexed, compressed...) say nothing about whether a
 // picture is shown.
 std::optional<int> Win32System::file_attributes(const std::string& path) {
-  const DWORD attributes = GetFileAttributesW(win32::system_path(path).c_str());
+  const DWORD attributes = GetFileAttributesW(system_path(path).c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) return std::nullopt;
   return static_cast<int>(attributes & 0x3F);
 }
 
-ReadResult Win32System::read_file(const std::string& path) {
-  win32::WholeFile f = win32::read_whole_file(path, SIZE_MAX / 4);
-  ReadResult r;
-  switch (f.status) {
-    case win32::WholeFile::Status::Ok:
-      r.status = ReadResult::Status::Ok;
-      r.bytes = std::move(f.bytes);
-      break;
-    case win32::WholeFile::Status::Missing:
-      r.status = ReadResult::Status::Missing;
-      r.error = win32::error_text(f.error);
-      break;
-    case win32::WholeFile::Status::TooLarge:
-      r.status = ReadResult::Status::Error;
-      r.error = win32::error_text(ERROR_FILE_TOO_LARGE);
-      break;
-    case win32::WholeFile::Status::NotRegular:
-      r.status = ReadResult::Status::Error;
-      r.error = f.error ? win32::error_text(f.error) : "not a regular file";
-      break;
-    default:
-      r.status = ReadResult::Status::Error;
-      r.error = win32::error_text(f.error);
-      break;
+WholeFile read_whole_file(const std::string& path, size_t max_bytes) {
+  WholeFile f;
+  auto failed = [&f](DWORD code) {
+    f.status = missing_error(code) ? WholeFile::Status::Missing : WholeFile::Status::Error;
+    f.error = win32::error_text(code);
+    return f;
+  };
+  const std::wstring wide = system_path(path);
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  if (!GetFileAttributesExW(wide.c_str(), GetFileExInfoStandard, &data)) {
+    return failed(GetLastError());
   }
-  return r;
+  if (!regular_attributes(data.dwFileAttributes)) {
+    f.status = WholeFile::Status::NotRegular;
+    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+      f.error = win32::error_text(ERROR_DIRECTORY);
+    }
+    return f;
+  }
+  Handle h(CreateFileW(wide.c_str(), GENERIC_READ,
+                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                       OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  if (!h.valid()) return failed(GetLastError());
+  // A pipe or a device that was put in the file's place since it was looked
+  // at is not read.
+  if (GetFileType(h.get()) != FILE_TYPE_DISK) {
+    f.status = WholeFile::Status::NotRegular;
+    return f;
+  }
+  LARGE_INTEGER size{};
+  if (!GetFileSizeEx(h.get(), &size)) return failed(GetLastError());
+  DWORD err = 0;
+  f = read_opened_file(static_cast<size_t>(size.QuadPart), max_bytes, [&](char* to, size_t room) {
+    DWORD got = 0;
+    const DWORD want = static_cast<DWORD>(std::min<size_t>(room, 1u << 30));
+    if (ReadFile(h.get(), to, want, &got, nullptr)) return static_cast<int64_t>(got);
+    err = GetLastError();
+    return int64_t{-1};
+  });
+  if (f.status == WholeFile::Status::Error) f.error = win32::error_text(err);
+  if (f.status == WholeFile::Status::TooLarge) f.error = win32::error_text(ERROR_FILE_TOO_LARGE);
+  return f;
+}
+
+ReadResult Win32System::read_file(const std::string& path) {
+  return read_result(read_whole_file(path, SIZE_MAX / 4));
 }
 
 namespace {
@@ -190,7 +170,7 @@ WriteResult failure(DWORD code) {
 }  // namespace
 
 WriteResult Win32System::replace_file(const std::string& path, std::string_view bytes) {
-  const std::wstring target = win32::system_path(path);
+  const std::wstring target = system_path(path);
   // The new contents go to a file of their own beside the old one, which is
   // then put in its place in one step: a crash or a full disk leaves the old
   // file whole.
@@ -244,7 +224,7 @@ WriteResult Win32System::replace_file(const std::string& path, std::string_view 
 // Whether a file can be made there: the folder's read-only bit means
 // nothing on Windows, and its permissions are easiest asked by trying.
 bool Win32System::folder_writable(const std::string& folder) {
-  const std::wstring wide = win32::system_path(folder);
+  const std::wstring wide = system_path(folder);
   const DWORD attributes = GetFileAttributesW(wide.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
     return false;
@@ -261,7 +241,7 @@ bool Win32System::folder_writable(const std::string& folder) {
 
 WriteResult Win32System::make_folders(const std::string& folder) {
   if (folder.empty()) return failure(ERROR_PATH_NOT_FOUND);
-  const std::wstring full = win32::system_path(folder);
+  const std::wstring full = system_path(folder);
   // Folders are made one level at a time after the root: "\\?\C:\" or
   // "\\?\UNC\server\share\".
   size_t start = 4;

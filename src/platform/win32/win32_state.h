@@ -11,6 +11,10 @@
 
 namespace vs {
 
+// The class of every window of ours; its procedure hands each message to
+// the State.
+inline constexpr wchar_t kWindowClass[] = L"Varnoscape";
+
 // One window of ours. Its WindowId is its HWND.
 struct Win32Window {
   enum class Kind { Saver, Preview, Dialog };
@@ -21,7 +25,6 @@ struct Win32Window {
   // Where the image lies in the client area (the primary monitor's place
   // within the saver screen).
   POINT origin{0, 0};
-  HWND parent = nullptr;    // the display settings' window holding the preview
   bool destroying = false;  // we destroy it: no WindowGone
   std::vector<std::pair<Rect, PointerShape>> shapes;
 };

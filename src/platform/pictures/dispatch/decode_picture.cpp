@@ -3,16 +3,13 @@
 // edition's own (the Linux edition's libraries, the Windows edition's WIC and
 // GDI). This file is built into each edition's decoder library rather than
 // the portable one, so that it links before the decoders it calls.
-#include <exception>
-#include <new>
-
 #include "platform/pictures/decoders.h"
 
 namespace vs {
 
 PictureResult decode_picture(std::string_view bytes, const PictureView& view) {
-  try {
-    if (bytes.empty()) return PictureResult::failure("empty file");
+  return without_exceptions([&] {
+    if (bytes.empty()) return PictureResult::failure(kEmptyFile);
     switch (detect_picture_kind(bytes)) {
       case PictureKind::Bmp:
         return decode_bmp(bytes, view);
@@ -25,12 +22,8 @@ PictureResult decode_picture(std::string_view bytes, const PictureView& view) {
       case PictureKind::Unknown:
         break;
     }
-    return PictureResult::failure("not a picture file");
-  } catch (const std::bad_alloc&) {
-    return PictureResult::failure("out of memory for the picture");
-  } catch (const std::exception& e) {
-    return PictureResult::failure(std::string("picture could not be decoded (") + e.what() + ")");
-  }
+    return PictureResult::failure(kNotAPictureFile);
+  });
 }
 
 }  // namespace vs
