@@ -12,32 +12,31 @@
 #include <string>
 
 #include "platform/pictures/decoders.h"
+#include "platform/pictures/picture_reasons.h"
 #include "platform/posix/decoder_process.h"
+#include "platform/whole_file.h"
 
 namespace {
 
-// All of standard input, or the reason it cannot be had.
+// All of standard input, or the reason it cannot be had. The file may
+// grow or shrink while it is read: what is there is taken, never more than
+// the limit.
 std::string read_input(std::string& bytes) {
-  const size_t limit = static_cast<size_t>(vs::kMaxPictureFileBytes);
-  const std::string too_large = vs::file_too_large_reason();
   struct stat st {};
-  if (::fstat(0, &st) == 0 && S_ISREG(st.st_mode)) {
-    if (static_cast<uint64_t>(st.st_size) > limit) return too_large;
-    bytes.reserve(static_cast<size_t>(st.st_size));
-  }
-  // The file may grow or shrink while it is read: take what is there, but
-  // never more than the limit.
-  char buffer[1 << 16];
-  for (;;) {
-    ssize_t n = ::read(0, buffer, sizeof buffer);
-    if (n < 0) {
-      if (errno == EINTR || errno == EAGAIN) continue;
-      return std::string("cannot read file (") + std::strerror(errno) + ")";
-    }
-    if (n == 0) return {};
-    if (bytes.size() + static_cast<size_t>(n) > limit) return too_large;
-    bytes.append(buffer, static_cast<size_t>(n));
-  }
+  const size_t expected =
+      ::fstat(0, &st) == 0 && S_ISREG(st.st_mode) ? static_cast<size_t>(st.st_size) : 0;
+  vs::WholeFile file = vs::read_opened_file(expected, static_cast<size_t>(vs::kMaxPictureFileBytes),
+                                            [](char* to, size_t room) {
+                                              for (;;) {
+                                                const ssize_t n = ::read(0, to, room);
+                                                if (n >= 0 || (errno != EINTR && errno != EAGAIN))
+                                                  return n;
+                                              }
+                                            });
+  if (file.status == vs::WholeFile::Status::Error) file.error = std::strerror(errno);
+  if (file.status != vs::WholeFile::Status::Ok) return vs::unreadable_file_reason(file);
+  bytes = std::move(file.bytes);
+  return {};
 }
 
 bool write_all(const std::string& data) {
@@ -65,8 +64,8 @@ int main(int argc, char** argv) {
     }
     return write_all(vs::encode_decoder_answer(result)) ? 0 : 1;
   } catch (const std::bad_alloc&) {
-    return write_all(vs::encode_decoder_answer(
-               vs::PictureResult::failure("out of memory for the picture")))
+    return write_all(
+               vs::encode_decoder_answer(vs::PictureResult::failure(vs::kOutOfMemoryForPicture)))
                ? 0
                : 1;
   }
