@@ -13,7 +13,7 @@ namespace {
 
 constexpr uint8_t kWayDots = 0;
 constexpr uint8_t kWayLines = 1;
-// The drawing method for a Set_Way that no byte can hold: like every method other than
+// The drawing method for a setting that no byte can hold: like every method other than
 // dots and lines, it walks the picture without drawing.
 constexpr uint8_t kWayNone = 255;
 
@@ -26,7 +26,7 @@ int16_t height_of(double lightness) {
 }
 
 // The height for every mx + mn (0..510), worked out once with the very
-// formula of Get_Lightness, so the walk needs one table look-up per pixel.
+// lightness formula, so the walk needs one table look-up per pixel.
 // At namespace scope, the walk reaches it without a guard or a register.
 std::array<uint8_t, 511> make_height_table() {
   std::array<uint8_t, 511> t{};
@@ -64,7 +64,7 @@ inline int up_half_to_even(int v) {
 
 // Dots of one run of a row, each to the display row of its height: the
 // pixel path of the walk when every column falls on the display. v is the
-// first pixel's x + Ofs_X, rounded down.
+// first pixel's x plus the horizontal offset, rounded down.
 // Four pixels at a time: the lightness sums of a group come from byte-wise
 // max and min over the pixel and its green and red bytes shifted down, which
 // the compiler turns into a handful of vector instructions.
@@ -154,8 +154,8 @@ inline void put_lines(Surface& display, const uint32_t* src, const uint32_t* end
 }
 
 // The hot loop: picture rows [y_from, y_to) in method kWay. The scale is 1,
-// so a column's screen X is x + Ofs_X and a row's Y is y + Ofs_Y - height.
-// The offsets are halves of whole sizes: whole numbers, or ending in .5
+// so a column's screen X is x plus the horizontal offset and a row's Y is y plus the vertical
+// offset, less the height. The offsets are halves of whole sizes: whole numbers, or ending in .5
 // (kHalfX, half_y), and so is every screen position, which makes the
 // rounding exact integer work. ofs_x and ofs_y are the offsets rounded down.
 //
@@ -215,7 +215,7 @@ void walk(const Surface& grid, Surface& display, int ofs_x, int ofs_y, bool half
     // "none").
     bool have_prev = false;
     int prev_sx = 0, prev_sy = 0;
-    int v = ofs_x;  // x + Ofs_X rounded down
+    int v = ofs_x;  // x plus the horizontal offset rounded down
     for (const uint32_t* src = row; src != end; ++src, ++v) {
       const uint32_t p = *src;
       const uint32_t r = (p >> 16) & 0xFF, g = (p >> 8) & 0xFF, b = p & 0xFF;

@@ -23,8 +23,8 @@ constexpr int kRenderUsage = 64;
 struct RenderOptions {
   int screen_width = 1024;
   int screen_height = 768;
-  int16_t size = 0;          // as Set_Size: 0 own size, 1 full screen
-  int16_t way = 0;           // as Set_Way: 0 dots, 1 lines
+  int16_t size = 0;          // the picture size setting: 0 own size, 1 full screen
+  int16_t way = 0;           // the drawing method: 0 dots, 1 lines
   bool master_only = false;  // the fitted picture, before the relief
   std::string picture;
   std::string output;
@@ -47,8 +47,8 @@ std::string render_usage();
 PictureView render_view(const RenderOptions& options);
 
 // The saver's road for one picture: a one-picture catalogue through
-// Next_Picture into a screen-sized Display, then Draw_Relief. Returns the
-// finished Display, or the fitted Master when master_only is set.
+// the slide show into a screen-sized display, then the relief. Returns the
+// finished display, or the fitted picture when master_only is set.
 Surface render_picture(const RenderOptions& options, PictureResult picture);
 
 using PngWriter = std::function<WriteResult(const Surface&, const std::string& path)>;

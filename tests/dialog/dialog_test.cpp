@@ -5,10 +5,13 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <set>
+#include <thread>
 
 #include "../../tools/bmp_writer.h"
 #include "platform/offscreen/offscreen_platform.h"
@@ -46,6 +49,22 @@ bool bluish(uint32_t p) {
   const int r = (p >> 16) & 0xFF, g = (p >> 8) & 0xFF, b = p & 0xFF;
   return b > r + 60 && b > g + 30;
 }
+
+// The offscreen platform, whose picture loads can be held until they are
+// stopped: work that is certainly still under way.
+class HoldingPlatform : public OffscreenPlatform {
+ public:
+  std::atomic<bool> hold_loads{false};
+
+ protected:
+  PictureResult picture_for(const std::string& path, const PictureView& view,
+                            std::stop_token stop) override {
+    while (hold_loads && !stop.stop_requested()) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return OffscreenPlatform::picture_for(path, view, stop);
+  }
+};
 
 class DialogTest : public ::testing::Test {
  protected:
@@ -134,7 +153,7 @@ class DialogTest : public ::testing::Test {
   testing::TempFolder dir;
   std::string ini = dir / "Varnoscape.ini";
   std::string pics = dir / "pics";
-  OffscreenPlatform p;
+  HoldingPlatform p;
   Settings settings;
   Catalogue catalogue;
   std::unique_ptr<SettingsDialog> dialog;
@@ -370,10 +389,15 @@ TEST_F(DialogTest, AFolderChosenDuringAListingReplacesIt) {
   const std::string small = many_files("small", 700, ".jpg");
   SettingsDialog& d = load();
   p.folder_answers = {large, small};
-  clicks_now({kFolderButton, kFolderButton});  // the second in between two steps of the listing
+  clicks_now({kFolderButton});
+  // The button again once the count has started to climb.
   std::vector<int> counts;
+  bool again = false;
   p.on_poll = [&] {
-    if (!d.count_label().empty()) counts.push_back(std::stoi(d.count_label()));
+    if (d.count_label().empty()) return;
+    counts.push_back(std::stoi(d.count_label()));
+    if (!again) clicks_now({kFolderButton});
+    again = true;
   };
   run();
   p.on_poll = nullptr;
@@ -431,6 +455,7 @@ TEST_F(DialogTest, SaveCancelAndTheCloseBoxActAtOnceDuringWork) {
         p.folder_answers = {large};
         clicks_now({kFolderButton});
       } else {
+        p.hold_loads = true;
         const_cast<forms::ListBox&>(d.file_list()).select(0);
       }
       if (std::string(way_out) == "save") {
@@ -442,6 +467,7 @@ TEST_F(DialogTest, SaveCancelAndTheCloseBoxActAtOnceDuringWork) {
         close_box(p.now_us());
       }
       run();
+      p.hold_loads = false;
       EXPECT_TRUE(closed()) << work << ", " << way_out;
       const bool saved = std::string(way_out) == "save";
       EXPECT_EQ(read_file(ini) != before, saved) << work << ", " << way_out;

@@ -106,7 +106,7 @@ TEST_F(ReliefTest, PointsLiftedAboveTheTopAreClipped) {
 }
 
 TEST_F(ReliefTest, HalfPixelOffsetsMakeColumnsCollideInDotMode) {
-  // 1024 - 801 is odd: Ofs_X = 111.5, each pixel lifted by 24.
+  // 1024 - 801 is odd: the horizontal offset is 111.5, each pixel lifted by 24.
   Surface master(801, 1);
   for (int x = 0; x < 801; ++x) master.set_pixel(x, 0, pixel_rgb(255, x & 0xFF, 0));
   draw(std::move(master), 1024, 768, 0);
@@ -185,7 +185,7 @@ TEST_F(ReliefTest, LineModeWithZeroOffsetSkipsTheFirstSegment) {
   master.set_pixel(2, 0, pixel_rgb(4, 0, 0));
   master.set_pixel(3, 0, kWhite);
 
-  draw(master, 4, 101, 1);  // Ofs_X = 0: the first point counts as none
+  draw(master, 4, 101, 1);  // the horizontal offset is 0: the first point counts as none
   EXPECT_EQ(display.at(0, 2), kWhite);
   EXPECT_EQ(display.at(1, 26), pixel_rgb(4, 0, 0));
   for (int y = 3; y < 26; ++y) {
@@ -193,7 +193,7 @@ TEST_F(ReliefTest, LineModeWithZeroOffsetSkipsTheFirstSegment) {
     EXPECT_EQ(display.at(1, y), 0u) << y;
   }
 
-  draw(master, 6, 101, 1);  // Ofs_X = 1: the segment is there
+  draw(master, 6, 101, 1);  // the horizontal offset is 1: the segment is there
   EXPECT_EQ(display.at(1, 8), pixel_rgb(255, 0, 0));
   EXPECT_EQ(display.at(2, 20), pixel_rgb(255, 0, 0));
 }

@@ -66,7 +66,7 @@ TEST(Catalogue, TakesOnlyKindsSetToExactlyOne) {
     build_catalogue(p, m.settings.kinds, dir.path(), m.catalogue);
     std::string d = dir.path() + kSep;
     EXPECT_EQ(entries(m), (std::vector<std::string>{d + "A.bmp", d + "C.wmf", d + "b.jpg"}))
-        << "Set_Kind(1) = " << gif;
+        << "the GIF switch = " << gif;
   }
   testing::Loaded none;
   build_catalogue(p, none.settings.kinds, dir.path(), none.catalogue);
