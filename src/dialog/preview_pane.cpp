@@ -25,14 +25,16 @@ void SettingsDialog::show_preview() {
       folder_label_.caption() + p_.path_style().separator + file_list_.entry(selected);
   const PictureView view{kPreviewSide, kPreviewSide, FitMode::Thumbnail};
   // The latest click wins: a load under way is stopped for this one.
-  if (preview_load_) {
-    preview_load_->request_stop();
-    stopping_loads_.push_back(std::move(preview_load_));
-  }
+  stop_preview_load();
   preview_load_ = p_.start_picture_load(path, view);
   if (preview_job_ && form_->loop().has(*preview_job_)) return;
   preview_job_ = form_->loop().watch([this](int64_t now) -> std::optional<int64_t> {
     std::erase_if(stopping_loads_, [](const auto& load) { return load->finished(); });
+    if (!preview_load_) {  // stopped for the closing
+      p_.set_busy(false);
+      preview_job_.reset();
+      return std::nullopt;
+    }
     if (!preview_load_->finished()) return now + kLoadPollUs;
     PictureResult loaded = preview_load_->take();
     preview_load_.reset();
@@ -52,6 +54,13 @@ void SettingsDialog::show_preview() {
     preview_job_.reset();
     return std::nullopt;
   });
+}
+
+void SettingsDialog::stop_preview_load() {
+  // Its thread ends on its own; the poll below (or the dialog's end) joins it.
+  if (!preview_load_) return;
+  preview_load_->request_stop();
+  stopping_loads_.push_back(std::move(preview_load_));
 }
 
 }  // namespace vs

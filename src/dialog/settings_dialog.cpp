@@ -261,11 +261,11 @@ void SettingsDialog::load() {
   if (std::optional<Point> at = p_.pointer_position()) {
     opened_at_ = {to_int16(at->x).value_or(0), to_int16(at->y).value_or(0)};
   }
-  animate(true);
   p_.set_busy(false);
   if (!form_->made()) return;
   form_->set_focus(&buttons_[2]);
-  form_->show();
+  // The window shows once the opening outline has reached it.
+  animate(true, [this] { form_->show(); });
 }
 
 void SettingsDialog::fit_labels_to_text() {
@@ -329,23 +329,52 @@ void SettingsDialog::show_option(std::array<forms::ImageControl, 2>& marks, int1
   marks[static_cast<size_t>(value ^ 1)].set_picture(option_mark_images_[0]);
 }
 
-void SettingsDialog::animate(bool opening) {
-  if (!form_) return;
+void SettingsDialog::animate(bool opening, std::function<void()> done) {
   const Rect point{opened_at_.x, opened_at_.y, 0, 0};
-  if (std::optional<Rect> window = p_.window_rect(form_->window())) {
-    if (opening) {
-      p_.animate_rect(point, *window);
-    } else {
-      p_.animate_rect(*window, point);
-    }
+  std::optional<Rect> window = form_ ? p_.window_rect(form_->window()) : std::nullopt;
+  if (!window) {
+    done();
+    return;
   }
+  const Rect from = opening ? point : *window, to = opening ? *window : point;
+  if (p_.animate_rect(from, to)) {  // the system's own
+    done();
+    return;
+  }
+  // Ten steps 20 ms apart, as a job of the loop: the dialog answers
+  // meanwhile.
+  constexpr int kSteps = 10;
+  constexpr int64_t kStepUs = 20000;
+  auto step = std::make_shared<int>(0);
+  if (outline_job_) form_->loop().cancel(*outline_job_);
+  outline_job_ = form_->loop().add(
+      p_.now_us(), [this, from, to, step, done](int64_t now) -> std::optional<int64_t> {
+        if (*step > kSteps) {
+          p_.draw_outline(std::nullopt);
+          outline_job_.reset();
+          done();
+          return std::nullopt;
+        }
+        auto between = [&](int a, int b) { return a + (b - a) * *step / kSteps; };
+        p_.draw_outline(Rect{between(from.x, to.x), between(from.y, to.y),
+                             between(from.width, to.width), between(from.height, to.height)});
+        ++*step;
+        return now + kStepUs;
+      });
 }
 
 void SettingsDialog::unload() {
-  // The closing goes back to where the pointer was at the opening.
-  animate(false);
+  if (closing_ || !form_) return;
+  closing_ = true;
   stop_listing();
-  if (form_) form_->close();
+  stop_preview_load();
+  // Nothing more is taken in; the closing goes back to where the pointer
+  // was at the opening, and then the dialog is gone.
+  form_->set_busy(true);
+  animate(false, [this] {
+    form_->set_busy(false);
+    form_->close();
+  });
 }
 
 }  // namespace vs

@@ -17,6 +17,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -76,13 +77,17 @@ class SettingsDialog {
   void show_preview();
   void open_address();
   void unload();
-  void animate(bool opening);
+  // The outline between the pointer's place at the opening and the window,
+  // growing (opening) or shrinking (closing), as steps of the loop; then
+  // `done`.
+  void animate(bool opening, std::function<void()> done);
 
   // Listings: the chosen folder's files (the count climbing as they are
   // found), or the catalogue rebuilt for the folder label after a toggle.
   enum class Listing { ChosenFolder, Catalogue };
   void start_listing(const std::string& folder, Listing kind);
   void stop_listing();
+  void stop_preview_load();
   // The name of a listed file as the folder holds it now: empty when it has
   // gone, or become hidden or a system file.
   std::string name_on_disk(const std::string& path);
@@ -123,6 +128,9 @@ class SettingsDialog {
   // cannot be interrupted is not waited for on the loop.
   std::vector<std::unique_ptr<BackgroundLoad>> stopping_loads_;
   std::optional<EventLoop::JobId> preview_job_;
+  // The opening or closing outline under way; a closing begun during the
+  // opening takes its place.
+  std::optional<EventLoop::JobId> outline_job_;
 
   // The last folder choice's files, and the listing under way.
   std::vector<std::string> listed_files_;
@@ -131,6 +139,7 @@ class SettingsDialog {
 
   std::unique_ptr<FolderChooser> chooser_;
   Point opened_at_;  // the pointer when the dialog was loaded
+  bool closing_ = false;
   int extent_ = 0;
 };
 

@@ -338,9 +338,14 @@ class Platform {
                                                        const std::string& start) = 0;
   // Opens the address with the desktop's handler, without waiting for it.
   virtual bool open_url(const std::string& url) = 0;
-  // An outline moving from one screen rectangle to the other in about 200 ms
-  // (a window opening from, or closing to, a point), or nothing.
-  virtual void animate_rect(const Rect& from, const Rect& to) = 0;
+  // The system's own outline moving from one screen rectangle to the other
+  // (a window opening from, or closing to, a point), run to its end: true;
+  // false where the system has none, and the caller's loop then draws the
+  // steps itself with draw_outline.
+  virtual bool animate_rect(const Rect& /*from*/, const Rect& /*to*/) { return false; }
+  // An outline on the screen at rect, in place of the one drawn before;
+  // nothing takes the last one away.
+  virtual void draw_outline(const std::optional<Rect>& /*rect*/) {}
 
   // The older Windows family (95, 98, Me), whose screen-saver password the
   // program itself asks for. Every other system is of the NT family, and

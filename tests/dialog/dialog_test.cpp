@@ -184,9 +184,15 @@ TEST_F(DialogTest, LoadingShowsTheSettingsAndTheCatalogue) {
   EXPECT_EQ(d.count_label(), "3");
   EXPECT_EQ(d.folder_label(), pics);
   EXPECT_EQ(d.preview_size_label(), "");
-  // The opening grows from where the pointer was.
-  ASSERT_FALSE(p.animations.empty());
-  EXPECT_EQ(p.animations.front().first, (Rect{0, 0, 0, 0}));
+  // The opening grows from where the pointer was to the window, which
+  // shows once the outline has reached it.
+  EXPECT_FALSE(window.shown);
+  run();
+  EXPECT_TRUE(p.windows.at(w).shown);
+  ASSERT_GE(p.outlines.size(), 3u);
+  EXPECT_EQ(p.outlines.front(), (Rect{0, 0, 0, 0}));
+  EXPECT_EQ(p.outlines[p.outlines.size() - 2], p.windows.at(w).outer);
+  EXPECT_EQ(p.outlines.back(), std::nullopt);
 }
 
 TEST_F(DialogTest, AnEmptyCatalogueAndOutOfRangeSettingsLeaveThingsBlank) {
@@ -280,16 +286,17 @@ TEST_F(DialogTest, ClicksSaveExactlyTheChoicesAndCancelSavesNothing) {
     std::ofstream(ini, std::ios::binary | std::ios::trunc) << other;
     save_settings(p, seed, pics);
     const std::string before = read_file(ini);
-    click(100000, kRandomLabel);
-    click(200000, kFullScreenLabel);
-    click(300000, kLinesLabel);
-    click(400000, kGifCheck);
+    const int64_t t = p.now_us();
+    click(t + 400000, kRandomLabel);
+    click(t + 500000, kFullScreenLabel);
+    click(t + 600000, kLinesLabel);
+    click(t + 700000, kGifCheck);
     if (std::string(way_out) == "save") {
-      click(500000, kSaveButton);
+      click(t + 800000, kSaveButton);
     } else if (std::string(way_out) == "cancel") {
-      click(500000, kCancelButton);
+      click(t + 800000, kCancelButton);
     } else {
-      close_box(500000);
+      close_box(t + 800000);
     }
     p.set_arguments({"/c"});
     run_program(
@@ -305,9 +312,10 @@ TEST_F(DialogTest, ClicksSaveExactlyTheChoicesAndCancelSavesNothing) {
     const std::string expected =
         std::string(way_out) == "save" ? read_file(dir / "want.ini") : before;
     EXPECT_EQ(read_file(ini), expected) << way_out;
-    // The dialog closed with its animation back to the opening point.
+    // The dialog closed with its outline back to the opening point.
     EXPECT_EQ(p.window_of(OffscreenPlatform::WindowKind::Dialog), 0u) << way_out;
-    EXPECT_EQ(p.animations.back().second, (Rect{0, 0, 0, 0})) << way_out;
+    ASSERT_GE(p.outlines.size(), 2u);
+    EXPECT_EQ(p.outlines[p.outlines.size() - 2], (Rect{0, 0, 0, 0})) << way_out;
   }
 }
 
@@ -326,6 +334,7 @@ TEST_F(DialogTest, ClearThenCancelOrSaveAndAFailedSave) {
   SettingsDialog& again = load();
   again.press(Button::Clear);
   again.press(Button::Save);
+  run();
   Settings stored;
   Catalogue unused;
   load_settings(p, stored, unused);

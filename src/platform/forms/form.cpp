@@ -119,7 +119,6 @@ void Form::show() {
 
 void Form::run_modal() {
   if (closed_) return;
-  if (!shown_) show();
   loop_.before_wait = [this](int64_t now) -> std::optional<int64_t> {
     if (!dirty_ || closed_) return std::nullopt;
     // What came meanwhile is painted once for all of it, at most once a

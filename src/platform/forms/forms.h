@@ -250,9 +250,9 @@ class Form {
   // The form's one loop: its owner adds the jobs of long work to it (a
   // folder listing, a picture load), which step between events.
   EventLoop& loop() { return loop_; }
-  // Shows the form if it is not shown yet, then runs its loop until it
-  // closes (or until no event can come any more), presenting what changed
-  // at most about 60 times a second.
+  // Runs the form's loop until it closes (or until no event can come any
+  // more), presenting what changed at most about 60 times a second. The
+  // owner shows the form, at once or from a job of the loop.
   void run_modal();
   // Closes the form: the window goes and the loop ends.
   void close();

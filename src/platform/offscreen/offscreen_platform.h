@@ -102,7 +102,8 @@ class OffscreenPlatform : public NativePlatform {
   std::vector<std::string> reports;
   std::vector<FolderChoice> folder_choices;
   std::vector<std::string> opened_urls;
-  std::vector<std::pair<Rect, Rect>> animations;
+  // Every outline drawn, and nothing where the last was taken away.
+  std::vector<std::optional<Rect>> outlines;
   std::optional<PointerImage> hand_pointer;
   int busy_changes = 0;
   bool busy = false;
@@ -150,7 +151,7 @@ class OffscreenPlatform : public NativePlatform {
   std::unique_ptr<FolderChooser> choose_folder(WindowId owner, const std::string& title,
                                                const std::string& start) override;
   bool open_url(const std::string& url) override;
-  void animate_rect(const Rect& from, const Rect& to) override { animations.push_back({from, to}); }
+  void draw_outline(const std::optional<Rect>& rect) override { outlines.push_back(rect); }
   void message_box(WindowId owner, const std::string& text, const std::string& title,
                    MessageIcon icon) override;
   bool is_nt_family() override { return nt_family; }

@@ -35,10 +35,11 @@ bool Win32Platform::open_url(const std::string& url) {
   return result > 32;
 }
 
-void Win32Platform::animate_rect(const Rect& from, const Rect& to) {
+bool Win32Platform::animate_rect(const Rect& from, const Rect& to) {
   RECT a{from.x, from.y, from.x + from.width, from.y + from.height};
   RECT b{to.x, to.y, to.x + to.width, to.y + to.height};
   DrawAnimatedRects(nullptr, IDANI_CAPTION, &a, &b);
+  return true;
 }
 
 }  // namespace vs

@@ -45,7 +45,7 @@ class Win32Platform : public Win32System {
   std::unique_ptr<FolderChooser> choose_folder(WindowId owner, const std::string& title,
                                                const std::string& start) override;
   bool open_url(const std::string& url) override;
-  void animate_rect(const Rect& from, const Rect& to) override;
+  bool animate_rect(const Rect& from, const Rect& to) override;
   void message_box(WindowId owner, const std::string& text, const std::string& title,
                    MessageIcon icon) override;
 

@@ -3,8 +3,6 @@
 // that shows a dialog opening from the pointer and closing back to it.
 #include "platform/x11/x11_state.h"
 
-#include <time.h>
-
 #include <atomic>
 #include <cstdlib>
 #include <thread>
@@ -14,9 +12,6 @@
 namespace vs {
 
 namespace {
-
-constexpr int kAnimationSteps = 10;
-constexpr int kAnimationStepMs = 20;
 
 std::string home_folder() {
   const char* home = std::getenv("HOME");
@@ -82,7 +77,7 @@ bool X11Platform::open_url(const std::string& url) {
   return start_detached({"xdg-open", url});
 }
 
-void X11Platform::animate_rect(const Rect& from, const Rect& to) {
+void X11Platform::draw_outline(const std::optional<Rect>& rect) {
   if (!x_->connected()) return;
   Display* d = x_->display();
   const Window root = x_->connection.root;
@@ -95,18 +90,15 @@ void X11Platform::animate_rect(const Rect& from, const Rect& to) {
   v.foreground = 0xFFFFFF;
   v.line_width = 2;
   GC gc = XCreateGC(d, root, GCFunction | GCSubwindowMode | GCForeground | GCLineWidth, &v);
-  auto between = [](int a, int b, int i) { return a + (b - a) * i / kAnimationSteps; };
-  for (int i = 0; i <= kAnimationSteps; ++i) {
-    const int x = between(from.x, to.x, i), y = between(from.y, to.y, i);
-    const int w = std::max(1, between(from.width, to.width, i));
-    const int h = std::max(1, between(from.height, to.height, i));
-    // Drawn, shown for a moment, and taken away again by drawing it twice.
-    XDrawRectangle(d, root, gc, x, y, static_cast<unsigned>(w), static_cast<unsigned>(h));
-    XFlush(d);
-    timespec pause{0, kAnimationStepMs * 1000000L};
-    nanosleep(&pause, nullptr);
-    XDrawRectangle(d, root, gc, x, y, static_cast<unsigned>(w), static_cast<unsigned>(h));
-  }
+  // Drawn twice, an outline is gone again: the last one is taken away, then
+  // the new one drawn.
+  auto draw = [&](const Rect& r) {
+    XDrawRectangle(d, root, gc, r.x, r.y, static_cast<unsigned>(std::max(1, r.width)),
+                   static_cast<unsigned>(std::max(1, r.height)));
+  };
+  if (x_->outline) draw(*x_->outline);
+  x_->outline = rect;
+  if (rect) draw(*rect);
   XFreeGC(d, gc);
   XFlush(d);
 }

@@ -71,7 +71,7 @@ class X11Platform : public PosixPlatform {
   std::unique_ptr<FolderChooser> choose_folder(WindowId owner, const std::string& title,
                                                const std::string& start) override;
   bool open_url(const std::string& url) override;
-  void animate_rect(const Rect& from, const Rect& to) override;
+  void draw_outline(const std::optional<Rect>& rect) override;
   void message_box(WindowId owner, const std::string& text, const std::string& title,
                    MessageIcon icon) override;
 

@@ -48,6 +48,8 @@ struct X11Platform::State {
   Cursor hand_cursor = 0;
   Cursor busy_cursor = 0;
   bool busy = false;
+  // The outline on the root drawn last (a dialog opening or closing).
+  std::optional<Rect> outline;
 
   Display* display() const { return connection.display; }
   bool connected() const { return connection.connected(); }
