@@ -10,8 +10,11 @@ if e2e_windows; then
   # three seconds what child windows another program put into it, and then
   # destroys the window. (Wine shows no drawing of a child window whose
   # parent belongs to another program: the picture cannot be looked at here.)
+  # (The output files exist before their programs run: a background job
+  # opens its redirection only once it is scheduled.)
+  : >"$E2E_TMP/host.out"
   bash "$(dirname "$0")/../../scripts/wine-run.sh" "$E2E_WINDOWS_BUILD/e2e-host-window.exe" \
-    152 112 20 20 6000 >"$E2E_TMP/host.out" 2>&1 &
+    152 112 20 20 6000 >>"$E2E_TMP/host.out" 2>&1 &
   host_pid=$!
   E2E_PIDS="$E2E_PIDS $host_pid"
   parent=""
@@ -33,7 +36,8 @@ if e2e_windows; then
   wait "$host_pid" || true
 else
   # xev makes a plain window and tells its id.
-  xev -geometry 152x112+20+20 -event structure >"$E2E_TMP/xev.out" 2>&1 &
+  : >"$E2E_TMP/xev.out"
+  xev -geometry 152x112+20+20 -event structure >>"$E2E_TMP/xev.out" 2>&1 &
   xev_pid=$!
   E2E_PIDS="$E2E_PIDS $xev_pid"
   parent=""

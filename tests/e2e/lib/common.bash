@@ -173,7 +173,7 @@ e2e_start() {
 # (to signal it; the wrapper itself would not pass a signal on).
 e2e_saver_pid() {
   local i pid
-  for i in $(seq 1 100); do
+  for i in $(seq 1 500); do
     pid=$(pgrep -P "$E2E_PID" 2>/dev/null | head -n1 || true)
     if [ -n "$pid" ]; then
       echo "$pid"
