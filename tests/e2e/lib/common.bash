@@ -221,3 +221,14 @@ e2e_wait_screen() {
   done
   return 1
 }
+
+# A run of the Windows edition needs that edition built. Without it the
+# test is skipped (77, CTest's skip status here), unless E2E_REQUIRE_WINDOWS
+# is set: the project's test command builds the edition first and must not
+# pass by skipping it.
+if e2e_windows && [ ! -f "$E2E_WINDOWS_BUILD/Varnoscape.scr" ]; then
+  why="the Windows edition is not built in $E2E_WINDOWS_BUILD (cmake --preset windows && cmake --build --preset windows)"
+  [ -n "${E2E_REQUIRE_WINDOWS:-}" ] && e2e_fail "$why"
+  echo "SKIP: $why"
+  exit 77
+fi
