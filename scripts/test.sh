@@ -8,6 +8,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 
+# Every group: the tests need the run-time packages too.
 bash scripts/deps.sh
 
 echo "== build"
