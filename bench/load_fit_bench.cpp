@@ -138,10 +138,6 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "cannot write %s\n", path.c_str());
     return 1;
   }
-  if (vs::decoder_program().empty()) {
-    std::fprintf(stderr, "no varnoscape-decoder beside this program (nor $VARNOSCAPE_DECODER)\n");
-    return 1;
-  }
 
   const vs::PictureView view{1920, 1080, vs::FitMode::FullScreen};
   const vs::FitPlan plan = vs::plan_fit(kPicWidth, kPicHeight, 1920, 1080, view.mode);
