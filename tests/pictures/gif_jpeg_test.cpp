@@ -133,7 +133,9 @@ TEST(JpegDecoder, AProgressivePictureTooLargeToHoldIsRefusedAtOnce) {
   const auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(decode_jpeg(file).reason, why);
   EXPECT_EQ(decode_bytes_in_child(file, PictureView{1920, 1080, FitMode::FullScreen}).reason, why);
-  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+  // Well under the decoder's 5-second limit, so a decode that went ahead
+  // and ran into it still fails.
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
 }
 
 TEST(JpegDecoder, DataCutShortIsTruncationNotAGreyPicture) {

@@ -33,6 +33,10 @@ ChildSpec shell(const std::string& script, int wall_ms = 700) {
   return s;
 }
 
+// Hang-catchers: far above what a child within its limits takes on a busy
+// machine, far below the 30 s a child left to run would take.
+constexpr int64_t kAnswerWithinMs = 10000;
+
 void expect_no_child_left() {
   EXPECT_EQ(waitpid(-1, nullptr, WNOHANG), -1) << "a child was left unreaped";
 }
@@ -65,7 +69,7 @@ TEST(ChildProcess, EveryWayAChildEndsIsTold) {
       EXPECT_EQ(r.status, c.status) << c.what;
     }
     EXPECT_EQ(r.output, c.output) << c.what;
-    EXPECT_LT(now_ms() - start, 2000) << c.what;
+    EXPECT_LT(now_ms() - start, kAnswerWithinMs) << c.what;
     expect_no_child_left();
   }
 }
@@ -81,7 +85,7 @@ TEST(ChildProcess, AStopRequestEndsItAtOnce) {
   const int64_t took = now_ms() - start;
   stopper.join();
   EXPECT_EQ(r.end, ChildResult::End::Stopped);
-  EXPECT_LT(took, 300);
+  EXPECT_LT(took, kAnswerWithinMs);
   expect_no_child_left();
 }
 
@@ -110,7 +114,7 @@ TEST(ChildProcess, AChildDiesWithTheSaver) {
     _exit(0);
   }
   pid_t child = 0;
-  for (int i = 0; i < 200 && child == 0; ++i) {
+  for (int i = 0; i < 1000 && child == 0; ++i) {
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
     std::ifstream(pid_file) >> child;
   }
@@ -125,7 +129,7 @@ TEST(ChildProcess, AChildDiesWithTheSaver) {
     return stat.empty() || (paren != std::string::npos && stat.substr(paren + 2, 1) == "Z");
   };
   bool gone = false;
-  for (int i = 0; i < 100 && !gone; ++i) {
+  for (int i = 0; i < 500 && !gone; ++i) {
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
     gone = dead();
   }
@@ -170,7 +174,7 @@ TEST(DecoderProcess, AMisbehavingDecoderIsACleanFailure) {
         decode_bytes_in_child(picture, PictureView{640, 480, FitMode::FullScreen}, quick);
     EXPECT_FALSE(r.ok) << c.script;
     EXPECT_EQ(r.reason, c.reason) << c.script;
-    EXPECT_LT(now_ms() - start, 1500) << c.script;
+    EXPECT_LT(now_ms() - start, kAnswerWithinMs) << c.script;
     expect_no_child_left();
   }
   FakeDecoder missing("true");

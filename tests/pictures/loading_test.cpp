@@ -92,7 +92,8 @@ TEST(PictureLoading, HostileAndUnluckyFilesFailAtOnce) {
   for (const auto& [path, reason] : cases) {
     const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(load_picture_file(path).reason, reason) << path;
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1)) << path;
+    // Only catches a wait on the entry (a FIFO without a writer waits forever).
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5)) << path;
   }
   close(sock);
 }

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <fstream>
+#include <string>
 #include <thread>
 
 #include "x11/x11_test_support.h"
@@ -10,6 +12,18 @@ namespace {
 
 using Kind = Event::Kind;
 using Clock = std::chrono::steady_clock;
+using std::chrono::seconds;
+
+// Write calls this process has made (a request to the X server is one).
+long long writes_so_far() {
+  std::ifstream io("/proc/self/io");
+  std::string key;
+  long long value = -1;
+  while (io >> key >> value) {
+    if (key == "syscw:") return value;
+  }
+  return -1;
+}
 
 class X11Events : public ::testing::Test {
  protected:
@@ -28,8 +42,7 @@ class X11Events : public ::testing::Test {
     ASSERT_EQ(run(args, server.display()).status, 0);
   }
   // The next event of that kind, skipping others, within the time.
-  std::optional<Event> next_of(Kind kind,
-                               std::chrono::milliseconds within = std::chrono::seconds(2)) {
+  std::optional<Event> next_of(Kind kind, std::chrono::milliseconds within = seconds(10)) {
     auto deadline = Clock::now() + within;
     while (Clock::now() < deadline) {
       auto e = p.next_event(50);
@@ -77,7 +90,7 @@ TEST_F(X11Events, MovesClicksAndKeysArriveInWindowCoordinates) {
   EXPECT_FALSE(next_of(Kind::MouseDown, std::chrono::milliseconds(300)));
 
   // The next key of that kind that is not a modifier alone.
-  auto next_key = [&](Kind kind, std::chrono::milliseconds within = std::chrono::seconds(2)) {
+  auto next_key = [&](Kind kind, std::chrono::milliseconds within = seconds(10)) {
     for (auto e = next_of(kind, within); e; e = next_of(kind, within)) {
       if (e->key != Key::Other || !e->text.empty()) return e;
     }
@@ -123,31 +136,33 @@ TEST(X11EventsOnShow, NoMovementIsReportedUntilThePointerMoves) {
   EXPECT_TRUE(moved);
 }
 
+// The upper bounds only tell "woke" from "slept the whole timeout": they
+// stay far from both ends so that a loaded machine cannot tip them.
 TEST_F(X11Events, WaitsUpToTheTimeoutAndWakesForInput) {
   auto start = Clock::now();
   EXPECT_FALSE(p.next_event(80));
   auto waited = Clock::now() - start;
   EXPECT_GE(waited, std::chrono::milliseconds(79));
-  EXPECT_LT(waited, std::chrono::milliseconds(1000));
+  EXPECT_LT(waited, seconds(5));
 
   pid_t child = start_key("a");
   start = Clock::now();
-  auto e = p.next_event(5000);
+  auto e = p.next_event(30000);
   waited = Clock::now() - start;
   finish(child);
   ASSERT_TRUE(e);
   EXPECT_EQ(e->kind, Kind::KeyDown);
-  EXPECT_LT(waited, std::chrono::milliseconds(3000));
+  EXPECT_LT(waited, seconds(15));
 }
 
 TEST_F(X11Events, InputThatArrivedBeforeTheCallIsReportedWithoutWaiting) {
   xdotool({"key", "a"});
   std::this_thread::sleep_for(std::chrono::milliseconds(50));
   auto start = Clock::now();
-  auto e = p.next_event(3000);
+  auto e = p.next_event(30000);
   ASSERT_TRUE(e);
   EXPECT_EQ(e->kind, Kind::KeyDown);
-  EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(1000));
+  EXPECT_LT(Clock::now() - start, seconds(15));
 }
 
 TEST_F(X11Events, InputReadWhilePresentingIsReportedAtOnce) {
@@ -163,13 +178,22 @@ TEST_F(X11Events, InputReadWhilePresentingIsReportedAtOnce) {
   EXPECT_EQ(e->kind, Kind::KeyDown);
 }
 
-TEST_F(X11Events, PollingWithNothingPendingIsCheap) {
-  auto start = Clock::now();
+// A poll with nothing pending is one or two non-blocking reads and sends
+// the server nothing: a round trip per call would make the loop's polling
+// cost a hundred microseconds or more. Counted in requests written, not in
+// time, so that a busy machine cannot tip it.
+TEST_F(X11Events, PollingWithNothingPendingSendsTheServerNothing) {
+  Peer peer(server.display());
+  ASSERT_TRUE(peer.ok());
+  // The count must see a round trip at all, or the check below means nothing.
+  long long before = writes_so_far();
+  ASSERT_GE(before, 0) << "no /proc/self/io";
+  for (int i = 0; i < 100; ++i) peer.sync();
+  ASSERT_GE(writes_so_far() - before, 100) << "round trips do not show as writes";
+
+  before = writes_so_far();
   for (int i = 0; i < 10000; ++i) p.next_event(0);
-  // A few microseconds each (one or two non-blocking reads); the bound only
-  // catches a round trip to the server per call (a hundred microseconds or
-  // more).
-  EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(500));
+  EXPECT_LT(writes_so_far() - before, 10) << "10000 polls wrote to the server";
 }
 
 TEST(X11EventsWithoutWindow, InputIsNotReportedWithoutOurWindow) {

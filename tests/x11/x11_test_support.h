@@ -121,9 +121,10 @@ class Watchdog {
   std::thread thread_;
 };
 
-// Polls a condition up to timeout; true once it holds.
+// Polls a condition up to timeout; true once it holds. The timeout only
+// catches a condition that never comes, so it is generous.
 bool wait_until(const std::function<bool()>& condition,
-                std::chrono::milliseconds timeout = std::chrono::milliseconds(3000));
+                std::chrono::milliseconds timeout = std::chrono::seconds(10));
 
 // Rows [top, bottom) of the surface on the platform's saver, preview or
 // host window.

@@ -173,7 +173,7 @@ e2e_start() {
 # (to signal it; the wrapper itself would not pass a signal on).
 e2e_saver_pid() {
   local i pid
-  for i in $(seq 1 100); do
+  for i in $(seq 1 500); do
     pid=$(pgrep -P "$E2E_PID" 2>/dev/null | head -n1 || true)
     if [ -n "$pid" ]; then
       echo "$pid"
@@ -221,3 +221,14 @@ e2e_wait_screen() {
   done
   return 1
 }
+
+# A run of the Windows edition needs that edition built. Without it the
+# test is skipped (77, CTest's skip status here), unless E2E_REQUIRE_WINDOWS
+# is set: the project's test command builds the edition first and must not
+# pass by skipping it.
+if e2e_windows && [ ! -f "$E2E_WINDOWS_BUILD/Varnoscape.scr" ]; then
+  why="the Windows edition is not built in $E2E_WINDOWS_BUILD (cmake --preset windows && cmake --build --preset windows)"
+  [ -n "${E2E_REQUIRE_WINDOWS:-}" ] && e2e_fail "$why"
+  echo "SKIP: $why"
+  exit 77
+fi
