@@ -33,6 +33,14 @@ add_executable(varnoscape-render ${SRC}/apps/varnoscape_render.cpp)
 target_link_libraries(varnoscape-render PRIVATE vs_saver vs_posix)
 add_dependencies(varnoscape-render varnoscape-decoder)
 
+# The sanitizer builds' programs run end to end too: the libraries' own
+# lifetime allocations are not leaks of ours there either.
+if(VS_SANITIZE)
+  foreach(program varnoscape varnoscape-decoder varnoscape-render)
+    target_sources(${program} PRIVATE ${CMAKE_SOURCE_DIR}/tests/support/sanitizer_suppressions.cpp)
+  endforeach()
+endif()
+
 # Sample pictures are drawn by the project's own generator at build time.
 if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/tools/make_samples.cpp)
   add_executable(make-samples tools/make_samples.cpp)

@@ -70,9 +70,3 @@ int main(int argc, char** argv) {
                : 1;
   }
 }
-
-// libwmf keeps its drawing's buffers until the process ends, which for this
-// program is at once; in sanitizer builds that is not worth a report.
-extern "C" const char* __lsan_default_suppressions() {
-  return "leak:libwmf-0.2.so\nleak:libfontconfig.so\n";
-}

@@ -188,13 +188,12 @@ TEST(SaverScreen, AKeyDuringALoadThatDoesNotStopEndsTheProgramAtOnce) {
   r.settings();
   r.p.load_ms = 1000;
   r.p.script(0, key());
-  const auto t0 = std::chrono::steady_clock::now();
   try {
     r.run({"/s"});
     ADD_FAILURE() << "the program waited for the load to finish";
   } catch (const RunPlatform::EndedNow& e) {
     EXPECT_EQ(e.status, 0);
-    EXPECT_LT(e.at - t0, std::chrono::milliseconds(300));
+    EXPECT_EQ(e.loads_ended, 0) << "the program waited for the load";
   }
   EXPECT_EQ(r.p.cursor_counter, 0);
 }

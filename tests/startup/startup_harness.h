@@ -3,6 +3,7 @@
 // of what the program did over (fake) time.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -28,18 +29,18 @@ class RunPlatform : public OffscreenPlatform {
   // Real time each load takes without looking at its stop, as the system's
   // decoders on Windows do.
   int load_ms = 0;
+  std::atomic<int> loads_ended{0};
 
   // The program's immediate end, which a test catches.
   struct EndedNow {
     int status;
-    std::chrono::steady_clock::time_point at;
+    int loads_ended;  // loads that had ended when the program did
   };
-  [[noreturn]] void end_program_now(int status) override {
-    throw EndedNow{status, std::chrono::steady_clock::now()};
-  }
+  [[noreturn]] void end_program_now(int status) override { throw EndedNow{status, loads_ended}; }
 
   PictureResult picture_for(const std::string& path, const PictureView&, std::stop_token) override {
     if (load_ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(load_ms));
+    ++loads_ended;
     loads.push_back(path);
     auto it = pictures.find(path);
     if (it == pictures.end()) return PictureResult::failure("cannot be read");
