@@ -117,7 +117,6 @@ struct Event {
   MouseButton button = MouseButton::NoButton;
   Key key = Key::Other;
   bool shift = false;
-  std::string text;  // KeyDown: the characters the key typed, UTF-8
 };
 
 enum class MessageIcon { None, Warning, Information, Error };

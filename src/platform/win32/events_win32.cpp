@@ -85,10 +85,6 @@ LRESULT Win32Platform::State::handle(HWND hwnd, UINT message, WPARAM wp, LPARAM 
       Event e = make(down ? Event::Kind::KeyDown : Event::Kind::KeyUp, hwnd);
       e.key = key_of(wp);
       e.shift = GetKeyState(VK_SHIFT) < 0;
-      if (down && ((wp >= 'A' && wp <= 'Z') || (wp >= '0' && wp <= '9'))) {
-        const char c = static_cast<char>(wp);
-        e.text = std::string(1, (wp >= 'A' && wp <= 'Z' && !e.shift) ? c - 'A' + 'a' : c);
-      }
       push(e);
       // A dialog keeps the system's own keys (Alt+F4 asks it to close).
       if (w.kind == Win32Window::Kind::Dialog &&

@@ -82,15 +82,9 @@ Event key_event(XKeyEvent& key, Event::Kind kind) {
   Event e = make(kind, key.window, key.x, key.y);
   char text[16] = {};
   KeySym sym = 0;
-  const int n = XLookupString(&key, text, sizeof text - 1, &sym, nullptr);
+  XLookupString(&key, text, sizeof text - 1, &sym, nullptr);
   e.key = key_of(sym);
   e.shift = (key.state & ShiftMask) != 0;
-  // Latin-1 at most without an input method: enough for the keys a dialog
-  // of buttons and a list reacts to.
-  for (int i = 0; i < n; ++i) {
-    const auto c = static_cast<unsigned char>(text[i]);
-    if (c >= 0x20 && c < 0x7F) e.text += static_cast<char>(c);
-  }
   return e;
 }
 
