@@ -132,44 +132,28 @@ TEST_F(SlideShowTest, FullScreenAnySizeValueOtherThanZero) {
   EXPECT_TRUE(picture_in(128, 0, 896, 768, 500, 500));
 }
 
-TEST_F(SlideShowTest, OwnSizeWithinTheScreenIsThePictureItself) {
-  fit_one(300, 200, 0);
-  ASSERT_EQ(f.fitted.width(), 300);
-  ASSERT_EQ(f.fitted.height(), 200);
-  EXPECT_EQ(master(0, 0), testing::position_pixel(0, 0));
-  EXPECT_EQ(master(299, 199), testing::position_pixel(299, 199));
-}
-
-TEST_F(SlideShowTest, OwnSizeExactlyTheScreenIsTakenWhole) {
-  fit_one(1024, 768, 0);
-  ASSERT_EQ(f.fitted.width(), 1024);
-  ASSERT_EQ(f.fitted.height(), 768);
-  EXPECT_EQ(master(0, 0), testing::position_pixel(0, 0));
-  EXPECT_EQ(master(1023, 767), testing::position_pixel(1023, 767));
-}
-
-TEST_F(SlideShowTest, OwnSizeCutsWiderPicturesToTheMiddleColumns) {
-  fit_one(1100, 500, 0);
-  ASSERT_EQ(f.fitted.width(), 1024);
-  ASSERT_EQ(f.fitted.height(), 500);
-  EXPECT_EQ(master(0, 0), testing::position_pixel(38, 0));
-  EXPECT_EQ(master(1023, 499), testing::position_pixel(1061, 499));
-}
-
-TEST_F(SlideShowTest, OwnSizeCutsLargerPicturesToTheCentre) {
-  fit_one(1025, 900, 0);  // from ((1025 - 1024) \ 2, (900 - 768) \ 2) = (0, 66)
-  ASSERT_EQ(f.fitted.width(), 1024);
-  ASSERT_EQ(f.fitted.height(), 768);
-  EXPECT_EQ(master(0, 0), testing::position_pixel(0, 66));
-  EXPECT_EQ(master(1023, 767), testing::position_pixel(1023, 833));
-}
-
-TEST_F(SlideShowTest, OwnSizeCutsTallerPicturesToTheMiddleRows) {
-  fit_one(500, 1001, 0);  // 233 rounds to 233, \ 2 gives 116
-  ASSERT_EQ(f.fitted.width(), 500);
-  ASSERT_EQ(f.fitted.height(), 768);
-  EXPECT_EQ(master(0, 0), testing::position_pixel(0, 116));
-  EXPECT_EQ(master(499, 767), testing::position_pixel(499, 883));
+// Own size: the picture itself within the 1024x768 screen, its middle
+// columns and rows beyond it.
+TEST_F(SlideShowTest, OwnSizeKeepsThePictureOrCutsItToTheCentre) {
+  struct Case {
+    int width, height;
+    int fitted_width, fitted_height;
+    int from_x, from_y;  // the picture pixel at the fitted corner
+  };
+  for (const Case& c : {
+           Case{300, 200, 300, 200, 0, 0}, Case{1024, 768, 1024, 768, 0, 0},
+           Case{1100, 500, 1024, 500, 38, 0},
+           Case{1025, 900, 1024, 768, 0, 66},  // ((1025 - 1024) \ 2, (900 - 768) \ 2)
+           Case{500, 1001, 500, 768, 0, 116},  // 233 \ 2
+       }) {
+    fit_one(c.width, c.height, 0);
+    ASSERT_EQ(f.fitted.width(), c.fitted_width) << c.width << "x" << c.height;
+    ASSERT_EQ(f.fitted.height(), c.fitted_height) << c.width << "x" << c.height;
+    EXPECT_EQ(master(0, 0), testing::position_pixel(c.from_x, c.from_y));
+    EXPECT_EQ(
+        master(c.fitted_width - 1, c.fitted_height - 1),
+        testing::position_pixel(c.from_x + c.fitted_width - 1, c.from_y + c.fitted_height - 1));
+  }
 }
 
 TEST_F(SlideShowTest, ThreePicturesCycleAndTheOrderIsRebuiltAfterTheLast) {
