@@ -12,7 +12,8 @@
 // - "ｸﾘｱ" stops the listing and empties the list;
 // - "設定", "ｷｬﾝｾﾙ" and the close box act at once, whatever runs;
 // - while the folder chooser is open the dialog takes no input, as the
-//   owner of a modal window does; so while a message box is up.
+//   owner of a modal window does; so while a message box is up, and once
+//   the closing outline has begun (it replaces an opening one under way).
 #pragma once
 
 #include <array>
