@@ -195,6 +195,23 @@ void SettingsDialog::load() {
                                         p_.open_font(kFontFamilies, kFontPoints, all_captions()));
   form_->client().add(client_panel_);
   form_->on_close_request = [this] { unload(); };
+  // Escape cancels; Return saves unless a button has the focus, which
+  // Return then presses, as in any dialog of the desktop.
+  form_->on_key = [this](const Event& e) {
+    if (e.kind != Event::Kind::KeyDown) return false;
+    if (e.key == Key::Escape) {
+      press(Button::Cancel);
+      return true;
+    }
+    const bool on_button =
+        std::any_of(buttons_.begin(), buttons_.end(),
+                    [this](const forms::CommandButton& b) { return form_->focus() == &b; });
+    if (e.key == Key::Enter && !on_button) {
+      press(Button::Save);
+      return true;
+    }
+    return false;
+  };
   fit_labels_to_text();
   form_->set_tab_order({&buttons_[0], &file_list_, &buttons_[1], &buttons_[2], &buttons_[3]});
 

@@ -35,6 +35,7 @@ constexpr Point kSequentialLabel{336 + 40 + 10, 12 + 40 + 5};
 constexpr Point kFolderButton{12 + 12 + 48, 12 + 40 + 10};
 constexpr Point kSaveButton{336 + 50, 320 + 10};
 constexpr Point kCancelButton{440 + 48, 320 + 10};
+constexpr Point kFirstName{12 + 12 + 40, 12 + 68 + 8};
 
 std::string read_file(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -316,6 +317,39 @@ TEST_F(DialogTest, ClicksSaveExactlyTheChoicesAndCancelSavesNothing) {
     EXPECT_EQ(p.window_of(OffscreenPlatform::WindowKind::Dialog), 0u) << way_out;
     ASSERT_GE(p.outlines.size(), 2u);
     EXPECT_EQ(p.outlines[p.outlines.size() - 2], (Rect{0, 0, 0, 0})) << way_out;
+  }
+}
+
+// Escape cancels wherever the focus is; Return saves, or presses the button
+// that has the focus.
+TEST_F(DialogTest, EscapeCancelsAndReturnSavesOrPressesTheFocusedButton) {
+  picture("a.bmp", 4, 4);
+  struct Case {
+    Key key;
+    std::optional<Point> focus;  // clicked before the key
+    bool saved;
+  };
+  for (const Case& c :
+       {Case{Key::Escape, std::nullopt, false}, Case{Key::Escape, kFirstName, false},
+        Case{Key::Enter, kFirstName, true}, Case{Key::Enter, std::nullopt, true},
+        Case{Key::Enter, kCancelButton, false}}) {
+    SettingsDialog& d = load();
+    const std::string before = read_file(ini);
+    clicks_now({kLinesLabel});
+    if (c.focus) {
+      // A press without its release: the focus moves, the button is not
+      // clicked.
+      p.script(p.now_us(), mouse(Event::Kind::MouseDown, *c.focus));
+    }
+    Event key;
+    key.kind = Event::Kind::KeyDown;
+    key.key = c.key;
+    p.script(p.now_us() + 1000, key);
+    run();
+    const std::string what = std::to_string(static_cast<int>(c.key)) + (c.focus ? " focused" : "");
+    EXPECT_TRUE(closed()) << what;
+    EXPECT_EQ(read_file(ini) != before, c.saved) << what;
+    EXPECT_EQ(d.file_list().count(), 1) << what;
   }
 }
 

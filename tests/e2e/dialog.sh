@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
-# The settings dialog of the real program, driven with the mouse: it opens
-# titled "Varnoscapeの設定", 549 x 385 and centred; clicks on "ﾗﾝﾀﾞﾑ",
-# "ﾌﾙｽｸﾘｰﾝ", "ﾗｲﾝ" and "*.gif", then "設定", rewrite exactly those values with
-# every other byte of the file as it was; "ｷｬﾝｾﾙ" and the close box leave the
-# file alone; a folder chosen through the chooser (a stand-in zenity) is
-# listed with its count; a click on a name previews it; a second /c or /s
+# The settings dialog of the real program, driven with the mouse and keys:
+# it opens titled "Varnoscapeの設定", 549 x 385 and centred; clicks on
+# "ﾗﾝﾀﾞﾑ", "ﾌﾙｽｸﾘｰﾝ", "ﾗｲﾝ" and "*.gif", then "設定" (or Return), rewrite
+# exactly those values with every other byte of the file as it was; "ｷｬﾝｾﾙ",
+# the close box and Escape leave the file alone; a folder chosen through the
+# chooser (a stand-in zenity) is listed with its count; a click on a name previews it; a second /c or /s
 # ends at once while the dialog is open. The Windows edition writes the
 # very bytes the Linux edition writes for the same clicks.
 # editions: linux windows
@@ -89,6 +89,11 @@ click "$dialog" 470 117   # ﾌﾙｽｸﾘｰﾝ
 close_box
 ends_with "the close box"
 cmp -s "$VARNOSCAPE_INI" "$E2E_TMP/before.ini" || e2e_fail "the close box changed the settings file"
+open_dialog
+click "$dialog" 470 177   # ﾗｲﾝ
+xdotool key Escape
+ends_with "Escape"
+cmp -s "$VARNOSCAPE_INI" "$E2E_TMP/before.ini" || e2e_fail "Escape changed the settings file"
 
 # 3. The choices, then 設定: exactly those values change.
 open_dialog
@@ -100,6 +105,18 @@ click "$dialog" 386 330   # 設定
 ends_with "設定"
 settings 1 1 1 1 >"$E2E_TMP/want.ini"
 cmp "$VARNOSCAPE_INI" "$E2E_TMP/want.ini" >&2 || e2e_fail "the saved file differs from the choices"
+
+# The same choices, the focus in the list, then Return.
+cp "$E2E_TMP/before.ini" "$VARNOSCAPE_INI"
+open_dialog
+click "$dialog" 470 57    # ﾗﾝﾀﾞﾑ
+click "$dialog" 470 117   # ﾌﾙｽｸﾘｰﾝ
+click "$dialog" 470 177   # ﾗｲﾝ
+click "$dialog" 226 222   # *.gif
+click "$dialog" 60 86     # the name in the list
+xdotool key Return
+ends_with "Return"
+cmp "$VARNOSCAPE_INI" "$E2E_TMP/want.ini" >&2 || e2e_fail "Return did not save the choices"
 
 e2e_windows && { echo "PASS"; exit 0; }  # the chooser below is the desktop's
 
