@@ -5,8 +5,9 @@
 # exactly those values with every other byte of the file as it was; "ｷｬﾝｾﾙ",
 # the close box and Escape leave the file alone; a folder chosen through the
 # chooser (a stand-in zenity) is listed with its count; a click on a name
-# previews it; a second /c or /s ends at once while the dialog is open. The Windows edition writes the
-# very bytes the Linux edition writes for the same clicks.
+# previews it; a second /c or /s ends at once while the dialog is open. The
+# Windows edition writes the very bytes the Linux edition writes for the
+# same clicks.
 # editions: linux windows
 source "$(dirname "$0")/lib/common.bash"
 e2e_setup "$1" 1024x768
