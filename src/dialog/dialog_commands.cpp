@@ -16,6 +16,7 @@ void SettingsDialog::select_option(std::array<forms::ImageControl, 2>& marks, in
   marks[static_cast<size_t>(index)].set_picture(option_mark_images_[1]);
   marks[static_cast<size_t>(index ^ 1)].set_picture(option_mark_images_[0]);
   setting = index;
+  set_pair_stop(marks, index);
 }
 
 void SettingsDialog::press(Button button) {

@@ -170,6 +170,46 @@ void SettingsDialog::connect_handlers() {
   }
   file_list_.on_select = [this] { show_preview(); };
   address_label_.on_mouse_up = [this](auto&) { open_address(); };
+
+  // The keyboard: Space toggles a kind and opens the address; in a pair
+  // the arrows select the other member and Space the focused one.
+  for (int16_t i = 0; i < 4; ++i) {
+    forms::Label& label = kind_labels_[static_cast<size_t>(i)];
+    label.takes_focus = true;
+    label.on_key = [this, i](const Event& e) {
+      if (e.key == Key::Space) toggle_kind(i);
+    };
+  }
+  address_label_.takes_focus = true;
+  address_label_.on_key = [this](const Event& e) {
+    if (e.key == Key::Space) open_address();
+  };
+  auto option_keys = [this](std::array<forms::Label, 2>& labels,
+                            std::array<forms::ImageControl, 2>& marks, int16_t& setting) {
+    for (int16_t i = 0; i < 2; ++i) {
+      labels[static_cast<size_t>(i)].on_key = [this, i, &marks, &setting](const Event& e) {
+        const bool arrow =
+            e.key == Key::Left || e.key == Key::Right || e.key == Key::Up || e.key == Key::Down;
+        if (arrow || e.key == Key::Space) {
+          select_option(marks, arrow ? static_cast<int16_t>(i ^ 1) : i, setting);
+        }
+      };
+    }
+  };
+  option_keys(order_labels_, order_marks_, settings_.picture_order);
+  option_keys(size_labels_, size_marks_, settings_.picture_size);
+  option_keys(method_labels_, method_marks_, settings_.drawing_method);
+}
+
+void SettingsDialog::set_pair_stop(std::array<forms::ImageControl, 2>& marks, int16_t index) {
+  std::array<forms::Label, 2>& labels = &marks == &order_marks_  ? order_labels_
+                                        : &marks == &size_marks_ ? size_labels_
+                                                                 : method_labels_;
+  const bool focused = form_ && (form_->focus() == &labels[0] || form_->focus() == &labels[1]);
+  labels[0].takes_focus = index == 0;
+  labels[1].takes_focus = index == 1;
+  // The focus follows the selection within the pair.
+  if (focused) form_->set_focus(&labels[static_cast<size_t>(index)]);
 }
 
 void SettingsDialog::load() {
@@ -213,7 +253,11 @@ void SettingsDialog::load() {
     return false;
   };
   fit_labels_to_text();
-  form_->set_tab_order({&buttons_[0], &file_list_, &buttons_[1], &buttons_[2], &buttons_[3]});
+  // Reading order; a pair is one stop, at its selected member.
+  form_->set_tab_order({&buttons_[0], &file_list_, &kind_labels_[0], &kind_labels_[1],
+                        &kind_labels_[2], &kind_labels_[3], &buttons_[1], &order_labels_[0],
+                        &order_labels_[1], &size_labels_[0], &size_labels_[1], &method_labels_[0],
+                        &method_labels_[1], &buttons_[2], &buttons_[3], &address_label_});
 
   // 3. How far the list scrolls sideways: its width in twips per pixel
   // units plus 300, rounded.
@@ -340,7 +384,9 @@ void SettingsDialog::tile_texture(forms::Panel& box) {
 }
 
 void SettingsDialog::show_option(std::array<forms::ImageControl, 2>& marks, int16_t value) {
-  // A value other than 0 or 1 names no member: both stay blank.
+  // A value other than 0 or 1 names no member: both stay blank, and the
+  // keyboard reaches the pair at its first.
+  set_pair_stop(marks, value == 1 ? 1 : 0);
   if (value != 0 && value != 1) return;
   marks[static_cast<size_t>(value)].set_picture(option_mark_images_[1]);
   marks[static_cast<size_t>(value ^ 1)].set_picture(option_mark_images_[0]);

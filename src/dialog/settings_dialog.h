@@ -14,6 +14,12 @@
 // - while the folder chooser is open the dialog takes no input, as the
 //   owner of a modal window does; so while a message box is up, and once
 //   the closing outline has begun (it replaces an opening one under way).
+//
+// The keyboard alone: Escape is "ｷｬﾝｾﾙ"; Return is "設定" unless a button has
+// the focus, which Return then presses; Tab and Shift+Tab go round in
+// reading order, each pair of options one stop at its selected member; the
+// arrows select within a pair; Space toggles a kind, presses a button and
+// opens the address.
 #pragma once
 
 #include <array>
@@ -72,6 +78,8 @@ class SettingsDialog {
   void tile_texture(forms::Panel& box);
   void show_option(std::array<forms::ImageControl, 2>& marks, int16_t value);
   void select_option(std::array<forms::ImageControl, 2>& marks, int16_t index, int16_t& setting);
+  // Makes the pair's member `index` its one keyboard stop.
+  void set_pair_stop(std::array<forms::ImageControl, 2>& marks, int16_t index);
   void toggle_kind(int16_t index);
   void choose_folder();
   void take_chosen_folder(const std::optional<std::string>& chosen);

@@ -353,6 +353,52 @@ TEST_F(DialogTest, EscapeCancelsAndReturnSavesOrPressesTheFocusedButton) {
   }
 }
 
+// The keyboard alone: Tab and Shift+Tab go round in reading order, a pair
+// being one stop; Space toggles a kind, the arrows select in a pair.
+TEST_F(DialogTest, TheKeyboardAloneReachesAndChangesEveryChoice) {
+  picture("a.bmp", 4, 4);
+  struct Case {
+    const char* keys;  // t: Tab, T: Shift+Tab, s: Space, > and v: arrows
+    std::array<int16_t, 4> kinds;
+    int16_t order, size, method;
+  };
+  // From 設定: Tab goes to ｷｬﾝｾﾙ, the address, the folder button, the list,
+  // then the kinds; Shift+Tab to the method, size and order pairs.
+  for (const Case& c : {
+           Case{"ttttts", {0, 1, 1, 1}, 0, 0, 0},
+           Case{"tttttttts", {1, 1, 1, 0}, 0, 0, 0},
+           Case{"T>", {1, 1, 1, 1}, 0, 0, 1},
+           Case{"TTv", {1, 1, 1, 1}, 0, 1, 0},
+           Case{"TTTvv", {1, 1, 1, 1}, 0, 0, 0},
+           Case{"TTT>t>", {1, 1, 1, 1}, 1, 1, 0},
+           Case{"TTTTTs", {1, 1, 1, 0}, 0, 0, 0},
+       }) {
+    load();
+    int64_t at = p.now_us() + 300000;  // once the opening outline is done
+    for (const char* k = c.keys;; ++k) {
+      Event e;
+      e.kind = Event::Kind::KeyDown;
+      e.key = *k == 't' || *k == 'T' ? Key::Tab
+              : *k == 's'            ? Key::Space
+              : *k == '>'            ? Key::Right
+              : *k == 'v'            ? Key::Down
+                                     : Key::Enter;
+      e.shift = *k == 'T';
+      p.script(at += 1000, e);
+      if (!*k) break;  // Return to end
+    }
+    run();
+    ASSERT_TRUE(closed()) << c.keys;
+    Settings stored;
+    Catalogue unused;
+    load_settings(p, stored, unused);
+    EXPECT_EQ(stored.kinds, c.kinds) << c.keys;
+    EXPECT_EQ(stored.picture_order, c.order) << c.keys;
+    EXPECT_EQ(stored.picture_size, c.size) << c.keys;
+    EXPECT_EQ(stored.drawing_method, c.method) << c.keys;
+  }
+}
+
 TEST_F(DialogTest, ClearThenCancelOrSaveAndAFailedSave) {
   picture("a.bmp", 4, 4);
   SettingsDialog& d = load();

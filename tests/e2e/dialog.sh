@@ -3,11 +3,11 @@
 # it opens titled "Varnoscapeの設定", 549 x 385 and centred; clicks on
 # "ﾗﾝﾀﾞﾑ", "ﾌﾙｽｸﾘｰﾝ", "ﾗｲﾝ" and "*.gif", then "設定" (or Return), rewrite
 # exactly those values with every other byte of the file as it was; "ｷｬﾝｾﾙ",
-# the close box and Escape leave the file alone; a folder chosen through the
-# chooser (a stand-in zenity) is listed with its count; a click on a name
-# previews it; a second /c or /s ends at once while the dialog is open. The
-# Windows edition writes the very bytes the Linux edition writes for the
-# same clicks.
+# the close box and Escape leave the file alone; Tab, Space and Return alone
+# toggle a kind and save; a folder chosen through the chooser (a stand-in
+# zenity) is listed with its count; a click on a name previews it; a second
+# /c or /s ends at once while the dialog is open. The Windows edition writes
+# the very bytes the Linux edition writes for the same clicks.
 # editions: linux windows
 source "$(dirname "$0")/lib/common.bash"
 e2e_setup "$1" 1024x768
@@ -118,6 +118,16 @@ click "$dialog" 60 86     # the name in the list
 xdotool key Return
 ends_with "Return"
 cmp "$VARNOSCAPE_INI" "$E2E_TMP/want.ini" >&2 || e2e_fail "Return did not save the choices"
+
+# The keyboard alone: from "設定", six Tabs reach "*.gif", Space toggles it,
+# Return saves.
+cp "$E2E_TMP/before.ini" "$VARNOSCAPE_INI"
+open_dialog
+click "$dialog" 520 250   # the window's empty background: the keys go here
+xdotool key Tab Tab Tab Tab Tab Tab space Return
+ends_with "Tab, Space and Return"
+settings 0 0 0 1 >"$E2E_TMP/want.ini"
+cmp "$VARNOSCAPE_INI" "$E2E_TMP/want.ini" >&2 || e2e_fail "the keyboard did not toggle *.gif"
 
 e2e_windows && { echo "PASS"; exit 0; }  # the chooser below is the desktop's
 

@@ -130,8 +130,17 @@ class Label : public Control {
   bool border = false;
   bool underline = false;
   uint32_t colour = 0;  // the text's
+  // A label the keyboard reaches (the caption of a check or an option, a
+  // link): it takes the focus, shows the focus mark round itself, and hands
+  // the keys pressed on it to on_key.
+  bool takes_focus = false;
+  std::function<void(const Event&)> on_key;
 
   void paint(Surface& s, const Rect& at) override;
+  bool focusable() const override { return takes_focus; }
+  void key_down(const Event& e) override {
+    if (on_key) on_key(e);
+  }
 
  private:
   std::string caption_;

@@ -25,6 +25,7 @@ void Label::paint(Surface& s, const Rect& at) {
     text = inset(at, kBorderInset);
   }
   Form* f = form();
+  if (f && takes_focus && f->focus() == this) draw_focus_rect(s, at, at);
   if (!f || !f->font() || caption_.empty()) return;
   const Rect clip = inset(at, border ? 1 : 0);  // inside the border line
   const int ascent = f->font()->ascent(), line_height = f->font()->line_height();
