@@ -97,6 +97,7 @@ void SettingsDialog::lay_out() {
   place(file_list_, files, 12, 68, 169, 212);
   place_label(folder_label_, files, 12, 284, 285, 33, "");
   folder_label_.border = true;
+  folder_label_.wraps_path = true;
   place(heading_plates_[1], files, 192, 8, 95, 22);
   place_label(headings_[1], files, 192, 12, 95, 17, "ﾌﾟﾚﾋﾞｭｰ", Align::Centre);
   place_label(preview_size_label_, files, 192, 36, 101, 13, "9999 * 9999", Align::Centre);

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "core/utf8.h"
+#include "platform/forms/paint.h"
 #include "platform/offscreen/offscreen_platform.h"
 
 namespace vs::forms {
@@ -429,6 +431,38 @@ TEST(FormsForm, TheLoopPresentsAtMostSixtyTimesASecondAndBusyDropsInputButPaints
   r.form.run_modal();
   EXPECT_TRUE(r.form.closed());
   EXPECT_EQ(r.p.windows.count(r.form.window()), 0u);
+}
+
+}  // namespace
+}  // namespace vs::forms
+
+namespace vs::forms {
+namespace {
+
+// A long path wraps at separators, and beyond its lines shows its end.
+TEST(WrapPath, BreaksAtSeparatorsAndElidesTheMiddle) {
+  // Every character 1 wide, whatever its bytes.
+  auto measure = [](const std::string& t) { return static_cast<int>(decode_utf8(t).size()); };
+  struct Case {
+    const char* path;
+    int width, max_lines;
+    std::vector<std::string> lines;
+  };
+  for (const Case& c : {
+           Case{"/a/b", 10, 2, {"/a/b"}},
+           Case{"/pics/holiday/day", 10, 3, {"/pics/", "holiday/", "day"}},
+           Case{"/pics/holiday/day", 10, 2, {"/pics/", "\u2026liday/day"}},
+           Case{"/pics/holiday/day", 14, 2, {"/pics/holiday/", "day"}},
+           Case{"C:\\Pics\\Summer", 9, 2, {"C:\\Pics\\", "Summer"}},
+           Case{"abcdefghij", 4, 3, {"abcd", "efgh", "ij"}},  // no separator: between characters
+           Case{"/one/two/three/four/five", 10, 2, {"/one/two/", "\u2026four/five"}},
+           Case{"/写真/夏/北海道の湖", 5, 3, {"/写真/", "夏/", "北海道の湖"}},
+           Case{"/写真/夏/北海道の湖と山", 5, 2, {"/写真/", "\u2026の湖と山"}},
+           Case{"", 10, 2, {""}},
+       }) {
+    EXPECT_EQ(wrap_path(c.path, c.width, c.max_lines, measure), c.lines)
+        << c.path << " in " << c.width;
+  }
 }
 
 }  // namespace

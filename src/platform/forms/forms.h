@@ -135,6 +135,9 @@ class Label : public Control {
   // the keys pressed on it to on_key.
   bool takes_focus = false;
   std::function<void(const Event&)> on_key;
+  // The caption is a path: it wraps at separators within the label's lines,
+  // and one longer than them shows its start and its end.
+  bool wraps_path = false;
 
   void paint(Surface& s, const Rect& at) override;
   bool focusable() const override { return takes_focus; }

@@ -1,5 +1,7 @@
 #include "platform/forms/paint.h"
 
+#include <algorithm>
+
 namespace vs::forms {
 
 namespace {
@@ -30,7 +32,11 @@ void Label::paint(Surface& s, const Rect& at) {
   const Rect clip = inset(at, border ? 1 : 0);  // inside the border line
   const int ascent = f->font()->ascent(), line_height = f->font()->line_height();
   int top = text.y;
-  for (const std::string& line : split_lines(caption_)) {
+  const std::vector<std::string> lines =
+      wraps_path ? wrap_path(caption_, text.width, text.height / std::max(1, line_height),
+                             [f](const std::string& t) { return f->text_width(t); })
+                 : split_lines(caption_);
+  for (const std::string& line : lines) {
     const int width = f->text_width(line);
     int x = text.x;
     if (align == Align::Centre) x += (text.width - width) / 2;

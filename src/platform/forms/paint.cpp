@@ -1,5 +1,7 @@
 #include "platform/forms/paint.h"
 
+#include "core/utf8.h"
+
 #include <algorithm>
 
 namespace vs::forms {
@@ -22,6 +24,53 @@ std::vector<std::string> split_lines(const std::string& text) {
       lines.back() += text[i];
     }
   }
+  return lines;
+}
+
+std::vector<std::string> wrap_path(const std::string& path, int width, int max_lines,
+                                   const std::function<int(const std::string&)>& measure) {
+  // Whole characters only: a line never ends inside a UTF-8 sequence.
+  std::vector<std::string> chars;
+  for (char32_t cp : decode_utf8(path)) chars.push_back(encode_utf8(cp));
+  auto is_separator = [](const std::string& c) { return c == "/" || c == "\\"; };
+
+  std::vector<std::string> lines;
+  std::vector<std::string> line;  // the characters of the line being filled
+  auto joined = [](auto begin, auto end) {
+    std::string text;
+    for (auto it = begin; it != end; ++it) text += *it;
+    return text;
+  };
+  for (const std::string& c : chars) {
+    line.push_back(c);
+    if (line.size() == 1 || measure(joined(line.begin(), line.end())) <= width) continue;
+    line.pop_back();
+    // Break after the last separator of the line, if one is there.
+    size_t cut = line.size();
+    for (size_t i = line.size(); i > 0; --i) {
+      if (is_separator(line[i - 1])) {
+        cut = i;
+        break;
+      }
+    }
+    lines.push_back(joined(line.begin(), line.begin() + static_cast<std::ptrdiff_t>(cut)));
+    line.erase(line.begin(), line.begin() + static_cast<std::ptrdiff_t>(cut));
+    line.push_back(c);
+  }
+  if (!line.empty() || lines.empty()) lines.push_back(joined(line.begin(), line.end()));
+  if (max_lines < 1 || static_cast<int>(lines.size()) <= max_lines) return lines;
+
+  // Too long: the first lines, then as much of the end as fits after "…".
+  lines.resize(static_cast<size_t>(max_lines - 1));
+  const std::string ellipsis = "\u2026";
+  size_t from = chars.size();
+  while (from > 0 &&
+         measure(ellipsis + joined(chars.begin() + static_cast<std::ptrdiff_t>(from) - 1,
+                                   chars.end())) <= width) {
+    --from;
+  }
+  lines.push_back(ellipsis +
+                  joined(chars.begin() + static_cast<std::ptrdiff_t>(from), chars.end()));
   return lines;
 }
 

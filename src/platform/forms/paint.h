@@ -2,6 +2,7 @@
 // drawn in (grey faces, white and dark grey edges).
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,13 @@ inline Rect inset(const Rect& r, int d) {
 
 // The text's lines: split at CR LF, LF or CR.
 std::vector<std::string> split_lines(const std::string& text);
+
+// A path's lines within `width` (widths as `measure` gives them): broken
+// after the last separator that fits, else between characters. A path that
+// needs more than max_lines shows its first lines and then its end after
+// "…".
+std::vector<std::string> wrap_path(const std::string& path, int width, int max_lines,
+                                   const std::function<int(const std::string&)>& measure);
 
 // The keyboard focus mark: every other pixel of the rectangle's outline
 // inverted, within clip.
