@@ -3,8 +3,8 @@
 
 #include <string>
 
-#include "platform/platform.h"
 #include "core/surface.h"
+#include "platform/platform.h"
 
 namespace vs {
 

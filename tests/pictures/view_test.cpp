@@ -7,8 +7,8 @@
 #include <string>
 
 #include "../../tools/picture_writers.h"
-#include "picture_checks.h"
 #include "core/picture_fit.h"
+#include "picture_checks.h"
 #include "platform/pictures/decoders.h"
 #include "platform/posix/decoder_process.h"
 

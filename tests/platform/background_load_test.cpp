@@ -10,7 +10,6 @@
 namespace vs {
 namespace {
 
-
 // A load that looks at its stop token ends when asked; one that cannot be
 // interrupted is not waited for beyond the given time, and is still joined
 // cleanly afterwards.

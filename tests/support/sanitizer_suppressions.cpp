@@ -10,4 +10,6 @@ extern "C" const char* __lsan_default_suppressions() {
 
 // The decoder's standard error is the caller's message: a list of the
 // suppressions used would read as one.
-extern "C" const char* __lsan_default_options() { return "print_suppressions=0"; }
+extern "C" const char* __lsan_default_options() {
+  return "print_suppressions=0";
+}

@@ -16,8 +16,8 @@
 #include <vector>
 
 #include "../support/temp_folder.h"
-#include "platform/offscreen/offscreen_platform.h"
 #include "core/picture_fit.h"
+#include "platform/offscreen/offscreen_platform.h"
 #include "platform/pictures/decoders.h"
 
 namespace vs {

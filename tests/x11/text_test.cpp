@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
+#include "core/utf8.h"
 #include "platform/forms/message_box_drawing.h"
 #include "platform/posix/freetype_font.h"
-#include "core/utf8.h"
 
 namespace vs::forms {
 namespace {

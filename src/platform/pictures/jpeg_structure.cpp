@@ -5,10 +5,10 @@
 #include <cstdio>
 #include <vector>
 
+#include "core/surface.h"
 #include "platform/pictures/decoders.h"
 #include "platform/pictures/exif.h"
 #include "platform/pictures/jpeg_huffman.h"
-#include "core/surface.h"
 
 namespace vs {
 

@@ -7,8 +7,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "platform/posix/posix_platform.h"
 #include "core/utf8.h"
+#include "platform/posix/posix_platform.h"
 
 namespace vs {
 
