@@ -9,12 +9,12 @@ namespace vs {
 
 enum class ReadEnd { Ok, TooLarge, Error };
 
-// Fills bytes by calls of read(buffer, room), which give the bytes read, 0
+// Fills bytes by calls of read_some(buffer, room), which give the bytes read, 0
 // at the end of the file, or less than 0 on an error. expected is the size
 // the file had when it was opened; a file that holds more than max_bytes is
 // TooLarge. bytes is empty unless the result is Ok.
 template <class Read>
-ReadEnd read_to_end(std::string& bytes, size_t expected, size_t max_bytes, Read read) {
+ReadEnd read_to_end(std::string& bytes, size_t expected, size_t max_bytes, Read read_some) {
   if (expected > max_bytes) return ReadEnd::TooLarge;
   // One byte more than expected, so that the end is seen without growing.
   bytes.resize(expected + 1);
@@ -27,7 +27,7 @@ ReadEnd read_to_end(std::string& bytes, size_t expected, size_t max_bytes, Read 
       }
       bytes.resize(bytes.size() * 2);
     }
-    const auto n = read(bytes.data() + have, bytes.size() - have);
+    const auto n = read_some(bytes.data() + have, bytes.size() - have);
     if (n < 0) {
       bytes.clear();
       return ReadEnd::Error;

@@ -10,13 +10,10 @@ constexpr const char* kSaveFailedText = "The settings could not be saved to ";
 }  // namespace
 
 // A press selects the pressed member; it never flips the value.
-void SettingsDialog::select_option(std::array<forms::ImageControl, 2>& marks, int16_t index,
-                                   int16_t& setting) {
+void SettingsDialog::select_option(const OptionPair& pair, int16_t index) {
   if (index != 0 && index != 1) return;
-  marks[static_cast<size_t>(index)].set_picture(option_mark_images_[1]);
-  marks[static_cast<size_t>(index ^ 1)].set_picture(option_mark_images_[0]);
-  setting = index;
-  set_pair_stop(marks, index);
+  pair.setting = index;
+  show_option(pair);
 }
 
 void SettingsDialog::press(Button button) {

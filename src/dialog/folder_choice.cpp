@@ -119,10 +119,7 @@ void SettingsDialog::start_listing(const std::string& folder, Listing kind) {
             listed_files_ = s.found;
           } else {
             // The catalogue now matches the dialog.
-            catalogue_.count = static_cast<int16_t>(s.found.size());
-            catalogue_.files.assign(1, std::string());
-            catalogue_.files.insert(catalogue_.files.end(), s.found.begin(), s.found.end());
-            sort_catalogue(catalogue_);
+            fill_catalogue(catalogue_, std::move(s.found));
             s.found = catalogue_.paths();
           }
           file_list_.clear();

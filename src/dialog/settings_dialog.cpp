@@ -140,77 +140,47 @@ void SettingsDialog::lay_out() {
 }
 
 void SettingsDialog::connect_handlers() {
-  // A press of any mouse button on a mark or on its label selects that
-  // member of the pair, or toggles the kind.
-  for (int16_t i = 0; i < 2; ++i) {
-    const size_t k = static_cast<size_t>(i);
-    for (forms::Control* c : {static_cast<forms::Control*>(&order_marks_[k]),
-                              static_cast<forms::Control*>(&order_labels_[k])}) {
-      c->on_mouse_down = [this, i](auto&) {
-        select_option(order_marks_, i, settings_.picture_order);
-      };
-    }
-    for (forms::Control* c : {static_cast<forms::Control*>(&size_marks_[k]),
-                              static_cast<forms::Control*>(&size_labels_[k])}) {
-      c->on_mouse_down = [this, i](auto&) {
-        select_option(size_marks_, i, settings_.picture_size);
-      };
-    }
-    for (forms::Control* c : {static_cast<forms::Control*>(&method_marks_[k]),
-                              static_cast<forms::Control*>(&method_labels_[k])}) {
-      c->on_mouse_down = [this, i](auto&) {
-        select_option(method_marks_, i, settings_.drawing_method);
+  // A press of any mouse button on a mark or on its caption selects that
+  // member of the pair; on a focused caption the arrows select the other
+  // member and Space this one.
+  for (const OptionPair& pair : option_pairs()) {
+    for (int16_t i = 0; i < 2; ++i) {
+      const size_t k = static_cast<size_t>(i);
+      for (forms::Control* c : {static_cast<forms::Control*>(&pair.marks[k]),
+                                static_cast<forms::Control*>(&pair.labels[k])}) {
+        c->on_mouse_down = [this, pair, i](auto&) { select_option(pair, i); };
+      }
+      pair.labels[k].on_key = [this, pair, i](const Event& e) {
+        const bool arrow =
+            e.key == Key::Left || e.key == Key::Right || e.key == Key::Up || e.key == Key::Down;
+        if (arrow || e.key == Key::Space)
+          select_option(pair, arrow ? static_cast<int16_t>(i ^ 1) : i);
       };
     }
   }
+  // A kind toggles on a press, and on Space while its caption has the focus.
   for (int16_t i = 0; i < 4; ++i) {
     const size_t k = static_cast<size_t>(i);
     kind_checks_[k].on_mouse_down = [this, i](auto&) { toggle_kind(i); };
     kind_labels_[k].on_mouse_down = [this, i](auto&) { toggle_kind(i); };
+    kind_labels_[k].takes_focus = true;
+    kind_labels_[k].on_key = [this, i](const Event& e) {
+      if (e.key == Key::Space) toggle_kind(i);
+    };
     buttons_[k].on_click = [this, i] { press(static_cast<Button>(i)); };
   }
   file_list_.on_select = [this] { show_preview(); };
   address_label_.on_mouse_up = [this](auto&) { open_address(); };
-
-  // The keyboard: Space toggles a kind and opens the address; in a pair
-  // the arrows select the other member and Space the focused one.
-  for (int16_t i = 0; i < 4; ++i) {
-    forms::Label& label = kind_labels_[static_cast<size_t>(i)];
-    label.takes_focus = true;
-    label.on_key = [this, i](const Event& e) {
-      if (e.key == Key::Space) toggle_kind(i);
-    };
-  }
   address_label_.takes_focus = true;
   address_label_.on_key = [this](const Event& e) {
     if (e.key == Key::Space) open_address();
   };
-  auto option_keys = [this](std::array<forms::Label, 2>& labels,
-                            std::array<forms::ImageControl, 2>& marks, int16_t& setting) {
-    for (int16_t i = 0; i < 2; ++i) {
-      labels[static_cast<size_t>(i)].on_key = [this, i, &marks, &setting](const Event& e) {
-        const bool arrow =
-            e.key == Key::Left || e.key == Key::Right || e.key == Key::Up || e.key == Key::Down;
-        if (arrow || e.key == Key::Space) {
-          select_option(marks, arrow ? static_cast<int16_t>(i ^ 1) : i, setting);
-        }
-      };
-    }
-  };
-  option_keys(order_labels_, order_marks_, settings_.picture_order);
-  option_keys(size_labels_, size_marks_, settings_.picture_size);
-  option_keys(method_labels_, method_marks_, settings_.drawing_method);
 }
 
-void SettingsDialog::set_pair_stop(std::array<forms::ImageControl, 2>& marks, int16_t index) {
-  std::array<forms::Label, 2>& labels = &marks == &order_marks_  ? order_labels_
-                                        : &marks == &size_marks_ ? size_labels_
-                                                                 : method_labels_;
-  const bool focused = form_ && (form_->focus() == &labels[0] || form_->focus() == &labels[1]);
-  labels[0].takes_focus = index == 0;
-  labels[1].takes_focus = index == 1;
-  // The focus follows the selection within the pair.
-  if (focused) form_->set_focus(&labels[static_cast<size_t>(index)]);
+std::array<SettingsDialog::OptionPair, 3> SettingsDialog::option_pairs() {
+  return {OptionPair{order_marks_, order_labels_, settings_.picture_order},
+          OptionPair{size_marks_, size_labels_, settings_.picture_size},
+          OptionPair{method_marks_, method_labels_, settings_.drawing_method}};
 }
 
 void SettingsDialog::load() {
@@ -274,9 +244,7 @@ void SettingsDialog::load() {
   for (forms::ImageControl& plate : heading_plates_) plate.set_picture(heading_plate_image_);
   for (forms::CommandButton& b : buttons_) b.face = button_face_image_;
 
-  show_option(order_marks_, settings_.picture_order);
-  show_option(size_marks_, settings_.picture_size);
-  show_option(method_marks_, settings_.drawing_method);
+  for (const OptionPair& pair : option_pairs()) show_option(pair);
 
   // The catalogue's files by name, and their number (blank without any).
   file_list_.clear();
@@ -384,13 +352,20 @@ void SettingsDialog::tile_texture(forms::Panel& box) {
   }
 }
 
-void SettingsDialog::show_option(std::array<forms::ImageControl, 2>& marks, int16_t value) {
-  // A value other than 0 or 1 names no member: both stay blank, and the
-  // keyboard reaches the pair at its first.
-  set_pair_stop(marks, value == 1 ? 1 : 0);
+void SettingsDialog::show_option(const OptionPair& pair) {
+  // A value other than 0 or 1 names no member: both marks stay blank, and
+  // the keyboard reaches the pair at its first.
+  const int16_t value = pair.setting;
+  const int16_t stop = value == 1 ? 1 : 0;
+  const bool focused =
+      form_ && (form_->focus() == &pair.labels[0] || form_->focus() == &pair.labels[1]);
+  pair.labels[0].takes_focus = stop == 0;
+  pair.labels[1].takes_focus = stop == 1;
+  // The focus follows the selection within the pair.
+  if (focused) form_->set_focus(&pair.labels[static_cast<size_t>(stop)]);
   if (value != 0 && value != 1) return;
-  marks[static_cast<size_t>(value)].set_picture(option_mark_images_[1]);
-  marks[static_cast<size_t>(value ^ 1)].set_picture(option_mark_images_[0]);
+  pair.marks[static_cast<size_t>(value)].set_picture(option_mark_images_[1]);
+  pair.marks[static_cast<size_t>(value ^ 1)].set_picture(option_mark_images_[0]);
 }
 
 void SettingsDialog::animate(bool opening, std::function<void()> done) {
@@ -409,20 +384,19 @@ void SettingsDialog::animate(bool opening, std::function<void()> done) {
   // meanwhile.
   constexpr int kSteps = 10;
   constexpr int64_t kStepUs = 20000;
-  auto step = std::make_shared<int>(0);
   if (outline_job_) form_->loop().cancel(*outline_job_);
   outline_job_ = form_->loop().add(
-      p_.now_us(), [this, from, to, step, done](int64_t now) -> std::optional<int64_t> {
-        if (*step > kSteps) {
+      p_.now_us(), [this, from, to, done, step = 0](int64_t now) mutable -> std::optional<int64_t> {
+        if (step > kSteps) {
           p_.draw_outline(std::nullopt);
           outline_job_.reset();
           done();
           return std::nullopt;
         }
-        auto between = [&](int a, int b) { return a + (b - a) * *step / kSteps; };
+        auto between = [&](int a, int b) { return a + (b - a) * step / kSteps; };
         p_.draw_outline(Rect{between(from.x, to.x), between(from.y, to.y),
                              between(from.width, to.width), between(from.height, to.height)});
-        ++*step;
+        ++step;
         return now + kStepUs;
       });
 }

@@ -76,10 +76,17 @@ class SettingsDialog {
   void connect_handlers();
   void fit_labels_to_text();
   void tile_texture(forms::Panel& box);
-  void show_option(std::array<forms::ImageControl, 2>& marks, int16_t value);
-  void select_option(std::array<forms::ImageControl, 2>& marks, int16_t index, int16_t& setting);
-  // Makes the pair's member `index` its one keyboard stop.
-  void set_pair_stop(std::array<forms::ImageControl, 2>& marks, int16_t index);
+  // A pair of options: its marks, its captions and the setting it shows.
+  struct OptionPair {
+    std::array<forms::ImageControl, 2>& marks;
+    std::array<forms::Label, 2>& labels;
+    int16_t& setting;
+  };
+  std::array<OptionPair, 3> option_pairs();
+  // Marks the pair's setting, and makes its member the pair's one keyboard
+  // stop.
+  void show_option(const OptionPair& pair);
+  void select_option(const OptionPair& pair, int16_t index);
   void toggle_kind(int16_t index);
   void choose_folder();
   void take_chosen_folder(const std::optional<std::string>& chosen);

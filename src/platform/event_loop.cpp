@@ -40,12 +40,13 @@ int EventLoop::run(const std::function<void(const Event&)>& on_event) {
       if (quit_) break;
       auto it = jobs_.find(id);
       if (it == jobs_.end()) continue;
-      // A copy: the step may cancel its own job.
-      Step step = it->second.step;
+      // Held here while it runs: the step may cancel its own job.
+      Step step = std::move(it->second.step);
       std::optional<int64_t> next = step(now);
       it = jobs_.find(id);
       if (it == jobs_.end()) continue;
       if (next) {
+        it->second.step = std::move(step);
         it->second.due_us = *next;
       } else {
         jobs_.erase(it);

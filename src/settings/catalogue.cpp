@@ -110,6 +110,10 @@ void build_catalogue(Platform& p, const KindSwitches& kinds, const std::string& 
   std::vector<std::string> found;
   while (!walk.step(1 << 16, [&](const std::string& path) { found.push_back(path); })) {
   }
+  fill_catalogue(catalogue, std::move(found));
+}
+
+void fill_catalogue(Catalogue& catalogue, std::vector<std::string> found) {
   catalogue.count = static_cast<int16_t>(found.size());
   // A rebuild that finds nothing leaves the old slots, unread.
   if (found.empty()) return;

@@ -83,6 +83,8 @@ class PictureWalk {
 // Rebuilds the catalogue of the folder for the shown kinds, sorted.
 void build_catalogue(Platform& p, const KindSwitches& kinds, const std::string& folder,
                      Catalogue& catalogue);
+// The catalogue of the files a walk found, sorted.
+void fill_catalogue(Catalogue& catalogue, std::vector<std::string> found);
 // Sorts positions 1..count by their bytes.
 void sort_catalogue(Catalogue& catalogue);
 
