@@ -3,12 +3,6 @@
 
 namespace vs {
 
-namespace {
-
-constexpr const char* kSaveFailedText = "The settings could not be saved to ";
-
-}  // namespace
-
 // A press selects the pressed member; it never flips the value.
 void SettingsDialog::select_option(const OptionPair& pair, int16_t index) {
   if (index != 0 && index != 1) return;
@@ -36,9 +30,9 @@ void SettingsDialog::press(Button button) {
         break;
       }
       std::string why = saved.error;
-      if (why.empty() && !saved.unwritten.empty()) why = "some values could not be written";
-      p_.message_box(form_ ? form_->window() : 0, kSaveFailedText + saved.path + ":\n" + why,
-                     kDialogTitle, MessageIcon::Error);
+      if (why.empty() && !saved.unwritten.empty()) why = texts_.values_unwritten;
+      p_.message_box(form_ ? form_->window() : 0, filled(texts_.save_failed, {saved.path, why}),
+                     texts_.dialog_title, MessageIcon::Error);
       break;
     }
     case Button::Cancel:

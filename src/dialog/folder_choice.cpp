@@ -8,7 +8,6 @@ namespace vs {
 
 namespace {
 
-constexpr const char* kChooserTitle = "ﾌｫﾙﾀﾞをｸﾘｯｸして選択状態にしてから ＯＫ を押してください";
 // The run-time's own words for the problems a listing meets.
 constexpr const char* kPathNotFound = "Path not found";
 constexpr const char* kFileNotFound = "File not found";
@@ -22,11 +21,9 @@ constexpr int kNamesPerStep = 1024;
 constexpr int64_t kChooserPollUs = 20000;
 
 // Why a folder cannot be kept in the settings file as it is, or "".
-std::string unstorable(const std::string& folder) {
-  if (folder.find_first_of("\r\n") != std::string::npos) return "its name holds a line break";
-  if (!utf8_to_cp932(folder)) {
-    return "its name holds characters that the settings file (code page 932) cannot hold";
-  }
+std::string unstorable(const std::string& folder, const Texts& t) {
+  if (folder.find_first_of("\r\n") != std::string::npos) return t.name_has_line_break;
+  if (!utf8_to_cp932(folder)) return t.name_not_cp932;
   return {};
 }
 
@@ -41,7 +38,7 @@ std::string SettingsDialog::name_on_disk(const std::string& path) {
 
 void SettingsDialog::choose_folder() {
   if (!form_ || chooser_) return;
-  chooser_ = p_.choose_folder(form_->window(), kChooserTitle, folder_label_.caption());
+  chooser_ = p_.choose_folder(form_->window(), texts_.chooser_title, folder_label_.caption());
   // The chooser owns the input until it closes; the loop goes on meanwhile
   // (a listing under way keeps counting).
   form_->set_busy(true);
@@ -59,9 +56,9 @@ void SettingsDialog::take_chosen_folder(const std::optional<std::string>& chosen
   // Cancelled, or no folder: everything stays as it was.
   if (!chosen || chosen->empty()) return;
   // Refused now rather than at the save, where it could not be kept.
-  if (std::string why = unstorable(*chosen); !why.empty()) {
-    p_.message_box(form_->window(), "This folder cannot be used: " + why + ".\n" + *chosen,
-                   kDialogTitle, MessageIcon::Warning);
+  if (std::string why = unstorable(*chosen, texts_); !why.empty()) {
+    p_.message_box(form_->window(), filled(texts_.folder_unusable, {why, *chosen}),
+                   texts_.dialog_title, MessageIcon::Warning);
     return;
   }
   folder_label_.set_caption(*chosen);

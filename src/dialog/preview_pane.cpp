@@ -23,12 +23,14 @@ void SettingsDialog::show_preview() {
 
   const std::string path =
       folder_label_.caption() + p_.path_style().separator + file_list_.entry(selected);
-  const PictureView view{kPreviewSide, kPreviewSide, FitMode::Thumbnail};
+  // The thumbnail at the dialog's scale.
+  const int side = px(kPreviewSide);
+  const PictureView view{side, side, FitMode::Thumbnail};
   // The latest click wins: a load under way is stopped for this one.
   stop_preview_load();
   preview_load_ = p_.start_picture_load(path, view);
   if (preview_job_ && form_->loop().has(*preview_job_)) return;
-  preview_job_ = form_->loop().watch([this](int64_t now) -> std::optional<int64_t> {
+  preview_job_ = form_->loop().watch([this, side](int64_t now) -> std::optional<int64_t> {
     std::erase_if(stopping_loads_, [](const auto& load) { return load->finished(); });
     if (!preview_load_) {  // stopped for the closing
       p_.set_busy(false);
@@ -43,11 +45,12 @@ void SettingsDialog::show_preview() {
 
     const int w = preview_picture_.width(), h = preview_picture_.height();
     preview_size_label_.set_caption(std::to_string(w) + " * " + std::to_string(h));
-    const FitPlan plan = plan_fit(w, h, kPreviewSide, kPreviewSide, FitMode::Thumbnail);
+    const FitPlan plan = plan_fit(w, h, side, side, FitMode::Thumbnail);
     preview_box_.set_size(plan.width, plan.height);
     preview_box_.image.clear(preview_box_.background);
     apply_fit(plan, preview_picture_.picture, preview_picture_.kept, preview_box_.image);
-    forms::draw_edge(preview_box_.image, Rect{0, 0, plan.width, plan.height}, forms::Edge::Raised);
+    forms::draw_edge(preview_box_.image, Rect{0, 0, plan.width, plan.height}, forms::Edge::Raised,
+                     form_->line());
     preview_box_.visible = true;
     preview_box_.invalidate();
     p_.set_busy(false);

@@ -25,43 +25,33 @@ const std::vector<std::string> kFontFamilies = {"ＭＳ Ｐゴシック", "MS PG
                                                 "Yu Gothic UI",    "IPAPGothic", "VL PGothic",
                                                 "Noto Sans CJK JP"};
 constexpr double kFontPoints = 9.75;
+// The scales a dialog is laid out at: below 96 dots per inch it stays at
+// its own size, and far above one no screen goes.
+constexpr double kLeastScale = 1.0, kGreatestScale = 4.0;
 
-constexpr const char* kButtonCaptions[4] = {"ﾌｫﾙﾀﾞ指定...", "ｸﾘｱ", "設定", "ｷｬﾝｾﾙ"};
 constexpr const char* kKindCaptions[4] = {"*.bmp", "*.gif", "*.jpg", "*.wmf"};
-
-void place(forms::Control& c, forms::Panel& parent, int x, int y, int w, int h) {
-  c.bounds = {x, y, w, h};
-  parent.add(c);
-}
-
-void place_label(forms::Label& l, forms::Panel& parent, int x, int y, int w, int h,
-                 const std::string& caption, forms::Align align = forms::Align::Left) {
-  l.set_caption(caption);
-  l.align = align;
-  place(l, parent, x, y, w, h);
-}
+constexpr const char* kCredit = "Designed by t-Orvy Ver.1.0.0";
 
 // Every caption, for finding a font that has all their characters.
-std::string all_captions() {
-  std::string s =
-      "ﾌｧｲﾙ名枚ﾌﾟﾚﾋﾞｭｰ画像の種類ﾁｪﾝｼﾞｻｲｽﾞ描画方法ｼｰｹﾝｼｬﾙﾗﾝﾀﾞﾑｵﾘｼﾞﾅﾙﾌﾙｽｸﾘｰﾝﾄﾞｯﾄﾗｲﾝ"
-      "Designed by t-Orvy Ver.1.0.0 *. 0123456789";
-  for (const char* c : kButtonCaptions) s += c;
+std::string all_captions(const Texts& t) {
+  std::string s = std::string(kCredit) + " *. 0123456789" + t.count_unit;
+  for (const auto* group : {&t.order, &t.size, &t.method}) {
+    for (const char* c : *group) s += c;
+  }
+  for (const char* c : t.headings) s += c;
+  for (const char* c : t.buttons) s += c;
   return s;
 }
 
 }  // namespace
 
 SettingsDialog::SettingsDialog(Platform& p, Settings& settings, Catalogue& catalogue)
-    : p_(p), settings_(settings), catalogue_(catalogue) {
-  option_mark_images_ = {stock_option_mark(false), stock_option_mark(true)};
-  check_mark_images_ = {stock_check_mark(false), stock_check_mark(true)};
-  heading_plate_image_ = stock_heading_plate();
-  button_face_image_ = stock_button_face();
+    : p_(p), settings_(settings), catalogue_(catalogue), texts_(texts_for(p.language())) {
   background_strip_ = stock_background_strip();
   icon_ = stock_window_icon();
   // Nothing previewed yet: an empty black area.
   preview_picture_ = PictureResult::success(Surface(45, 41));
+  draw_stock_images();
   lay_out();
   connect_handlers();
 }
@@ -69,19 +59,50 @@ SettingsDialog::SettingsDialog(Platform& p, Settings& settings, Catalogue& catal
 // The jobs go with the form; a preview load still running is stopped here.
 SettingsDialog::~SettingsDialog() = default;
 
+int SettingsDialog::px(int length) const {
+  return static_cast<int>(std::lround(length * scale_));
+}
+
+void SettingsDialog::place(forms::Control& c, forms::Panel& parent, int x, int y, int w, int h) {
+  // Both edges scaled, so that controls side by side at 96 dots per inch
+  // stay side by side.
+  c.bounds = {px(x), px(y), px(x + w) - px(x), px(y + h) - px(y)};
+  parent.add(c);
+}
+
+void SettingsDialog::place_label(forms::Label& l, forms::Panel& parent, int x, int y, int w, int h,
+                                 const std::string& caption, forms::Align align) {
+  l.set_caption(caption);
+  l.align = align;
+  place(l, parent, x, y, w, h);
+}
+
+void SettingsDialog::place_panel(forms::Panel& panel, forms::Panel& parent, int x, int y, int w,
+                                 int h) {
+  place(panel, parent, x, y, w, h);
+  panel.set_size(panel.bounds.width, panel.bounds.height);
+}
+
+void SettingsDialog::draw_stock_images() {
+  option_mark_images_ = {stock_option_mark(false, scale_), stock_option_mark(true, scale_)};
+  check_mark_images_ = {stock_check_mark(false, scale_), stock_check_mark(true, scale_)};
+  heading_plate_image_ = stock_heading_plate(scale_);
+  button_face_image_ = stock_button_face(scale_);
+}
+
+// Places every control at the dialog's scale; the numbers are its pixels at
+// 96 dots per inch. Laid out again at another scale, the controls keep what
+// they show.
 void SettingsDialog::lay_out() {
   using forms::Align;
-  client_panel_.set_size(kClientWidth, kClientHeight);
-  files_panel_.bounds = {12, 12, 0, 0};
-  files_panel_.set_size(313, 329);
-  options_panel_.bounds = {336, 12, 0, 0};
-  options_panel_.set_size(197, 189);
-  client_panel_.add(files_panel_);
-  client_panel_.add(options_panel_);
+  const Texts& t = texts_;
+  client_panel_.set_size(px(kClientWidth), px(kClientHeight));
+  place_panel(files_panel_, client_panel_, 12, 12, 313, 329);
+  place_panel(options_panel_, client_panel_, 336, 12, 197, 189);
 
   place(buttons_[2], client_panel_, 336, 320, 101, 21);
   place(buttons_[3], client_panel_, 440, 320, 97, 21);
-  place_label(credit_label_, client_panel_, 336, 292, 168, 13, "Designed by t-Orvy Ver.1.0.0");
+  place_label(credit_label_, client_panel_, 336, 292, 168, 13, kCredit);
   place_label(address_label_, client_panel_, 12, 356, 352, 13, kHomePage);
   address_label_.underline = true;
   address_label_.colour = pixel_rgb(0, 0, 192);
@@ -89,23 +110,27 @@ void SettingsDialog::lay_out() {
   // Files, preview and kinds.
   forms::Panel& files = files_panel_;
   place(heading_plates_[0], files, 12, 8, 95, 22);
-  place_label(headings_[0], files, 12, 12, 95, 17, "ﾌｧｲﾙ名", Align::Centre);
+  place_label(headings_[0], files, 12, 12, 95, 17, t.headings[0], Align::Centre);
   place(buttons_[0], files, 12, 40, 97, 21);
-  place_label(count_label_, files, 112, 44, 33, 17, "", Align::Right);
+  place(count_label_, files, 112, 44, 33, 17);
+  count_label_.align = Align::Right;
   count_label_.border = true;
-  place_label(count_unit_label_, files, 148, 48, 17, 13, "枚");
+  place_label(count_unit_label_, files, 148, 48, 17, 13, t.count_unit);
   place(file_list_, files, 12, 68, 169, 212);
-  place_label(folder_label_, files, 12, 284, 285, 33, "");
+  place(folder_label_, files, 12, 284, 285, 33);
   folder_label_.border = true;
   folder_label_.wraps_path = true;
   place(heading_plates_[1], files, 192, 8, 95, 22);
-  place_label(headings_[1], files, 192, 12, 95, 17, "ﾌﾟﾚﾋﾞｭｰ", Align::Centre);
-  place_label(preview_size_label_, files, 192, 36, 101, 13, "9999 * 9999", Align::Centre);
-  preview_box_.bounds = {192, 52, 0, 0};
-  preview_box_.set_size(100, 100);
+  place_label(headings_[1], files, 192, 12, 95, 17, t.headings[1], Align::Centre);
+  place(preview_size_label_, files, 192, 36, 101, 13);
+  preview_size_label_.align = Align::Centre;
+  // The preview's frame; its size follows the picture shown.
+  if (preview_box_.parent() != &files) preview_box_.set_size(px(100), px(100));
+  preview_box_.bounds.x = px(192);
+  preview_box_.bounds.y = px(52);
   files.add(preview_box_);
   place(heading_plates_[2], files, 192, 160, 95, 22);
-  place_label(headings_[2], files, 192, 164, 95, 17, "画像の種類", Align::Centre);
+  place_label(headings_[2], files, 192, 164, 95, 17, t.headings[2], Align::Centre);
   for (int i = 0; i < 4; ++i) {
     place(kind_checks_[static_cast<size_t>(i)], files, 208, 188 + 16 * i, 12, 12);
     place_label(kind_labels_[static_cast<size_t>(i)], files, 224, 188 + 16 * i, 60, 13,
@@ -114,29 +139,23 @@ void SettingsDialog::lay_out() {
   place(buttons_[1], files, 192, 256, 97, 21);
 
   // The options: three pairs, each under its heading.
-  struct Pair {
-    std::array<forms::ImageControl, 2>* marks;
-    std::array<forms::Label, 2>* labels;
-    const char* title;
-    int top;
-    const char* captions[2];
-  };
-  const Pair pairs[3] = {{&order_marks_, &order_labels_, "画像ﾁｪﾝｼﾞ", 8, {"ｼｰｹﾝｼｬﾙ", "ﾗﾝﾀﾞﾑ"}},
-                         {&size_marks_, &size_labels_, "画像のｻｲｽﾞ", 68, {"ｵﾘｼﾞﾅﾙ", "ﾌﾙｽｸﾘｰﾝ"}},
-                         {&method_marks_, &method_labels_, "描画方法", 128, {"ﾄﾞｯﾄ", "ﾗｲﾝ"}}};
+  const std::array<const char* const*, 3> captions = {t.order, t.size, t.method};
+  const std::array<OptionPair, 3> pairs = option_pairs();
   for (size_t k = 0; k < 3; ++k) {
-    const Pair& pair = pairs[k];
-    place(heading_plates_[3 + k], options_panel_, 12, pair.top, 95, 22);
-    place_label(headings_[3 + k], options_panel_, 12, pair.top + 4, 95, 17, pair.title,
+    const int top = 8 + 60 * static_cast<int>(k);
+    place(heading_plates_[3 + k], options_panel_, 12, top, 95, 22);
+    place_label(headings_[3 + k], options_panel_, 12, top + 4, 95, 17, t.headings[3 + k],
                 Align::Centre);
     for (int i = 0; i < 2; ++i) {
       const int left = i == 0 ? 24 : 108;
-      place((*pair.marks)[static_cast<size_t>(i)], options_panel_, left, pair.top + 32, 13, 13);
-      place_label((*pair.labels)[static_cast<size_t>(i)], options_panel_, left + 16, pair.top + 32,
-                  i == 0 ? 66 : 70, 13, pair.captions[i]);
+      const auto m = static_cast<size_t>(i);
+      place(pairs[k].marks[m], options_panel_, left, top + 32, 13, 13);
+      place_label(pairs[k].labels[m], options_panel_, left + 16, top + 32, i == 0 ? 66 : 70, 13,
+                  captions[k][i]);
     }
   }
-  for (size_t i = 0; i < 4; ++i) buttons_[i].caption = kButtonCaptions[i];
+  for (size_t i = 0; i < 4; ++i) buttons_[i].caption = t.buttons[i];
+  buttons_[2].is_default = true;
 }
 
 void SettingsDialog::connect_handlers() {
@@ -184,11 +203,17 @@ std::array<SettingsDialog::OptionPair, 3> SettingsDialog::option_pairs() {
 }
 
 void SettingsDialog::load() {
+  // The desktop's scale; a nonsense one leaves the dialog at its own size.
+  const double scale = p_.dialog_scale();
+  scale_ = scale >= kLeastScale ? std::min(scale, kGreatestScale) : kLeastScale;
+  draw_stock_images();
+  lay_out();
+
   // 1. The window: the client panel and the frame around it.
   ScreenInfo screen = p_.screen();
   const int tx = screen.twips_per_pixel_x, ty = screen.twips_per_pixel_y;
-  const int outer_w = client_panel_.bounds.width + kFrameWidth;
-  const int outer_h = client_panel_.bounds.height + kFrameHeight;
+  const int outer_w = client_panel_.bounds.width + px(kFrameWidth);
+  const int outer_h = client_panel_.bounds.height + px(kFrameHeight);
   // 2. Centred on the screen, in twips: the differences halved as the
   // integer division does it.
   const int64_t left =
@@ -196,16 +221,17 @@ void SettingsDialog::load() {
   const int64_t top =
       int_div(static_cast<double>(screen.height) * ty - outer_h * ty, 2).value_or(0);
   DialogSpec spec;
-  spec.title = kDialogTitle;
+  spec.title = texts_.dialog_title;
   spec.client_width = client_panel_.bounds.width;
   spec.client_height = client_panel_.bounds.height;
   spec.position = {screen.left + static_cast<int>(left / (tx > 0 ? tx : 15)),
                    screen.top + static_cast<int>(top / (ty > 0 ? ty : 15))};
   spec.icon = &icon_;
-  form_ = std::make_unique<forms::Form>(p_, spec,
-                                        p_.open_font(kFontFamilies, kFontPoints, all_captions()));
+  spec.scale = scale_;
+  form_ = std::make_unique<forms::Form>(p_, spec, open_font());
   form_->client().add(client_panel_);
   form_->on_close_request = [this] { unload(); };
+  form_->on_scale_change = [this](double to) { rescale(to); };
   // Escape cancels; Return saves unless a button has the focus, which
   // Return then presses, as in any dialog of the desktop.
   form_->on_key = [this](const Event& e) {
@@ -223,28 +249,11 @@ void SettingsDialog::load() {
     }
     return false;
   };
-  fit_labels_to_text();
   // Reading order; a pair is one stop, at its selected member.
   form_->set_tab_order({&buttons_[0], &file_list_, &kind_labels_[0], &kind_labels_[1],
                         &kind_labels_[2], &kind_labels_[3], &buttons_[1], &order_labels_[0],
                         &order_labels_[1], &size_labels_[0], &size_labels_[1], &method_labels_[0],
                         &method_labels_[1], &buttons_[2], &buttons_[3], &address_label_});
-
-  // 3. How far the list scrolls sideways: its width in twips per pixel
-  // units plus 300, rounded.
-  extent_ = static_cast<int>(
-      round_half_even(static_cast<double>(file_list_.bounds.width) / (tx > 0 ? tx : 15) + 300));
-  file_list_.set_horizontal_extent(extent_);
-
-  // The brushed texture, once, into the panels' persistent images.
-  tile_texture(client_panel_);
-  tile_texture(options_panel_);
-  tile_texture(files_panel_);
-
-  for (forms::ImageControl& plate : heading_plates_) plate.set_picture(heading_plate_image_);
-  for (forms::CommandButton& b : buttons_) b.face = button_face_image_;
-
-  for (const OptionPair& pair : option_pairs()) show_option(pair);
 
   // The catalogue's files by name, and their number (blank without any).
   file_list_.clear();
@@ -252,24 +261,11 @@ void SettingsDialog::load() {
     for (const std::string& path : catalogue_.paths()) file_list_.add(name_on_disk(path));
     count_label_.set_caption(std::to_string(file_list_.count()));
   }
-
   preview_size_label_.set_caption("");
   folder_label_.set_caption(settings_.folder);
-  for (size_t i = 0; i < kind_checks_.size(); ++i) {
-    const int16_t kind = settings_.kinds[i];
-    if (kind == 0 || kind == 1) {
-      kind_checks_[i].set_picture(check_mark_images_[static_cast<size_t>(kind)]);
-    }
-  }
-
-  // The empty preview frame.
-  forms::draw_edge(preview_box_.image,
-                   Rect{0, 0, preview_box_.bounds.width, preview_box_.bounds.height},
-                   forms::Edge::Raised);
+  dress();
 
   // The hand over everything that can be clicked.
-  const StockPointer hand = stock_hand_pointer();
-  p_.set_hand_pointer(PointerImage{hand.pixels, hand.mask, Point{hand.hot_x, hand.hot_y}});
   for (size_t i = 0; i < 2; ++i) {
     for (forms::Control* c : {static_cast<forms::Control*>(&order_marks_[i]),
                               static_cast<forms::Control*>(&order_labels_[i]),
@@ -296,6 +292,55 @@ void SettingsDialog::load() {
   form_->set_focus(&buttons_[2]);
   // The window shows once the opening outline has reached it.
   animate(true, [this] { form_->show(); });
+}
+
+std::unique_ptr<Font> SettingsDialog::open_font() {
+  return p_.open_font(kFontFamilies, kFontPoints * scale_, all_captions(texts_));
+}
+
+void SettingsDialog::dress() {
+  fit_labels_to_text();
+  // 3. How far the list scrolls sideways: its width in twips per pixel
+  // units plus 300, rounded, at the scale.
+  const int tx = p_.screen().twips_per_pixel_x;
+  extent_ = px(static_cast<int>(round_half_even(169.0 / (tx > 0 ? tx : 15) + 300)));
+  file_list_.set_horizontal_extent(extent_);
+
+  // The brushed texture, once, into the panels' persistent images.
+  tile_texture(client_panel_);
+  tile_texture(options_panel_);
+  tile_texture(files_panel_);
+
+  for (forms::ImageControl& plate : heading_plates_) plate.set_picture(heading_plate_image_);
+  for (forms::CommandButton& b : buttons_) b.face = button_face_image_;
+  for (const OptionPair& pair : option_pairs()) show_option(pair);
+  for (size_t i = 0; i < kind_checks_.size(); ++i) {
+    const int16_t kind = settings_.kinds[i];
+    if (kind == 0 || kind == 1) {
+      kind_checks_[i].set_picture(check_mark_images_[static_cast<size_t>(kind)]);
+    }
+  }
+  // The empty preview frame, or the picture previewed again at this size.
+  if (file_list_.selected() >= 0) {
+    show_preview();
+  } else {
+    preview_box_.set_size(px(100), px(100));
+    preview_box_.image.clear(preview_box_.background);
+    forms::draw_edge(preview_box_.image,
+                     Rect{0, 0, preview_box_.bounds.width, preview_box_.bounds.height},
+                     forms::Edge::Raised, form_->line());
+  }
+  const StockPointer hand = stock_hand_pointer(scale_);
+  p_.set_hand_pointer(PointerImage{hand.pixels, hand.mask, Point{hand.hot_x, hand.hot_y}});
+}
+
+void SettingsDialog::rescale(double scale) {
+  if (!form_ || closing_ || !(scale >= kLeastScale)) return;
+  scale_ = std::min(scale, kGreatestScale);
+  draw_stock_images();
+  lay_out();
+  form_->rescale(scale_, open_font(), client_panel_.bounds.width, client_panel_.bounds.height);
+  dress();
 }
 
 void SettingsDialog::fit_labels_to_text() {

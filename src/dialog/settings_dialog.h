@@ -72,7 +72,21 @@ class SettingsDialog {
   bool listing() const;  // a folder listing or a catalogue rebuild runs
 
  private:
+  // A length at 96 dots per inch in the dialog's pixels.
+  int px(int length) const;
+  // Places a control on its parent by its rectangle at 96 dots per inch.
+  void place(forms::Control& c, forms::Panel& parent, int x, int y, int w, int h);
+  void place_label(forms::Label& l, forms::Panel& parent, int x, int y, int w, int h,
+                   const std::string& caption, forms::Align align = forms::Align::Left);
+  void place_panel(forms::Panel& panel, forms::Panel& parent, int x, int y, int w, int h);
+  void draw_stock_images();
   void lay_out();
+  std::unique_ptr<Font> open_font();
+  // What the controls show that depends on the scale: labels fitted to the
+  // font, the textures and stock pictures, the preview.
+  void dress();
+  // The window went to a screen of another scale: everything again at it.
+  void rescale(double scale);
   void connect_handlers();
   void fit_labels_to_text();
   void tile_texture(forms::Panel& box);
@@ -113,6 +127,8 @@ class SettingsDialog {
   Platform& p_;
   Settings& settings_;
   Catalogue& catalogue_;
+  const Texts& texts_;  // in the user's language
+  double scale_ = 1;    // the screen's, 1 at 96 dots per inch
   std::unique_ptr<forms::Form> form_;
 
   // The controls.

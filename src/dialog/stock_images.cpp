@@ -152,25 +152,37 @@ Surface brushed_metal(int width, int height, float lightness, float long_depth, 
   return s;
 }
 
-// A sunken square edge two pixels wide, as classic check boxes have.
-void sunken_edge(Surface& s) {
-  const int w = s.width(), h = s.height();
-  s.fill_rect(0, 0, w - 1, 1, to_pixel(kShadow));
-  s.fill_rect(0, 0, 1, h - 1, to_pixel(kShadow));
-  s.fill_rect(1, 1, w - 3, 1, to_pixel(kDarkShadow));
-  s.fill_rect(1, 1, 1, h - 3, to_pixel(kDarkShadow));
-  s.fill_rect(1, h - 2, w - 2, 1, to_pixel(kLight));
-  s.fill_rect(w - 2, 1, 1, h - 2, to_pixel(kLight));
-  s.fill_rect(0, h - 1, w, 1, to_pixel(kHighlight));
-  s.fill_rect(w - 1, 0, 1, h, to_pixel(kHighlight));
+// A sunken square edge of two lines, each `line` pixels wide, as classic
+// check boxes have.
+void sunken_edge(Surface& s, int line) {
+  const int w = s.width(), h = s.height(), l = line;
+  s.fill_rect(0, 0, w - l, l, to_pixel(kShadow));
+  s.fill_rect(0, 0, l, h - l, to_pixel(kShadow));
+  s.fill_rect(l, l, w - 3 * l, l, to_pixel(kDarkShadow));
+  s.fill_rect(l, l, l, h - 3 * l, to_pixel(kDarkShadow));
+  s.fill_rect(l, h - 2 * l, w - 2 * l, l, to_pixel(kLight));
+  s.fill_rect(w - 2 * l, l, l, h - 2 * l, to_pixel(kLight));
+  s.fill_rect(0, h - l, w, l, to_pixel(kHighlight));
+  s.fill_rect(w - l, 0, l, h, to_pixel(kHighlight));
+}
+
+int scaled(int length, double scale) {
+  return static_cast<int>(std::lround(length * scale));
+}
+
+// Lines one pixel wide at 96 dots per inch: whole pixels at any scale.
+int line_width(double scale) {
+  return std::max(1, static_cast<int>(scale + 0.25));
 }
 
 }  // namespace
 
-Surface stock_option_mark(bool selected) {
+Surface stock_option_mark(bool selected, double scale) {
   constexpr float kCentre = 6.5f, kOuter = 6.5f, kDot = 2.8f;
-  return draw_smooth(13, 13, [=](float x, float y) -> std::optional<Rgb> {
-    const float dx = x - kCentre, dy = y - kCentre, r = std::hypot(dx, dy);
+  const float unit = static_cast<float>(1 / scale);
+  const int side = scaled(13, scale);
+  return draw_smooth(side, side, [=](float x, float y) -> std::optional<Rgb> {
+    const float dx = x * unit - kCentre, dy = y * unit - kCentre, r = std::hypot(dx, dy);
     if (r > kOuter) return std::nullopt;
     if (r > kOuter - 2) {
       const float t = away_from_light(dx / r, dy / r);
@@ -186,25 +198,35 @@ Surface stock_option_mark(bool selected) {
   });
 }
 
-Surface stock_check_mark(bool checked) {
-  Surface s(12, 12, to_pixel(kHighlight));
-  sunken_edge(s);
+Surface stock_check_mark(bool checked, double scale) {
+  const int side = scaled(12, scale), line = line_width(scale);
+  Surface s(side, side, to_pixel(kHighlight));
+  sunken_edge(s, line);
   if (checked) {
     // Lighter at the top, as if the light fell on a filled, glossy square.
-    for (int y = 2; y < 10; ++y) {
-      const Rgb c = mix({96, 150, 246}, {20, 52, 176}, static_cast<float>(y - 2) / 7);
-      for (int x = 2; x < 10; ++x) s.set_pixel(x, y, to_pixel(add(c, x == 2 || y == 2 ? 24 : 0)));
+    const int from = 2 * line, to = side - 2 * line;
+    for (int y = from; y < to; ++y) {
+      const Rgb c = mix({96, 150, 246}, {20, 52, 176},
+                        static_cast<float>(y - from) / static_cast<float>(std::max(1, to - from - 1)));
+      for (int x = from; x < to; ++x) {
+        const bool lit = x < from + line || y < from + line;
+        s.set_pixel(x, y, to_pixel(add(c, lit ? 24 : 0)));
+      }
     }
   }
   return s;
 }
 
-Surface stock_heading_plate() {
+Surface stock_heading_plate(double scale) {
   constexpr int kWidth = 95, kHeight = 22;
   constexpr float kRadius = kHeight / 2.0f;
-  // The same brushed grain as the background, fainter.
-  const std::vector<float> grain = strokes(kWidth, kHeight, 24, 0x9E3779B9u);
-  return draw_smooth(kWidth, kHeight, [&](float x, float y) -> std::optional<Rgb> {
+  const int width = scaled(kWidth, scale), height = scaled(kHeight, scale);
+  // The same brushed grain as the background, fainter, at the screen's
+  // pixels.
+  const std::vector<float> grain = strokes(width, height, scaled(24, scale), 0x9E3779B9u);
+  const float unit = static_cast<float>(1 / scale);
+  return draw_smooth(width, height, [&](float px, float py) -> std::optional<Rgb> {
+    const float x = px * unit, y = py * unit;
     // Distance from the plate's spine, the line between the centres of its
     // round ends.
     const float cx = std::clamp(x, kRadius, kWidth - kRadius), cy = kRadius;
@@ -216,19 +238,21 @@ Surface stock_heading_plate() {
       return mix({252, 252, 252}, {138, 138, 146}, t);
     }
     const Rgb body = mix({232, 232, 236}, {178, 178, 186}, smoothstep(0, kHeight, y));
-    return add(body, 2 * grain[static_cast<size_t>(y) * kWidth + static_cast<size_t>(x)]);
+    const auto gx = static_cast<size_t>(std::min(static_cast<int>(px), width - 1));
+    const auto gy = static_cast<size_t>(std::min(static_cast<int>(py), height - 1));
+    return add(body, 2 * grain[gy * static_cast<size_t>(width) + gx]);
   });
 }
 
-Surface stock_button_face() {
-  return brushed_metal(103, 37, 222, 3.0f, 2.0f, 0x2545F491u);
+Surface stock_button_face(double scale) {
+  return brushed_metal(scaled(103, scale), scaled(37, scale), 222, 3.0f, 2.0f, 0x2545F491u);
 }
 
 Surface stock_background_strip() {
   return brushed_metal(563, 21, 192, 5.0f, 3.0f, 0x632BE5ABu);
 }
 
-StockPointer stock_hand_pointer() {
+StockPointer stock_hand_pointer(double scale) {
   // '#' black outline, '.' white fill, ' ' transparent.
   static constexpr std::array<std::string_view, 32> kHand = {
       "                                ",  //
@@ -266,12 +290,52 @@ StockPointer stock_hand_pointer() {
   };
   static_assert(std::all_of(kHand.begin(), kHand.end(),
                             [](std::string_view row) { return row.size() == 32; }));
-  StockPointer p{Surface(32, 32), Surface(32, 32), 12, 1};
-  for (int y = 0; y < 32; ++y) {
-    for (int x = 0; x < 32; ++x) {
-      const char c = kHand[static_cast<size_t>(y)][static_cast<size_t>(x)];
-      if (c == ' ') continue;
-      p.pixels.set_pixel(x, y, c == '#' ? pixel_rgb(0, 0, 0) : pixel_rgb(255, 255, 255));
+  auto cell = [](int x, int y) {
+    if (x < 0 || y < 0 || x >= 32 || y >= 32) return ' ';
+    return kHand[static_cast<size_t>(y)][static_cast<size_t>(x)];
+  };
+  // Drawn at the scale: the outline cells are joined by strokes `line`
+  // pixels wide through their centres; the white fill takes the pixels whose
+  // nearest cell is inside the hand.
+  const int side = scaled(32, scale), line = line_width(scale);
+  const double half = line / scale / 2;
+  auto on_outline = [&](double ux, double uy) {
+    const int cx = static_cast<int>(ux), cy = static_cast<int>(uy);
+    for (int y = cy - 1; y <= cy + 1; ++y) {
+      for (int x = cx - 1; x <= cx + 1; ++x) {
+        if (cell(x, y) != '#') continue;
+        // Each stroke from this cell to an outline neighbour after it (and
+        // the cell alone).
+        for (const auto& [dx, dy] : {std::pair{0, 0}, {1, 0}, {0, 1}, {1, 1}, {-1, 1}}) {
+          if ((dx || dy) && cell(x + dx, y + dy) != '#') continue;
+          const double ax = x + 0.5, ay = y + 0.5;
+          const double len2 = dx * dx + dy * dy;
+          const double t =
+              len2 ? std::clamp(((ux - ax) * dx + (uy - ay) * dy) / len2, 0.0, 1.0) : 0.0;
+          const double ex = ax + t * dx - ux, ey = ay + t * dy - uy;
+          // Square ends for a cell alone, so that at 96 dots per inch each
+          // cell is its own pixel.
+          if (len2 == 0 ? std::max(std::abs(ex), std::abs(ey)) <= half : std::hypot(ex, ey) <= half)
+            return true;
+        }
+      }
+    }
+    return false;
+  };
+  const auto hot = [&](int at) { return static_cast<int>((at + 0.5) * scale); };
+  StockPointer p{Surface(side, side), Surface(side, side), hot(12), hot(1)};
+  for (int y = 0; y < side; ++y) {
+    for (int x = 0; x < side; ++x) {
+      const double ux = (x + 0.5) / scale, uy = (y + 0.5) / scale;
+      uint32_t pixel;
+      if (on_outline(ux, uy)) {
+        pixel = pixel_rgb(0, 0, 0);
+      } else if (cell(static_cast<int>(ux), static_cast<int>(uy)) == '.') {
+        pixel = pixel_rgb(255, 255, 255);
+      } else {
+        continue;
+      }
+      p.pixels.set_pixel(x, y, pixel);
       p.mask.set_pixel(x, y, pixel_rgb(255, 255, 255));
     }
   }

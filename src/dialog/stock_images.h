@@ -14,18 +14,21 @@ namespace vs {
 // the background's mid grey instead of being half transparent.
 constexpr uint32_t kTransparentKey = pixel_rgb(255, 0, 255);
 
+// Sizes are at 96 dots per inch; at another screen scale the pictures are
+// drawn at that scale (not stretched), their sizes times the scale.
+
 // 13 x 13: a round, sunken option mark; selected, it carries a red dot.
-Surface stock_option_mark(bool selected);
+Surface stock_option_mark(bool selected, double scale = 1);
 
 // 12 x 12: a square, sunken check box; checked, it is filled blue.
-Surface stock_check_mark(bool checked);
+Surface stock_check_mark(bool checked, double scale = 1);
 
 // 95 x 22: a grey plate with rounded ends that a heading is centred on.
-Surface stock_heading_plate();
+Surface stock_heading_plate(double scale = 1);
 
 // 103 x 37: light grey brushed metal for the command buttons, which show its
 // top-left part; it has no edges of its own, so any cut of it looks whole.
-Surface stock_button_face();
+Surface stock_button_face(double scale = 1);
 
 // 563 x 21: grey brushed metal for the panels' background, stacked in one
 // column; its pattern repeats every 21 rows, so the copies join without a
@@ -42,7 +45,7 @@ struct StockPointer {
 };
 
 // A pointing hand, the fingertip at the hot spot (12, 1).
-StockPointer stock_hand_pointer();
+StockPointer stock_hand_pointer(double scale = 1);
 
 // 32 x 32: the program's icon, a small landscape drawn as a relief of
 // coloured lines on black, as the saver draws pictures.

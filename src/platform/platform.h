@@ -19,6 +19,7 @@
 #include "core/picture.h"
 #include "core/picture_fit.h"
 #include "core/surface.h"
+#include "core/texts.h"
 
 namespace vs {
 
@@ -109,6 +110,7 @@ struct Event {
     CloseRequest,  // the window manager's close box (or its menu)
     WindowGone,    // our window (or the foreign window holding it) was destroyed
     Resized,       // the drawing area changed size: x, y hold the new width and height
+    ScaleChanged,  // a dialog went to a screen of another scale: x holds its dots per inch
   };
   Kind kind = Kind::KeyDown;
   WindowId window = 0;
@@ -139,6 +141,8 @@ struct DialogSpec {
   Point position;
   const Surface* icon = nullptr;  // 32 x 32
   WindowId owner = 0;             // kept above this window of ours
+  // The screen scale the client area was laid out for (see dialog_scale).
+  double scale = 1;
 };
 
 // A window that holds ours: its id and the size we fill.
@@ -220,6 +224,12 @@ class Platform {
     std::_Exit(status);
   }
 
+  // The language the user reads, which every text shown is in: on Linux
+  // the locale's, as gettext finds it.
+  virtual Language language() const {
+    return language_from_locale([this](const char* name) { return environment(name); });
+  }
+
   // --- Files ---------------------------------------------------------------
   virtual PathStyle path_style() const = 0;
   // Names in a folder (not "." and ".."), in the listing's own order; nothing
@@ -296,6 +306,13 @@ class Platform {
   // Shows a window (and gives a dialog the keyboard).
   virtual void show_window(WindowId window) = 0;
   virtual void destroy_window(WindowId window) = 0;
+  // The scale the desktop draws dialogs at: 1 at 96 dots per inch, 1.5 at
+  // 144, 2 at 192. Dialogs are laid out, drawn and written at it; the saver
+  // draws in the screen's own pixels whatever it is.
+  virtual double dialog_scale() { return 1.0; }
+  // Gives a dialog's client area a new size (laid out again at a new scale),
+  // its outer top-left corner staying where it is.
+  virtual void resize_dialog(WindowId /*window*/, int /*client_width*/, int /*client_height*/) {}
   // The window's outer rectangle on the screen.
   virtual std::optional<Rect> window_rect(WindowId window) = 0;
 
@@ -322,7 +339,8 @@ class Platform {
   virtual void set_busy(bool busy) = 0;
 
   // --- Text --------------------------------------------------------------------
-  // A font of the given size (points, at the screen's 96 pixels per inch)
+  // A font of the given size (points at 96 pixels per inch, whatever the
+  // screen's: a dialog at another scale asks for its points times the scale)
   // with every character of sample: the first of the families installed,
   // else a stand-in with those characters; null when there is none.
   virtual std::unique_ptr<Font> open_font(const std::vector<std::string>& families, double points,

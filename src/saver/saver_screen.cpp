@@ -10,7 +10,6 @@ namespace vs {
 
 namespace {
 
-constexpr const char* kNoPicturesText = "画像ﾌｧｲﾙを指定して下さい ！";
 constexpr const char* kNoPicturesTitle = "Varnoscape (Saver Screen)";
 // How often a picture load is looked at while it runs.
 constexpr int64_t kLoadPollUs = 5000;
@@ -63,13 +62,14 @@ int SaverScreen::run() {
     if (catalogue_.count == 0) {
       // No message box over the host's screen: the reason goes to the log,
       // and the saver waits for its host to end it.
-      p_.report(std::string(kNoPicturesTitle) + ": " + kNoPicturesText);
+      p_.report(std::string(kNoPicturesTitle) + ": " + texts_for(p_.language()).no_pictures);
       return loop_.run([this](const Event& e) { handle(e); });
     }
   } else {
     if (catalogue_.count == 0) {
       if (mode() == 'S') cursor_count_ = show_cursor(p_, cursor_count_.value_or(0));
-      p_.message_box(0, kNoPicturesText, kNoPicturesTitle, MessageIcon::Warning);
+      p_.message_box(0, texts_for(p_.language()).no_pictures, kNoPicturesTitle,
+                     MessageIcon::Warning);
       return 0;
     }
     // Without a window the saver would run on unseen and could never be
@@ -195,6 +195,7 @@ void SaverScreen::handle(const Event& e) {
     case Event::Kind::MouseUp:
     case Event::Kind::Wheel:
     case Event::Kind::CloseRequest:
+    case Event::Kind::ScaleChanged:  // the saver draws in the screen's own pixels
       break;
   }
 }

@@ -33,9 +33,10 @@ int run_program(Platform& p, const ShowSettingsDialog& dialog) {
   Settings settings;
   Catalogue catalogue;
 
-  // Single-copy check: both searches are always made.
+  // Single-copy check: every search is always made.
   bool saver_open = p.window_exists(kSaverTitle);
-  bool dialog_open = p.window_exists(kDialogTitle);
+  bool dialog_open = false;
+  for (const char* title : dialog_titles()) dialog_open = p.window_exists(title) || dialog_open;
   if (saver_open || dialog_open) return 0;
 
   // Started by a screen-saver host with a window to draw in: the saver runs

@@ -17,16 +17,27 @@ void CommandButton::paint(Surface& s, const Rect& at) {
   }
   s.copy_from(face, 0, 0, std::min(face.width(), at.width), std::min(face.height(), at.height),
               at.x, at.y);
-  draw_edge(s, at, pressed_ ? Edge::Sunken : Edge::Raised);
   Form* f = form();
+  const int line = f ? f->line() : 1;
+  // The button Return presses wears a dark frame, its edge inside it: the
+  // focused button, or the default one while no button has the focus.
+  const bool framed = f && (f->focus() == this ||
+                            (is_default && !dynamic_cast<CommandButton*>(f->focus())));
+  if (framed) {
+    s.fill_rect(at.x, at.y, at.width, line, kText);
+    s.fill_rect(at.x, at.y + at.height - line, at.width, line, kText);
+    s.fill_rect(at.x, at.y, line, at.height, kText);
+    s.fill_rect(at.x + at.width - line, at.y, line, at.height, kText);
+  }
+  draw_edge(s, framed ? inset(at, line) : at, pressed_ ? Edge::Sunken : Edge::Raised, line);
   if (!f) return;
   if (f->font() && !caption.empty()) {
-    const int shift = pressed_ ? 1 : 0;
+    const int shift = pressed_ ? f->line() : 0;
     const int x = at.x + (at.width - f->text_width(caption)) / 2 + shift;
     const int top = at.y + (at.height - f->font()->line_height()) / 2 + shift;
-    f->draw_text(s, x, top + f->font()->ascent(), caption, kText, inset(at, kEdge));
+    f->draw_text(s, x, top + f->font()->ascent(), caption, kText, inset(at, f->px(kEdge)));
   }
-  if (f->focus() == this) draw_focus_rect(s, inset(at, kFocusInset), at);
+  if (f->focus() == this) draw_focus_rect(s, inset(at, f->px(kFocusInset)), at);
 }
 
 void CommandButton::key_down(const Event& e) {

@@ -55,6 +55,7 @@ Control* Control::hit(int x, int y) {
 }
 
 void Panel::add(Control& child) {
+  if (child.parent_ == this) return;  // laid out again
   child.parent_ = this;
   children_.push_back(&child);
   invalidate();

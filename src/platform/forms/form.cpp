@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <cmath>
 #include <unordered_map>
 
 #include "platform/forms/paint.h"
@@ -77,7 +78,11 @@ struct Form::TextCache {
 };
 
 Form::Form(Platform& p, const DialogSpec& spec, std::unique_ptr<Font> font)
-    : p_(p), loop_(p), font_(std::move(font)), text_(std::make_unique<TextCache>()) {
+    : p_(p),
+      loop_(p),
+      scale_(spec.scale > 0 ? spec.scale : 1),
+      font_(std::move(font)),
+      text_(std::make_unique<TextCache>()) {
   window_ = p_.create_dialog_window(spec);
   closed_ = window_ == 0;
   client_.form_ = this;
@@ -89,6 +94,30 @@ Form::Form(Platform& p, const DialogSpec& spec, std::unique_ptr<Font> font)
 
 Form::~Form() {
   close();
+}
+
+int Form::px(int length) const {
+  return static_cast<int>(std::lround(length * scale_));
+}
+
+int Form::line() const {
+  return std::max(1, static_cast<int>(scale_ + 0.25));
+}
+
+int scaled(const Control& c, int length) {
+  const Form* f = c.form();
+  return f ? f->px(length) : length;
+}
+
+void Form::rescale(double scale, std::unique_ptr<Font> font, int client_width, int client_height) {
+  scale_ = scale > 0 ? scale : 1;
+  font_ = std::move(font);
+  text_ = std::make_unique<TextCache>();  // lines rendered in the old font
+  client_.bounds.width = client_width;
+  client_.bounds.height = client_height;
+  pixels_ = Surface(client_width, client_height);
+  if (!closed_) p_.resize_dialog(window_, client_width, client_height);
+  invalidate();
 }
 
 void Form::set_tab_order(std::vector<Control*> order) {
@@ -194,6 +223,9 @@ bool Form::dispatch(const Event& e) {
       }
       break;
     case Event::Kind::Resized:
+      break;
+    case Event::Kind::ScaleChanged:
+      if (!closed_ && e.x > 0 && on_scale_change) on_scale_change(e.x / 96.0);
       break;
     case Event::Kind::KeyDown:
     case Event::Kind::KeyUp:

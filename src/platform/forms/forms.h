@@ -90,7 +90,8 @@ class Panel : public Control {
   Surface image;
   uint32_t background = pixel_rgb(192, 192, 192);  // under an empty image
 
-  // Children are drawn in the order added, the last on top.
+  // Children are drawn in the order added, the last on top; adding a child
+  // again changes nothing.
   void add(Control& child);
   const std::vector<Control*>& children() const { return children_; }
   void set_size(int width, int height);  // bounds and image together
@@ -157,6 +158,9 @@ class CommandButton : public Control {
  public:
   std::string caption;
   Surface face;
+  // The form's default button: Return presses it unless another button has
+  // the focus, and it shows so.
+  bool is_default = false;
   std::function<void()> on_click;
 
   void paint(Surface& s, const Rect& at) override;
@@ -234,7 +238,10 @@ class PictureBox : public Panel {
 // with all four sides: raised (light top-left, dark bottom-right, edge 5)
 // or sunken.
 enum class Edge { Raised, Sunken };
-void draw_edge(Surface& s, const Rect& r, Edge edge);
+void draw_edge(Surface& s, const Rect& r, Edge edge, int line = 1);
+// A length at 96 dots per inch in the pixels of the control's form (as it
+// is, without a form).
+int scaled(const Control& c, int length);
 
 class Form {
  public:
@@ -249,6 +256,19 @@ class Form {
   WindowId window() const { return window_; }
   bool made() const { return window_ != 0; }
   Font* font() const { return font_.get(); }
+  // The screen scale the form is laid out at, and a length of the layout
+  // at 96 dots per inch in its pixels.
+  double scale() const { return scale_; }
+  int px(int length) const;
+  // The width of lines drawn one pixel wide at 96 dots per inch: whole
+  // pixels, so edges stay crisp.
+  int line() const;
+  // After the scale changed: the form's new font, and its client area's
+  // new size (the controls laid out again by the owner).
+  void rescale(double scale, std::unique_ptr<Font> font, int client_width, int client_height);
+  // Runs when the window went to a screen of another scale (its dots per
+  // inch / 96); the owner lays the form out again and calls rescale.
+  std::function<void(double)> on_scale_change;
   // The client area: the root of the controls.
   Panel& client() { return client_; }
 
@@ -308,6 +328,7 @@ class Form {
   Platform& p_;
   EventLoop loop_;
   WindowId window_ = 0;
+  double scale_ = 1;
   std::unique_ptr<Font> font_;
   std::unique_ptr<TextCache> text_;
   Panel client_;

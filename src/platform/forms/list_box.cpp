@@ -10,7 +10,6 @@ namespace vs::forms {
 
 namespace {
 
-constexpr int kBorder = 2;
 constexpr int kTextMargin = 2;        // between the left side and the text
 constexpr int kHorizontalLine = 8;    // pixels an arrow scrolls sideways: about a letter
 constexpr int kWheelRows = 3;         // rows a wheel step scrolls
@@ -57,6 +56,7 @@ struct ListBox::Layout {
   Rect text;  // the rows' area, within the control
   int row_height = 1;
   int page = 1;  // rows wholly in view
+  int bar = kScrollBarWidth;  // a scroll bar's breadth
   bool has_vertical = false;
   bool has_horizontal = false;
   ScrollBar vertical;
@@ -100,24 +100,38 @@ const std::string& ListBox::entry(int index) const {
 ListBox::Layout ListBox::layout() const {
   Layout l;
   const Form* f = form();
-  l.row_height = f && f->font() ? std::max(1, f->font()->line_height()) : kRowsWithoutFont;
-  const Rect inner = inset(Rect{0, 0, bounds.width, bounds.height}, kBorder);
+  l.row_height = f && f->font() ? std::max(1, f->font()->line_height()) : scaled(*this, kRowsWithoutFont);
+  const int line = f ? f->line() : 1;
+  l.bar = scaled(*this, kScrollBarWidth);
+  const Rect inner = inset(Rect{0, 0, bounds.width, bounds.height}, 2 * line);
   // Each bar takes room from the other's direction, so one may bring the
   // other; both only ever come, so a few rounds settle it.
   for (int round = 0; round < 3; ++round) {
-    const int width = inner.width - (l.has_vertical ? kScrollBarWidth : 0);
-    const int height = inner.height - (l.has_horizontal ? kScrollBarWidth : 0);
+    const int width = inner.width - (l.has_vertical ? l.bar : 0);
+    const int height = inner.height - (l.has_horizontal ? l.bar : 0);
     l.has_horizontal = extent_ > width;
     l.has_vertical = count() > std::max(1, height / l.row_height);
   }
-  l.text = {inner.x, inner.y, inner.width - (l.has_vertical ? kScrollBarWidth : 0),
-            inner.height - (l.has_horizontal ? kScrollBarWidth : 0)};
+  l.text = {inner.x, inner.y, inner.width - (l.has_vertical ? l.bar : 0),
+            inner.height - (l.has_horizontal ? l.bar : 0)};
   l.page = std::max(1, l.text.height / l.row_height);
-  l.vertical = {Rect{l.text.x + l.text.width, inner.y, kScrollBarWidth, l.text.height}, true, top_,
-                l.has_vertical ? std::max(0, count() - l.page) : 0, l.page};
-  l.horizontal = {Rect{inner.x, l.text.y + l.text.height, l.text.width, kScrollBarWidth}, false,
-                  left_, l.has_horizontal ? std::max(0, extent_ - l.text.width) : 0,
-                  std::max(1, l.text.width)};
+  const int min_thumb = scaled(*this, 8);
+  l.vertical = {Rect{l.text.x + l.text.width, inner.y, l.bar, l.text.height},
+                true,
+                top_,
+                l.has_vertical ? std::max(0, count() - l.page) : 0,
+                l.page,
+                l.bar,
+                min_thumb,
+                line};
+  l.horizontal = {Rect{inner.x, l.text.y + l.text.height, l.text.width, l.bar},
+                  false,
+                  left_,
+                  l.has_horizontal ? std::max(0, extent_ - l.text.width) : 0,
+                  std::max(1, l.text.width),
+                  l.bar,
+                  min_thumb,
+                  line};
   return l;
 }
 
@@ -165,18 +179,17 @@ void ListBox::paint(Surface& s, const Rect& at) {
       const bool selected = index == selected_;
       if (selected) fill_clipped(s, row, kSelection, text);
       if (f && f->font()) {
-        f->draw_text(s, text.x + kTextMargin - left_, y + f->font()->ascent(), entries_->texts[*it],
+        f->draw_text(s, text.x + f->px(kTextMargin) - left_, y + f->font()->ascent(), entries_->texts[*it],
                      selected ? kHighlight : kText, text);
       }
       if (selected && focused) draw_focus_rect(s, row, text);
     }
   }
-  draw_edge(s, at, Edge::Sunken);
+  draw_edge(s, at, Edge::Sunken, f ? f->line() : 1);
   if (l.has_vertical) l.vertical.paint(s, at.x, at.y);
   if (l.has_horizontal) l.horizontal.paint(s, at.x, at.y);
   if (l.has_vertical && l.has_horizontal) {
-    s.fill_rect(at.x + l.vertical.r.x, at.y + l.horizontal.r.y, kScrollBarWidth, kScrollBarWidth,
-                kFace);
+    s.fill_rect(at.x + l.vertical.r.x, at.y + l.horizontal.r.y, l.bar, l.bar, kFace);
   }
 }
 
@@ -217,7 +230,7 @@ void ListBox::mouse_down(const MouseArgs& a) {
       if (!(bar->vertical ? l.has_vertical : l.has_horizontal)) continue;
       const ScrollBar::Part part = bar->part_at(a.x, a.y);
       if (part == ScrollBar::Part::None) continue;
-      const int line = bar->vertical ? 1 : kHorizontalLine;
+      const int line = bar->vertical ? 1 : scaled(*this, kHorizontalLine);
       int to = bar->pos;
       switch (part) {
         case ScrollBar::Part::LineBack:

@@ -23,21 +23,21 @@ constexpr const char* kOkGlyphs[7] = {
     "#...# #.#..", "#...# #..#.", ".###. #...#",
 };
 
-void outline(Surface& s, const Rect& r, uint32_t pixel) {
-  s.fill_rect(r.x, r.y, r.width, 1, pixel);
-  s.fill_rect(r.x, r.y + r.height - 1, r.width, 1, pixel);
-  s.fill_rect(r.x, r.y, 1, r.height, pixel);
-  s.fill_rect(r.x + r.width - 1, r.y, 1, r.height, pixel);
+void outline(Surface& s, const Rect& r, uint32_t pixel, int line) {
+  s.fill_rect(r.x, r.y, r.width, line, pixel);
+  s.fill_rect(r.x, r.y + r.height - line, r.width, line, pixel);
+  s.fill_rect(r.x, r.y, line, r.height, pixel);
+  s.fill_rect(r.x + r.width - line, r.y, line, r.height, pixel);
 }
 
 // The button's plain face; without a font the caption is part of it.
-Surface button_face(int width, int height, bool drawn_caption) {
+Surface button_face(int width, int height, bool drawn_caption, int cell) {
   Surface face(width, height, kButtonFace);
   if (drawn_caption) {
-    const int left = (width - 11) / 2, top = (height - 7) / 2;
+    const int left = (width - 11 * cell) / 2, top = (height - 7 * cell) / 2;
     for (int y = 0; y < 7; ++y) {
       for (int x = 0; x < 11; ++x) {
-        if (kOkGlyphs[y][x] == '#') face.set_pixel(left + x, top + y, kText);
+        if (kOkGlyphs[y][x] == '#') face.fill_rect(left + x * cell, top + y * cell, cell, cell, kText);
       }
     }
   }
@@ -54,7 +54,9 @@ const std::vector<std::string>& message_font_families() {
 
 void run_message_box(Platform& p, WindowId owner, const std::string& text, const std::string& title,
                      MessageIcon icon) {
-  std::unique_ptr<Font> font = p.open_font(message_font_families(), kTextPoints, text + "OK");
+  const double scale = p.dialog_scale();
+  std::unique_ptr<Font> font =
+      p.open_font(message_font_families(), kTextPoints * scale, text + "OK");
   const bool with_font = font != nullptr;
   int text_width = 0, text_height = 0;
   if (with_font) {
@@ -66,7 +68,7 @@ void run_message_box(Platform& p, WindowId owner, const std::string& text, const
   }
   const ScreenInfo monitor = p.screen();
   const MessageBoxLayout l = layout_message_box(text_width, text_height, monitor.width,
-                                                monitor.height, icon != MessageIcon::None);
+                                                monitor.height, icon != MessageIcon::None, scale);
   DialogSpec spec;
   spec.title = title;
   spec.client_width = l.width;
@@ -74,6 +76,7 @@ void run_message_box(Platform& p, WindowId owner, const std::string& text, const
   spec.position = {monitor.left + (monitor.width - l.width) / 2,
                    monitor.top + (monitor.height - l.height) / 2};
   spec.owner = owner;
+  spec.scale = scale;
   Form form(p, spec, std::move(font));
   if (!form.made()) {
     if (with_font) p.report(title + ": " + text);  // else it is there already
@@ -84,12 +87,12 @@ void run_message_box(Platform& p, WindowId owner, const std::string& text, const
   paper.fill_rect(0, 0, l.width, l.strip_top, kPaper);
   paper.fill_rect(0, l.strip_top, l.width, l.height - l.strip_top, kStrip);
   // Our own edge: without a window manager nobody else draws one.
-  outline(paper, Rect{0, 0, l.width, l.height}, kOutline);
+  outline(paper, Rect{0, 0, l.width, l.height}, kOutline, form.line());
 
   ImageControl picture;
   picture.bounds = l.icon;
   Surface drawn(l.icon.width, l.icon.height, kPaper);
-  draw_message_icon(drawn, 0, 0, icon);
+  draw_message_icon(drawn, 0, 0, icon, l.icon.width);
   picture.set_picture(drawn);
 
   Label message;
@@ -98,15 +101,15 @@ void run_message_box(Platform& p, WindowId owner, const std::string& text, const
 
   // The frame round the default button lies under it, open in the middle.
   ImageControl frame;
-  frame.bounds = inset(l.button, -1);
+  frame.bounds = inset(l.button, -form.line());
   Surface ring(frame.bounds.width, frame.bounds.height, kTransparentKey);
-  outline(ring, Rect{0, 0, ring.width(), ring.height()}, kDefaultFrame);
+  outline(ring, Rect{0, 0, ring.width(), ring.height()}, kDefaultFrame, form.line());
   frame.set_picture(ring);
 
   CommandButton ok;
   ok.bounds = l.button;
   ok.caption = with_font ? "OK" : "";
-  ok.face = button_face(l.button.width, l.button.height, !with_font);
+  ok.face = button_face(l.button.width, l.button.height, !with_font, form.line());
   ok.on_click = [&form] { form.close(); };
 
   for (Control* c : std::initializer_list<Control*>{&picture, &message, &frame, &ok}) {

@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <cmath>
 
 #include "platform/forms/message_box_drawing.h"
 
@@ -16,19 +17,22 @@ constexpr int kMinWidth = 240;
 }  // namespace
 
 MessageBoxLayout layout_message_box(int text_width, int text_height, int screen_width,
-                                    int screen_height, bool with_icon) {
+                                    int screen_height, bool with_icon, double scale) {
+  auto px = [scale](int length) { return static_cast<int>(std::lround(length * scale)); };
+  const int margin = px(kMargin), strip = px(kStripHeight);
+  const int button_width = px(kButtonWidth), button_height = px(kButtonHeight);
   MessageBoxLayout l;
-  const int icon = with_icon ? kIconSize : 0, gap = with_icon ? kIconGap : 0;
+  const int icon = with_icon ? px(kIconSize) : 0, gap = with_icon ? px(kIconGap) : 0;
   int content = std::max(icon, text_height);
-  l.width = std::max(kMinWidth, kMargin + icon + gap + text_width + kMargin);
-  l.height = kMargin + content + kMargin + kStripHeight;
+  l.width = std::max(px(kMinWidth), margin + icon + gap + text_width + margin);
+  l.height = margin + content + margin + strip;
   if (screen_width > 0) l.width = std::min(l.width, screen_width);
   if (screen_height > 0) l.height = std::min(l.height, screen_height);
-  l.icon = {kMargin, kMargin + (content - icon) / 2, icon, icon};
-  l.text = {kMargin + icon + gap, kMargin + (content - text_height) / 2, text_width, text_height};
-  l.strip_top = l.height - kStripHeight;
-  l.button = {l.width - kMargin / 2 - kButtonWidth,
-              l.strip_top + (kStripHeight - kButtonHeight) / 2, kButtonWidth, kButtonHeight};
+  l.icon = {margin, margin + (content - icon) / 2, icon, icon};
+  l.text = {margin + icon + gap, margin + (content - text_height) / 2, text_width, text_height};
+  l.strip_top = l.height - strip;
+  l.button = {l.width - margin / 2 - button_width, l.strip_top + (strip - button_height) / 2,
+              button_width, button_height};
   return l;
 }
 

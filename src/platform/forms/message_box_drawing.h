@@ -20,12 +20,13 @@ struct MessageBoxLayout {
 };
 
 // Places the icon (when there is one), a text block of the given size and
-// the OK button; the box is never wider or higher than the screen.
+// the OK button, at the screen scale; the box is never wider or higher than
+// the screen.
 MessageBoxLayout layout_message_box(int text_width, int text_height, int screen_width,
-                                    int screen_height, bool with_icon = true);
+                                    int screen_height, bool with_icon = true, double scale = 1);
 
-// The 32 x 32 icon with its top-left corner at (x, y), blended over what
-// the surface holds.
-void draw_message_icon(Surface& s, int x, int y, MessageIcon icon);
+// The icon, size x size (32 at 96 dots per inch), with its top-left corner
+// at (x, y), blended over what the surface holds.
+void draw_message_icon(Surface& s, int x, int y, MessageIcon icon, int size = 32);
 
 }  // namespace vs::forms

@@ -7,15 +7,17 @@
 namespace vs::forms {
 namespace {
 
-constexpr int kIconSize = 32;
-
+// The shapes are given on a 32 x 32 grid and drawn at `size` pixels.
 template <class Inside>
-void fill_shape(Surface& s, int x0, int y0, uint32_t pixel, Inside inside) {
-  for (int py = 0; py < kIconSize; ++py) {
-    for (int px = 0; px < kIconSize; ++px) {
+void fill_shape(Surface& s, int x0, int y0, int size, uint32_t pixel, Inside inside) {
+  const float unit = 32.0f / static_cast<float>(size);
+  for (int py = 0; py < size; ++py) {
+    for (int px = 0; px < size; ++px) {
       int hits = 0;
       for (int j = 0; j < 4; ++j) {
-        for (int i = 0; i < 4; ++i) hits += inside(px + (i + 0.5f) / 4, py + (j + 0.5f) / 4);
+        for (int i = 0; i < 4; ++i) {
+          hits += inside((px + (i + 0.5f) / 4) * unit, (py + (j + 0.5f) / 4) * unit);
+        }
       }
       s.blend(x0 + px, y0 + py, pixel, hits * 255 / 16);
     }
@@ -61,24 +63,24 @@ struct Stroke {
 
 }  // namespace
 
-void draw_message_icon(Surface& s, int x, int y, MessageIcon icon) {
+void draw_message_icon(Surface& s, int x, int y, MessageIcon icon, int size) {
   const uint32_t white = pixel_rgb(255, 255, 255);
   switch (icon) {
     case MessageIcon::Warning:
-      fill_shape(s, x, y, pixel_rgb(176, 128, 0), Triangle{16, 1, 31.5f, 30, 0.5f, 30});
-      fill_shape(s, x, y, pixel_rgb(255, 204, 0), Triangle{16, 3.2f, 29.6f, 28.8f, 2.4f, 28.8f});
-      fill_shape(s, x, y, 0, Box{14.4f, 10, 17.6f, 21.5f});
-      fill_shape(s, x, y, 0, Circle{16, 25, 1.9f});
+      fill_shape(s, x, y, size, pixel_rgb(176, 128, 0), Triangle{16, 1, 31.5f, 30, 0.5f, 30});
+      fill_shape(s, x, y, size, pixel_rgb(255, 204, 0), Triangle{16, 3.2f, 29.6f, 28.8f, 2.4f, 28.8f});
+      fill_shape(s, x, y, size, 0, Box{14.4f, 10, 17.6f, 21.5f});
+      fill_shape(s, x, y, size, 0, Circle{16, 25, 1.9f});
       break;
     case MessageIcon::Information:
-      fill_shape(s, x, y, pixel_rgb(0, 90, 190), Circle{16, 16, 15.5f});
-      fill_shape(s, x, y, white, Circle{16, 8.5f, 2.2f});
-      fill_shape(s, x, y, white, Box{14.3f, 13, 17.7f, 25.5f});
+      fill_shape(s, x, y, size, pixel_rgb(0, 90, 190), Circle{16, 16, 15.5f});
+      fill_shape(s, x, y, size, white, Circle{16, 8.5f, 2.2f});
+      fill_shape(s, x, y, size, white, Box{14.3f, 13, 17.7f, 25.5f});
       break;
     case MessageIcon::Error:
-      fill_shape(s, x, y, pixel_rgb(200, 30, 30), Circle{16, 16, 15.5f});
-      fill_shape(s, x, y, white, Stroke{10, 10, 22, 22, 1.8f});
-      fill_shape(s, x, y, white, Stroke{22, 10, 10, 22, 1.8f});
+      fill_shape(s, x, y, size, pixel_rgb(200, 30, 30), Circle{16, 16, 15.5f});
+      fill_shape(s, x, y, size, white, Stroke{10, 10, 22, 22, 1.8f});
+      fill_shape(s, x, y, size, white, Stroke{22, 10, 10, 22, 1.8f});
       break;
     case MessageIcon::None:
       break;

@@ -112,7 +112,7 @@ void draw_picture(Surface& s, const Surface& picture, const Rect& at, bool stret
   if (!shown.empty()) s.mark_dirty(shown.y, shown.y + shown.height);
 }
 
-void draw_edge(Surface& s, const Rect& r, Edge edge) {
+void draw_edge(Surface& s, const Rect& r, Edge edge, int line) {
   const bool raised = edge == Edge::Raised;
   const uint32_t outer_tl = raised ? kLight : kShadow, outer_br = raised ? kDarkShadow : kHighlight;
   const uint32_t inner_tl = raised ? kHighlight : kDarkShadow, inner_br = raised ? kShadow : kLight;
@@ -125,8 +125,10 @@ void draw_edge(Surface& s, const Rect& r, Edge edge) {
     s.fill_rect(q.x, q.y + q.height - 1, q.width, 1, br);
     s.fill_rect(q.x + q.width - 1, q.y, 1, q.height, br);
   };
-  ring(r, outer_tl, outer_br);
-  ring(inset(r, 1), inner_tl, inner_br);
+  // At a larger scale each ring is `line` pixels wide.
+  line = std::max(1, line);
+  for (int i = 0; i < line; ++i) ring(inset(r, i), outer_tl, outer_br);
+  for (int i = line; i < 2 * line; ++i) ring(inset(r, i), inner_tl, inner_br);
 }
 
 }  // namespace vs::forms

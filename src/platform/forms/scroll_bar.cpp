@@ -8,14 +8,14 @@ namespace vs::forms {
 
 namespace {
 
-constexpr int kMinThumb = 8;
-
 // The arrow of a scroll button: a black triangle, 7 pixels across its
-// base and 4 deep, pointing along the bar (back: up or left).
-void draw_arrow(Surface& s, const Rect& b, bool vertical, bool back) {
+// base and 4 deep on a button 16 pixels wide (more on a wider one),
+// pointing along the bar (back: up or left).
+void draw_arrow(Surface& s, const Rect& b, bool vertical, bool back, int side) {
   const int cx = b.x + b.width / 2, cy = b.y + b.height / 2;
-  for (int i = 0; i < 4; ++i) {
-    const int depth = back ? i - 2 : 1 - i;  // from the tip's row or column
+  const int rows = std::max(4, side / 4);
+  for (int i = 0; i < rows; ++i) {
+    const int depth = back ? i - rows / 2 : rows / 2 - 1 - i;  // from the tip's row or column
     const int half = i;
     if (vertical) {
       s.fill_rect(cx - half - 1, cy + depth, 2 * half + 1, 1, kText);
@@ -25,36 +25,36 @@ void draw_arrow(Surface& s, const Rect& b, bool vertical, bool back) {
   }
 }
 
-void draw_button(Surface& s, const Rect& b) {
+void draw_button(Surface& s, const Rect& b, int line) {
   s.fill_rect(b.x, b.y, b.width, b.height, kFace);
-  draw_edge(s, b, Edge::Raised);
+  draw_edge(s, b, Edge::Raised, line);
 }
 
 }  // namespace
 
 int ScrollBar::track_length() const {
-  return std::max(0, (vertical ? r.height : r.width) - 2 * kScrollBarWidth);
+  return std::max(0, (vertical ? r.height : r.width) - 2 * side);
 }
 
 int ScrollBar::thumb_length() const {
   const int track = track_length();
-  if (track < kMinThumb || max <= 0) return 0;
+  if (track < min_thumb || max <= 0) return 0;
   const int64_t length = static_cast<int64_t>(track) * page / (max + page);
-  return static_cast<int>(std::clamp<int64_t>(length, kMinThumb, track));
+  return static_cast<int>(std::clamp<int64_t>(length, min_thumb, track));
 }
 
 int ScrollBar::thumb_start() const {
   const int room = track_length() - thumb_length();
-  if (max <= 0) return kScrollBarWidth;
-  return kScrollBarWidth + static_cast<int>(static_cast<int64_t>(room) * pos / max);
+  if (max <= 0) return side;
+  return side + static_cast<int>(static_cast<int64_t>(room) * pos / max);
 }
 
 ScrollBar::Part ScrollBar::part_at(int x, int y) const {
   if (!r.contains(x, y)) return Part::None;
   const int along = vertical ? y - r.y : x - r.x;
   const int length = vertical ? r.height : r.width;
-  if (along < kScrollBarWidth) return Part::LineBack;
-  if (along >= length - kScrollBarWidth) return Part::LineForward;
+  if (along < side) return Part::LineBack;
+  if (along >= length - side) return Part::LineForward;
   const int thumb = thumb_length();
   if (thumb == 0) return Part::None;
   const int start = thumb_start();
@@ -66,7 +66,7 @@ ScrollBar::Part ScrollBar::part_at(int x, int y) const {
 int ScrollBar::pos_for_thumb(int start) const {
   const int room = track_length() - thumb_length();
   if (room <= 0) return pos;
-  const int64_t offset = std::clamp(start - kScrollBarWidth, 0, room);
+  const int64_t offset = std::clamp(start - side, 0, room);
   return static_cast<int>((offset * max + room / 2) / room);
 }
 
@@ -80,18 +80,19 @@ void ScrollBar::paint(Surface& s, int dx, int dy) const {
     }
   }
   s.mark_dirty(b.y, b.y + b.height);
-  const int side = kScrollBarWidth;
   const Rect back = vertical ? Rect{b.x, b.y, b.width, side} : Rect{b.x, b.y, side, b.height};
   const Rect forward = vertical ? Rect{b.x, b.y + b.height - side, b.width, side}
                                 : Rect{b.x + b.width - side, b.y, side, b.height};
-  draw_button(s, back);
-  draw_arrow(s, back, vertical, true);
-  draw_button(s, forward);
-  draw_arrow(s, forward, vertical, false);
+  draw_button(s, back, line);
+  draw_arrow(s, back, vertical, true, side);
+  draw_button(s, forward, line);
+  draw_arrow(s, forward, vertical, false, side);
   if (const int thumb = thumb_length()) {
     const int start = thumb_start();
-    draw_button(s, vertical ? Rect{b.x, b.y + start, b.width, thumb}
-                            : Rect{b.x + start, b.y, thumb, b.height});
+    draw_button(s,
+                vertical ? Rect{b.x, b.y + start, b.width, thumb}
+                         : Rect{b.x + start, b.y, thumb, b.height},
+                line);
   }
 }
 

@@ -16,6 +16,11 @@ struct ScrollBar {
   int pos = 0;   // 0 .. max
   int max = 0;   // the last position
   int page = 1;  // how much is in view, in the same units
+  // The arrow buttons' side (the bar's breadth), the least thumb and the
+  // edges' line width, in pixels at the form's scale.
+  int side = kScrollBarWidth;
+  int min_thumb = 8;
+  int line = 1;
 
   // The thumb along the bar: its start and length, from the bar's start
   // (length 0: no room for one).

@@ -18,7 +18,11 @@ constexpr int kFrameHeight = 25;
 }  // namespace
 
 OffscreenPlatform::OffscreenPlatform(std::vector<std::string> args)
-    : NativePlatform(std::move(args)) {}
+    : NativePlatform(std::move(args)) {
+  // A Japanese desktop, whatever the machine running the tests has.
+  env_["LC_ALL"] = env_["LC_MESSAGES"] = env_["LANGUAGE"] = std::nullopt;
+  env_["LANG"] = "ja_JP.UTF-8";
+}
 
 void OffscreenPlatform::set_env(const std::string& name, std::optional<std::string> value) {
   env_[name] = std::move(value);
@@ -191,6 +195,16 @@ WindowId OffscreenPlatform::create_dialog_window(const DialogSpec& spec) {
   w.outer = {spec.position.x, spec.position.y, spec.client_width + kFrameWidth,
              spec.client_height + kFrameHeight};
   return add_window(std::move(w));
+}
+
+void OffscreenPlatform::resize_dialog(WindowId window, int client_width, int client_height) {
+  auto it = windows.find(window);
+  if (it == windows.end()) return;
+  it->second.spec.client_width = client_width;
+  it->second.spec.client_height = client_height;
+  it->second.frame = Surface(client_width, client_height);
+  it->second.outer.width = client_width + kFrameWidth;
+  it->second.outer.height = client_height + kFrameHeight;
 }
 
 void OffscreenPlatform::show_window(WindowId window) {

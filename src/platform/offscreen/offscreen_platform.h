@@ -56,6 +56,8 @@ class OffscreenPlatform : public NativePlatform {
   void set_user_config_folder(std::string folder) { user_config_folder_ = std::move(folder); }
   void set_screen(int width, int height) { screen_.width = width, screen_.height = height; }
   void set_screen(ScreenInfo screen) { screen_ = screen; }
+  // The desktop's scale for dialogs (1 at 96 dots per inch).
+  double scale = 1;
   void add_foreign_window(const std::string& title) { foreign_titles_.insert(title); }
   // A foreign window that can hold the preview (or host the saver), of the
   // given size.
@@ -130,6 +132,8 @@ class OffscreenPlatform : public NativePlatform {
   void sleep_ms(int ms) override;
   uint64_t clock_seed() override { return static_cast<uint64_t>(now_); }
   ScreenInfo screen() override { return screen_; }
+  double dialog_scale() override { return scale; }
+  void resize_dialog(WindowId window, int client_width, int client_height) override;
   bool window_exists(const std::string& title) override;
   bool claim_single_copy() override;
   std::optional<ForeignWindow> host_window() const override { return host; }

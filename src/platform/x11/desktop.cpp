@@ -3,6 +3,7 @@
 // that shows a dialog opening from the pointer and closing back to it.
 #include "platform/x11/x11_state.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <thread>
@@ -64,10 +65,7 @@ std::unique_ptr<FolderChooser> X11Platform::choose_folder(WindowId owner, const 
                                                           const std::string& start) {
   std::vector<std::string> command = chooser_command(title, start);
   if (command.empty()) {
-    message_box(owner,
-                "No folder chooser was found. Install the Debian package zenity (or kdialog) "
-                "to choose the picture folder.",
-                title, MessageIcon::Error);
+    message_box(owner, texts_for(language()).no_chooser, title, MessageIcon::Error);
     return std::make_unique<AnsweredChooser>(std::nullopt);
   }
   return std::make_unique<ChooserProgram>(std::move(command));
@@ -88,7 +86,7 @@ void X11Platform::draw_outline(const std::optional<Rect>& rect) {
   v.function = GXxor;
   v.subwindow_mode = IncludeInferiors;
   v.foreground = 0xFFFFFF;
-  v.line_width = 2;
+  v.line_width = 2 * std::max(1, static_cast<int>(dialog_scale() + 0.25));
   GC gc = XCreateGC(d, root, GCFunction | GCSubwindowMode | GCForeground | GCLineWidth, &v);
   // Drawn twice, an outline is gone again: the last one is taken away, then
   // the new one drawn.

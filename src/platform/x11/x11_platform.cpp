@@ -3,6 +3,7 @@
 #include <X11/Xatom.h>
 
 #include "platform/forms/message_box.h"
+#include "platform/x11/desktop_scale.h"
 #include "platform/x11/host_arguments.h"
 #include "platform/x11/window_title.h"
 #include "platform/x11/x11_state.h"
@@ -84,6 +85,11 @@ uint64_t X11Platform::window_id() const {
 
 void X11Platform::sync() {
   if (x_->connected()) XSync(x_->connection.display, False);
+}
+
+double X11Platform::dialog_scale() {
+  const char* resources = x_->connected() ? XResourceManagerString(x_->display()) : nullptr;
+  return x11::desktop_scale(resources, environment("GDK_SCALE"));
 }
 
 ScreenInfo X11Platform::screen() {

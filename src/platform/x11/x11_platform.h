@@ -50,6 +50,7 @@ class X11Platform : public PosixPlatform {
   void sync();
 
   ScreenInfo screen() override;
+  double dialog_scale() override;
   bool window_exists(const std::string& title) override;
   bool claim_single_copy() override;
   std::optional<ForeignWindow> host_window() const override;
