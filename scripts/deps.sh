@@ -65,8 +65,10 @@ group_packages() {
     windows)
       # The cross compiler, GoogleTest's sources to build for it, and Wine;
       # Wine's X11 driver loads these X libraries itself, and its package
-      # only recommends them.
-      printf '%s\n' g++-mingw-w64-x86-64-posix googletest wine64 \
+      # only recommends them. Wine speaks the locale's language only where
+      # the locale exists: locales has the sources scripts/wine-run.sh
+      # compiles a missing one from.
+      printf '%s\n' g++-mingw-w64-x86-64-posix googletest wine64 locales \
         libxrender1 libxrandr2 libxi6 libxcursor1 libxcomposite1 libxfixes3
       ;;
     *)

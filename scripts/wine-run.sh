@@ -4,8 +4,10 @@
 # installers and without its debug chatter. CMake's cross-compiling
 # emulator for the Windows edition:
 #   scripts/wine-run.sh PROGRAM.exe [ARGS...]
-# and, to end every program of a build's prefix and its server:
+# to end every program of a build's prefix and its server:
 #   scripts/wine-run.sh --end BUILD-DIR
+# and to only make the prefix (WINEPREFIX, or the build's):
+#   scripts/wine-run.sh --prepare BUILD-DIR
 set -euo pipefail
 wine=$(command -v wine64 || command -v wine || echo /usr/lib/wine/wine64)
 wineserver=$(command -v wineserver || echo /usr/lib/wine/wineserver64)
@@ -19,6 +21,11 @@ if [ "${1:-}" = --end ]; then
   exit 0
 fi
 
+prepare_only=""
+if [ "${1:-}" = --prepare ]; then
+  prepare_only=yes
+  set -- "$2/Varnoscape.scr"
+fi
 program=$1
 shift
 build=$(cd "$(dirname "$program")" && pwd)
@@ -54,4 +61,25 @@ mkdir -p "$(dirname "$WINEPREFIX")"
   "$wineserver" -p60 </dev/null >/dev/null 2>&1 9>&- || true
   "$wine" cmd /c exit </dev/null >/dev/null 2>&1 9>&- || true
 ) 9>"$WINEPREFIX.lock"
+[ -z "$prepare_only" ] || exit 0
+
+# Wine takes the user's language (GetUserDefaultUILanguage) from the C
+# library's locale, and a locale the machine has not generated counts as
+# English. A missing one is compiled once from Debian's locale sources
+# (package locales) into the build folder, where LOCPATH shows it to Wine.
+locale_name=${LC_ALL:-${LC_MESSAGES:-${LANG:-}}}
+if [[ "$locale_name" =~ ^([a-z]{2,3}_[A-Z]{2})\.(UTF-8|utf8)$ ]] &&
+  ! locale -a 2>/dev/null | grep -qix "${BASH_REMATCH[1]}\.utf-\?8"; then
+  source_name=${BASH_REMATCH[1]}
+  locales="$build/locales"
+  if [ -f "/usr/share/i18n/locales/$source_name" ]; then
+    mkdir -p "$locales"
+    (
+      flock 9
+      [ -d "$locales/$locale_name" ] ||
+        localedef -i "$source_name" -f UTF-8 "$locales/$locale_name" >/dev/null 2>&1 || true
+    ) 9>"$locales.lock"
+    export LOCPATH="$locales"
+  fi
+fi
 exec "$wine" "$program" "$@"

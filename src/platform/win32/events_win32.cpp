@@ -8,6 +8,10 @@
 
 #include "platform/win32/win32_state.h"
 
+#ifndef WM_DPICHANGED  // Windows 8.1 on
+#define WM_DPICHANGED 0x02E0
+#endif
+
 namespace vs {
 
 namespace {
@@ -130,6 +134,19 @@ LRESULT Win32Platform::State::handle(HWND hwnd, UINT message, WPARAM wp, LPARAM 
       // The close box asks; the program decides.
       if (w.kind == Win32Window::Kind::Dialog) {
         push(make(Event::Kind::CloseRequest, hwnd));
+        return 0;
+      }
+      break;
+    case WM_DPICHANGED:
+      // Dragged to a monitor of another scale: the window takes the place
+      // the system suggests, and the dialog is laid out again at the new
+      // scale (which then sets its exact size).
+      if (w.kind == Win32Window::Kind::Dialog) {
+        const RECT* suggested = reinterpret_cast<const RECT*>(lp);
+        SetWindowPos(hwnd, nullptr, suggested->left, suggested->top,
+                     suggested->right - suggested->left, suggested->bottom - suggested->top,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+        push(make(Event::Kind::ScaleChanged, hwnd, LOWORD(wp)));
         return 0;
       }
       break;

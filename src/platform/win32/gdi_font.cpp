@@ -92,11 +92,9 @@ bool same_name(const std::wstring& a, const std::wstring& b) {
 
 std::unique_ptr<Font> Win32System::open_font(const std::vector<std::string>& families,
                                              double points, const std::string& sample) {
-  // Points at the screen's pixels per inch: 9.75 points are 13 pixels at 96.
-  HDC screen = GetDC(nullptr);
-  const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
-  ReleaseDC(nullptr, screen);
-  const int height = -static_cast<int>(std::lround(points * (dpi > 0 ? dpi : 96) / 72.0));
+  // Points at 96 pixels per inch: 9.75 points are 13 pixels. A dialog at
+  // another scale asks for its points times the scale.
+  const int height = -static_cast<int>(std::lround(points * 96 / 72.0));
   std::wstring needed;
   for (wchar_t c : win32::widen(sample)) {
     if (c > L' ' && c != L'\x3000') needed += c;

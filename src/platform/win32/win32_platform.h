@@ -23,6 +23,9 @@ class Win32Platform : public Win32System {
   [[noreturn]] void end_program_now(int status) override;
 
   ScreenInfo screen() override;
+  Language language() const override;
+  double dialog_scale() override;
+  void resize_dialog(WindowId window, int client_width, int client_height) override;
   bool window_exists(const std::string& title) override;
   bool claim_single_copy() override;
   ChildWindow use_host_window(ForeignWindow window) override;

@@ -55,16 +55,68 @@ ChildWindow Win32Platform::create_preview_window(ForeignWindow parent) {
   return {reinterpret_cast<WindowId>(hwnd), client.right, client.bottom};
 }
 
+namespace {
+
+constexpr DWORD kDialogStyle = WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
+constexpr DWORD kDialogExStyle = WS_EX_DLGMODALFRAME;
+
+// The outer size of a dialog with this client area, its frame at the
+// window's own dots per inch where the system can say (Windows 10 1607 on).
+SIZE dialog_outer_size(HWND hwnd, int client_width, int client_height) {
+  RECT outer{0, 0, client_width, client_height};
+  using ForDpi = BOOL(WINAPI*)(LPRECT, DWORD, BOOL, DWORD, UINT);
+  using DpiOf = UINT(WINAPI*)(HWND);
+  HMODULE user32 = GetModuleHandleW(L"user32.dll");
+  auto adjust = reinterpret_cast<ForDpi>(
+      reinterpret_cast<void*>(GetProcAddress(user32, "AdjustWindowRectExForDpi")));
+  auto dpi_of = reinterpret_cast<DpiOf>(
+      reinterpret_cast<void*>(GetProcAddress(user32, "GetDpiForWindow")));
+  if (!(hwnd && adjust && dpi_of &&
+        adjust(&outer, kDialogStyle, FALSE, kDialogExStyle, dpi_of(hwnd)))) {
+    AdjustWindowRectEx(&outer, kDialogStyle, FALSE, kDialogExStyle);
+  }
+  return {outer.right - outer.left, outer.bottom - outer.top};
+}
+
+}  // namespace
+
+double Win32Platform::dialog_scale() {
+  // The system's dots per inch (the primary monitor's, where the dialog
+  // opens); Windows before 10 1607 has only the screen's.
+  using SystemDpi = UINT(WINAPI*)();
+  auto system_dpi = reinterpret_cast<SystemDpi>(reinterpret_cast<void*>(
+      GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForSystem")));
+  int dpi = system_dpi ? static_cast<int>(system_dpi()) : 0;
+  if (dpi <= 0) {
+    HDC screen = GetDC(nullptr);
+    dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+  }
+  return dpi > 0 ? dpi / 96.0 : 1.0;
+}
+
+Language Win32Platform::language() const {
+  return PRIMARYLANGID(GetUserDefaultUILanguage()) == LANG_JAPANESE ? Language::Japanese
+                                                                    : Language::English;
+}
+
+void Win32Platform::resize_dialog(WindowId window, int client_width, int client_height) {
+  HWND hwnd = reinterpret_cast<HWND>(window);
+  auto it = w_->windows.find(hwnd);
+  if (it == w_->windows.end() || client_width <= 0 || client_height <= 0) return;
+  it->second.image = Surface(client_width, client_height);
+  const SIZE outer = dialog_outer_size(hwnd, client_width, client_height);
+  SetWindowPos(hwnd, nullptr, 0, 0, outer.cx, outer.cy,
+               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 WindowId Win32Platform::create_dialog_window(const DialogSpec& spec) {
   if (spec.client_width <= 0 || spec.client_height <= 0) return 0;
-  const DWORD style = WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
-  const DWORD ex_style = WS_EX_DLGMODALFRAME;
-  RECT outer{0, 0, spec.client_width, spec.client_height};
-  AdjustWindowRectEx(&outer, style, FALSE, ex_style);
+  const SIZE outer = dialog_outer_size(nullptr, spec.client_width, spec.client_height);
   HWND owner = reinterpret_cast<HWND>(spec.owner);
-  HWND hwnd = CreateWindowExW(ex_style, kWindowClass, win32::widen(spec.title).c_str(), style,
-                              spec.position.x, spec.position.y, outer.right - outer.left,
-                              outer.bottom - outer.top, owner, nullptr, w_->instance, w_.get());
+  HWND hwnd = CreateWindowExW(kDialogExStyle, kWindowClass, win32::widen(spec.title).c_str(),
+                              kDialogStyle, spec.position.x, spec.position.y, outer.cx, outer.cy,
+                              owner, nullptr, w_->instance, w_.get());
   if (!hwnd) return 0;
   Win32Window dialog;
   dialog.kind = Win32Window::Kind::Dialog;

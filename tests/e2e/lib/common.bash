@@ -70,6 +70,13 @@ e2e_setup() {
   export DISPLAY=$display
   E2E_XVFB=${E2E_SERVERS##* }  # its pid, for tests that take the server away
   export VARNOSCAPE_INI="$E2E_TMP/Varnoscape.ini"
+  # A Japanese desktop, whatever the machine's: the tests know the dialog by
+  # its Japanese texts. A test of another language sets its own.
+  # (Quietly: this shell itself may not have the locale.)
+  {
+    export LANG=ja_JP.UTF-8
+    unset LC_ALL LC_MESSAGES LANGUAGE
+  } 2>/dev/null
   E2E_SAVER="$E2E_BUILD/varnoscape"
   E2E_LINUX_SAVER=$E2E_SAVER
   E2E_RENDER="$E2E_BUILD/varnoscape-render"
