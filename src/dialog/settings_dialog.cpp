@@ -347,28 +347,32 @@ void SettingsDialog::fit_labels_to_text() {
   Font* font = form_ ? form_->font() : nullptr;
   if (!font) return;
   // The layout was made for one Windows font; other fonts are wider and
-  // reach further below the baseline. A label whose text would be cut grows
+  // taller, and English words longer. A label whose text would be cut grows
   // to the text, from the same corner.
-  const int descent = font->line_height() / 4 + 1;
-  auto fit = [&](forms::Label& l) {
-    const int inset = l.border ? 4 : 0;
+  auto fit = [&](forms::Label& l, const std::string& text) {
+    const int inset = l.border ? 2 * px(2) : 0;
     int width = 0, lines = 0;
-    for (const std::string& line : forms::split_lines(l.caption())) {
+    for (const std::string& line : forms::split_lines(text)) {
       width = std::max(width, form_->text_width(line));
       ++lines;
     }
     l.bounds.width = std::max(l.bounds.width, width + inset + 1);
-    l.bounds.height = std::max(l.bounds.height, lines * font->line_height() + descent + inset);
+    l.bounds.height = std::max(l.bounds.height, lines * font->line_height() + inset);
   };
-  for (forms::Label& l : headings_) fit(l);
-  fit(credit_label_);
-  fit(count_unit_label_);
+  // The count holds up to the most files a folder gives (five digits), and
+  // its unit follows it.
+  fit(count_label_, "32767");
+  count_unit_label_.bounds.x =
+      std::max(count_unit_label_.bounds.x, count_label_.bounds.x + count_label_.bounds.width + px(3));
+  fit(count_unit_label_, count_unit_label_.caption());
+  for (forms::Label* l : {&credit_label_, &address_label_}) fit(*l, l->caption());
   for (auto* group : {&order_labels_, &size_labels_, &method_labels_}) {
-    for (forms::Label& l : *group) fit(l);
+    for (forms::Label& l : *group) fit(l, l.caption());
   }
-  for (forms::Label& l : kind_labels_) fit(l);
-  fit(address_label_);
+  for (forms::Label& l : kind_labels_) fit(l, l.caption());
+  for (forms::Label& l : headings_) fit(l, l.caption());
 }
+
 
 void SettingsDialog::show_modal() {
   load();

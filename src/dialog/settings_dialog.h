@@ -68,6 +68,8 @@ class SettingsDialog {
   const std::string& count_label() const { return count_label_.caption(); }
   const std::string& preview_size_label() const { return preview_size_label_.caption(); }
   const forms::PictureBox& preview_box() const { return preview_box_; }
+  const forms::Label& count_label_control() const { return count_label_; }
+  const forms::Label& preview_size_control() const { return preview_size_label_; }
   int horizontal_extent() const { return extent_; }
   bool listing() const;  // a folder listing or a catalogue rebuild runs
 

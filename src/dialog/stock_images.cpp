@@ -328,9 +328,15 @@ StockPointer stock_hand_pointer(double scale) {
     for (int x = 0; x < side; ++x) {
       const double ux = (x + 0.5) / scale, uy = (y + 0.5) / scale;
       uint32_t pixel;
+      const int cx = static_cast<int>(ux), cy = static_cast<int>(uy);
+      // Beside a stroke, inside an outline cell: white on the side that
+      // faces the fill.
+      const int sx = ux < cx + 0.5 ? -1 : 1, sy = uy < cy + 0.5 ? -1 : 1;
+      const bool faces_fill =
+          cell(cx, cy) == '#' && (cell(cx + sx, cy) == '.' || cell(cx, cy + sy) == '.');
       if (on_outline(ux, uy)) {
         pixel = pixel_rgb(0, 0, 0);
-      } else if (cell(static_cast<int>(ux), static_cast<int>(uy)) == '.') {
+      } else if (cell(cx, cy) == '.' || faces_fill) {
         pixel = pixel_rgb(255, 255, 255);
       } else {
         continue;

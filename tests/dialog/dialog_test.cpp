@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cmath>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -14,6 +15,7 @@
 #include <thread>
 
 #include "../../tools/bmp_writer.h"
+#include "platform/forms/paint.h"
 #include "platform/offscreen/offscreen_platform.h"
 #include "settings/settings.h"
 #include "startup/startup.h"
@@ -273,6 +275,116 @@ TEST_F(DialogTest, PreviewsHaveTheirLongerSideAt100) {
   EXPECT_EQ(d.preview_size_label(), "300 * 300");
   EXPECT_EQ(d.preview_box().bounds.width, 100);
   EXPECT_TRUE(p.message_boxes.empty());
+}
+
+// Every caption's measured text fits its control and no two controls
+// overlap (a heading lies on its plate), at each common screen scale and in
+// both languages; the window and the preview grow with the scale.
+TEST_F(DialogTest, TheLayoutFitsEveryScaleAndLanguage) {
+  picture("wide.bmp", 640, 480);
+  for (const char* lang : {"ja_JP.UTF-8", "en_US.UTF-8"}) {
+    for (double scale : {1.0, 1.25, 1.5, 1.75, 2.0}) {
+      const std::string where = std::string(lang) + " at " + std::to_string(scale);
+      p.set_env("LANG", lang);
+      p.scale = scale;
+      SettingsDialog& d = load();
+      forms::Form& form = *d.form();
+      const auto& window = p.windows.at(p.window_of(OffscreenPlatform::WindowKind::Dialog));
+      EXPECT_EQ(window.spec.client_width, std::lround(549 * scale)) << where;
+      EXPECT_EQ(window.spec.client_height, std::lround(385 * scale)) << where;
+      EXPECT_EQ(window.title,
+                std::string(lang).starts_with("ja") ? "Varnoscapeの設定" : "Varnoscape Settings");
+      ASSERT_NE(form.font(), nullptr);
+      const int line_height = form.font()->line_height();
+
+      // Each control in window coordinates, with the text it must hold:
+      // its caption, or the widest it will show (the count, a picture size).
+      struct Placed {
+        const forms::Control* control;
+        Rect at;
+      };
+      std::vector<Placed> placed;
+      auto walk = [&](auto& self, const forms::Control& c) -> void {
+        placed.push_back({&c, c.window_bounds()});
+        if (const auto* panel = dynamic_cast<const forms::Panel*>(&c)) {
+          for (const forms::Control* child : panel->children()) {
+            const Rect r = child->bounds;
+            EXPECT_TRUE(r.x >= 0 && r.y >= 0 && r.x + r.width <= c.bounds.width &&
+                        r.y + r.height <= c.bounds.height)
+                << where << ": a control sticks out of its panel at " << r.x << "," << r.y;
+            self(self, *child);
+          }
+        }
+      };
+      walk(walk, form.client());
+      for (const Placed& c : placed) {
+        std::string text;
+        int room = c.at.width, rows = 1;
+        if (const auto* l = dynamic_cast<const forms::Label*>(c.control)) {
+          text = l->caption();
+          if (l == &d.count_label_control()) text = "32767";
+          if (l == &d.preview_size_control()) text = "9999 * 9999";
+          if (l->border) room -= 2 * form.px(2);
+          if (l->wraps_path) continue;  // wraps within its lines
+          rows = std::max(1, static_cast<int>(forms::split_lines(text).size()));
+          EXPECT_GE(c.at.height, rows * line_height) << where << ": " << text;
+        } else if (const auto* b = dynamic_cast<const forms::CommandButton*>(c.control)) {
+          text = b->caption;
+          room -= 2 * form.px(3);  // inside the frame and the edge
+          EXPECT_GE(c.at.height, line_height) << where << ": " << text;
+        }
+        for (const std::string& one : forms::split_lines(text))
+          EXPECT_LE(form.text_width(one), room) << where << ": \"" << one << "\" is cut";
+      }
+      // Siblings apart; only a heading may lie on its plate.
+      for (size_t i = 0; i < placed.size(); ++i) {
+        for (size_t j = i + 1; j < placed.size(); ++j) {
+          const forms::Control *a = placed[i].control, *b = placed[j].control;
+          if (a->parent() != b->parent()) continue;
+          const Rect both = forms::intersect(placed[i].at, placed[j].at);
+          if (both.empty()) continue;
+          const bool heading_on_plate = dynamic_cast<const forms::ImageControl*>(a) &&
+                                        dynamic_cast<const forms::Label*>(b) && both == placed[j].at;
+          EXPECT_TRUE(heading_on_plate)
+              << where << ": controls overlap at " << both.x << "," << both.y << " "
+              << both.width << "x" << both.height;
+        }
+      }
+      // The thumbnail at the scale: 640 x 480 shows 100 x 75 at 100 %.
+      const_cast<forms::ListBox&>(d.file_list()).select(0);
+      run();
+      EXPECT_EQ(d.preview_box().bounds.width, std::lround(100 * scale)) << where;
+      EXPECT_NEAR(d.preview_box().bounds.height, 75 * scale, 1) << where;
+      d.press(Button::Cancel);
+      run();
+    }
+  }
+}
+
+// Moved to a monitor of another scale (WM_DPICHANGED), the dialog is laid
+// out again there, keeping what it shows.
+TEST_F(DialogTest, AScaleChangeLaysTheDialogOutAgain) {
+  picture("wide.bmp", 640, 480);
+  SettingsDialog& d = load();
+  const_cast<forms::ListBox&>(d.file_list()).select(0);
+  run();
+  const WindowId w = p.window_of(OffscreenPlatform::WindowKind::Dialog);
+  Event moved;
+  moved.kind = Event::Kind::ScaleChanged;
+  moved.window = w;
+  moved.x = 144;
+  p.script(p.now_us(), moved);
+  run();
+  EXPECT_EQ(p.windows.at(w).spec.client_width, 824);
+  EXPECT_EQ(p.windows.at(w).spec.client_height, 578);
+  EXPECT_EQ(d.form()->pixels().width(), 824);
+  EXPECT_EQ(d.file_list().selected(), 0);
+  EXPECT_EQ(d.preview_box().bounds.width, 150);
+  EXPECT_EQ(d.folder_label(), pics);
+  EXPECT_EQ(d.count_label(), "1");
+  // The list is where it is at 150 %: a click there still picks a name.
+  EXPECT_TRUE(d.form()->pixels().at(std::lround(kFirstName.x * 1.5), std::lround(kFirstName.y * 1.5)) ==
+              forms::kSelection);
 }
 
 // Clicks through the real program, and what reaches the file: exactly the

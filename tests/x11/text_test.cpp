@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "platform/x11/desktop_scale.h"
+
 #include "core/utf8.h"
 #include "platform/forms/message_box_drawing.h"
 #include "platform/posix/freetype_font.h"
@@ -61,6 +63,32 @@ TEST(X11Text, NoFontWhenNoneHasTheCharacters) {
   EXPECT_FALSE(FreetypeFont::find({}, "a", 14));
 }
 
+TEST(X11DesktopScale, GdkScaleThenXftDpiThenOne) {
+  const struct {
+    const char* resources;
+    std::optional<std::string> gdk;
+    double want;
+  } cases[] = {
+      {nullptr, std::nullopt, 1},
+      {"Xft.dpi:\t144\n", std::nullopt, 1.5},
+      {"Xcursor.size: 24\nXft.dpi: 120\nXft.antialias: 1\n", std::nullopt, 1.25},
+      {"Xft.dpi:\t168", std::nullopt, 1.75},
+      {"Xft.dpi: 96\nXft.dpi: 192\n", std::nullopt, 2},  // the last counts
+      {"Xft.dpi: 72\n", std::nullopt, 1},                  // never smaller
+      {"Xft.dpi: 9999\n", std::nullopt, 1},                // a mistake
+      {"Xft.dpi: lots\n", std::nullopt, 1},
+      {"Xft.dpix: 144\n", std::nullopt, 1},
+      {"Xft.dpi: 144\n", "2", 2},
+      {"Xft.dpi: 144\n", "1.5", 1.5},  // not a whole scale: Xft.dpi
+      {nullptr, "0", 1},
+      {nullptr, " 3 ", 3},
+  };
+  for (const auto& c : cases) {
+    EXPECT_DOUBLE_EQ(x11::desktop_scale(c.resources, c.gdk), c.want)
+        << (c.resources ? c.resources : "(none)") << " GDK_SCALE=" << c.gdk.value_or("(unset)");
+  }
+}
+
 TEST(X11MessageBoxLayout, FitsTheTextAndKeepsTheButtonInTheStrip) {
   MessageBoxLayout narrow = layout_message_box(10, 16, 1920, 1080);
   MessageBoxLayout wide = layout_message_box(600, 16, 1920, 1080);
@@ -77,6 +105,13 @@ TEST(X11MessageBoxLayout, FitsTheTextAndKeepsTheButtonInTheStrip) {
   }
   MessageBoxLayout clipped = layout_message_box(5000, 16, 640, 480);
   EXPECT_EQ(clipped.width, 640);
+  // At 200 % every part is twice the size, round the same (doubled) text.
+  MessageBoxLayout doubled = layout_message_box(20, 32, 1920, 1080, true, 2.0);
+  EXPECT_EQ(doubled.width, 2 * narrow.width);
+  EXPECT_EQ(doubled.height, 2 * narrow.height);
+  EXPECT_EQ(doubled.icon.width, 64);
+  EXPECT_EQ(doubled.button, (Rect{2 * narrow.button.x, 2 * narrow.button.y, 2 * narrow.button.width,
+                                  2 * narrow.button.height}));
   EXPECT_EQ(split_lines("a\r\nb\nc\rd"), (std::vector<std::string>{"a", "b", "c", "d"}));
   EXPECT_EQ(split_lines(""), std::vector<std::string>{""});
 }
