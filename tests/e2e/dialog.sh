@@ -139,9 +139,10 @@ chmod +x "$E2E_TMP/bin/zenity"
 PATH="$E2E_TMP/bin:$PATH" open_dialog
 click "$dialog" 60 62     # ﾌｫﾙﾀﾞ指定...
 import -window "$dialog" "$E2E_TMP/listed.png"
-# The count box shows 3 and the list three names: dark text in both.
-count_ink=$(convert "$E2E_TMP/listed.png" -crop 31x15+125+57 -threshold 30% -format '%[fx:1-mean]' info:)
-awk -v v="$count_ink" 'BEGIN {exit !(v > 0.03)}' || e2e_fail "no count after choosing a folder"
+# The count box shows 3 and the list three names: dark text in both (at
+# least 15 dark pixels of a digit in the box, which holds five).
+count_ink=$(convert "$E2E_TMP/listed.png" -crop 48x15+125+57 -threshold 30% -format '%[fx:(1-mean)*w*h]' info:)
+awk -v v="$count_ink" 'BEGIN {exit !(v >= 15)}' || e2e_fail "no count after choosing a folder"
 click "$dialog" 60 86     # the first name
 sleep 0.5
 import -window "$dialog" "$E2E_TMP/preview.png"
