@@ -362,8 +362,8 @@ void SettingsDialog::fit_labels_to_text() {
   // The count holds up to the most files a folder gives (five digits), and
   // its unit follows it.
   fit(count_label_, "32767");
-  count_unit_label_.bounds.x =
-      std::max(count_unit_label_.bounds.x, count_label_.bounds.x + count_label_.bounds.width + px(3));
+  count_unit_label_.bounds.x = std::max(count_unit_label_.bounds.x,
+                                        count_label_.bounds.x + count_label_.bounds.width + px(3));
   fit(count_unit_label_, count_unit_label_.caption());
   for (forms::Label* l : {&credit_label_, &address_label_}) fit(*l, l->caption());
   for (auto* group : {&order_labels_, &size_labels_, &method_labels_}) {
@@ -372,7 +372,6 @@ void SettingsDialog::fit_labels_to_text() {
   for (forms::Label& l : kind_labels_) fit(l, l.caption());
   for (forms::Label& l : headings_) fit(l, l.caption());
 }
-
 
 void SettingsDialog::show_modal() {
   load();

@@ -206,8 +206,9 @@ Surface stock_check_mark(bool checked, double scale) {
     // Lighter at the top, as if the light fell on a filled, glossy square.
     const int from = 2 * line, to = side - 2 * line;
     for (int y = from; y < to; ++y) {
-      const Rgb c = mix({96, 150, 246}, {20, 52, 176},
-                        static_cast<float>(y - from) / static_cast<float>(std::max(1, to - from - 1)));
+      const Rgb c =
+          mix({96, 150, 246}, {20, 52, 176},
+              static_cast<float>(y - from) / static_cast<float>(std::max(1, to - from - 1)));
       for (int x = from; x < to; ++x) {
         const bool lit = x < from + line || y < from + line;
         s.set_pixel(x, y, to_pixel(add(c, lit ? 24 : 0)));

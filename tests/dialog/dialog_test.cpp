@@ -6,8 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <cmath>
 #include <chrono>
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -344,10 +344,10 @@ TEST_F(DialogTest, TheLayoutFitsEveryScaleAndLanguage) {
           const Rect both = forms::intersect(placed[i].at, placed[j].at);
           if (both.empty()) continue;
           const bool heading_on_plate = dynamic_cast<const forms::ImageControl*>(a) &&
-                                        dynamic_cast<const forms::Label*>(b) && both == placed[j].at;
-          EXPECT_TRUE(heading_on_plate)
-              << where << ": controls overlap at " << both.x << "," << both.y << " "
-              << both.width << "x" << both.height;
+                                        dynamic_cast<const forms::Label*>(b) &&
+                                        both == placed[j].at;
+          EXPECT_TRUE(heading_on_plate) << where << ": controls overlap at " << both.x << ","
+                                        << both.y << " " << both.width << "x" << both.height;
         }
       }
       // The thumbnail at the scale: 640 x 480 shows 100 x 75 at 100 %.
@@ -383,8 +383,8 @@ TEST_F(DialogTest, AScaleChangeLaysTheDialogOutAgain) {
   EXPECT_EQ(d.folder_label(), pics);
   EXPECT_EQ(d.count_label(), "1");
   // The list is where it is at 150 %: a click there still picks a name.
-  EXPECT_TRUE(d.form()->pixels().at(std::lround(kFirstName.x * 1.5), std::lround(kFirstName.y * 1.5)) ==
-              forms::kSelection);
+  EXPECT_TRUE(d.form()->pixels().at(std::lround(kFirstName.x * 1.5),
+                                    std::lround(kFirstName.y * 1.5)) == forms::kSelection);
 }
 
 // Clicks through the real program, and what reaches the file: exactly the

@@ -77,8 +77,10 @@ TEST(StockImages, MarksShowTheirStateInTheMiddle) {
     // Drawn at the scale, not stretched: the check box's edge is two lines
     // of whole pixels, one pixel each below 175 %.
     const int line = k >= 1.75 ? 2 : 1;
-    EXPECT_EQ(check_off.at(0, check_off.height() / 2), check_off.at(line - 1, check_off.height() / 2));
-    EXPECT_NE(check_off.at(line - 1, check_off.height() / 2), check_off.at(line, check_off.height() / 2));
+    EXPECT_EQ(check_off.at(0, check_off.height() / 2),
+              check_off.at(line - 1, check_off.height() / 2));
+    EXPECT_NE(check_off.at(line - 1, check_off.height() / 2),
+              check_off.at(line, check_off.height() / 2));
   }
 }
 

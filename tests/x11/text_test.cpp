@@ -74,8 +74,8 @@ TEST(X11DesktopScale, GdkScaleThenXftDpiThenOne) {
       {"Xcursor.size: 24\nXft.dpi: 120\nXft.antialias: 1\n", std::nullopt, 1.25},
       {"Xft.dpi:\t168", std::nullopt, 1.75},
       {"Xft.dpi: 96\nXft.dpi: 192\n", std::nullopt, 2},  // the last counts
-      {"Xft.dpi: 72\n", std::nullopt, 1},                  // never smaller
-      {"Xft.dpi: 9999\n", std::nullopt, 1},                // a mistake
+      {"Xft.dpi: 72\n", std::nullopt, 1},                // never smaller
+      {"Xft.dpi: 9999\n", std::nullopt, 1},              // a mistake
       {"Xft.dpi: lots\n", std::nullopt, 1},
       {"Xft.dpix: 144\n", std::nullopt, 1},
       {"Xft.dpi: 144\n", "2", 2},

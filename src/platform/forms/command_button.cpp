@@ -21,8 +21,8 @@ void CommandButton::paint(Surface& s, const Rect& at) {
   const int line = f ? f->line() : 1;
   // The button Return presses wears a dark frame, its edge inside it: the
   // focused button, or the default one while no button has the focus.
-  const bool framed = f && (f->focus() == this ||
-                            (is_default && !dynamic_cast<CommandButton*>(f->focus())));
+  const bool framed =
+      f && (f->focus() == this || (is_default && !dynamic_cast<CommandButton*>(f->focus())));
   if (framed) {
     s.fill_rect(at.x, at.y, at.width, line, kText);
     s.fill_rect(at.x, at.y + at.height - line, at.width, line, kText);

@@ -55,7 +55,7 @@ struct ListBox::Entries {
 struct ListBox::Layout {
   Rect text;  // the rows' area, within the control
   int row_height = 1;
-  int page = 1;  // rows wholly in view
+  int page = 1;               // rows wholly in view
   int bar = kScrollBarWidth;  // a scroll bar's breadth
   bool has_vertical = false;
   bool has_horizontal = false;
@@ -100,7 +100,8 @@ const std::string& ListBox::entry(int index) const {
 ListBox::Layout ListBox::layout() const {
   Layout l;
   const Form* f = form();
-  l.row_height = f && f->font() ? std::max(1, f->font()->line_height()) : scaled(*this, kRowsWithoutFont);
+  l.row_height =
+      f && f->font() ? std::max(1, f->font()->line_height()) : scaled(*this, kRowsWithoutFont);
   const int line = f ? f->line() : 1;
   l.bar = scaled(*this, kScrollBarWidth);
   const Rect inner = inset(Rect{0, 0, bounds.width, bounds.height}, 2 * line);
@@ -179,8 +180,8 @@ void ListBox::paint(Surface& s, const Rect& at) {
       const bool selected = index == selected_;
       if (selected) fill_clipped(s, row, kSelection, text);
       if (f && f->font()) {
-        f->draw_text(s, text.x + f->px(kTextMargin) - left_, y + f->font()->ascent(), entries_->texts[*it],
-                     selected ? kHighlight : kText, text);
+        f->draw_text(s, text.x + f->px(kTextMargin) - left_, y + f->font()->ascent(),
+                     entries_->texts[*it], selected ? kHighlight : kText, text);
       }
       if (selected && focused) draw_focus_rect(s, row, text);
     }

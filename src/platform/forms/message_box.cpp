@@ -37,7 +37,8 @@ Surface button_face(int width, int height, bool drawn_caption, int cell) {
     const int left = (width - 11 * cell) / 2, top = (height - 7 * cell) / 2;
     for (int y = 0; y < 7; ++y) {
       for (int x = 0; x < 11; ++x) {
-        if (kOkGlyphs[y][x] == '#') face.fill_rect(left + x * cell, top + y * cell, cell, cell, kText);
+        if (kOkGlyphs[y][x] == '#')
+          face.fill_rect(left + x * cell, top + y * cell, cell, cell, kText);
       }
     }
   }

@@ -68,7 +68,8 @@ void draw_message_icon(Surface& s, int x, int y, MessageIcon icon, int size) {
   switch (icon) {
     case MessageIcon::Warning:
       fill_shape(s, x, y, size, pixel_rgb(176, 128, 0), Triangle{16, 1, 31.5f, 30, 0.5f, 30});
-      fill_shape(s, x, y, size, pixel_rgb(255, 204, 0), Triangle{16, 3.2f, 29.6f, 28.8f, 2.4f, 28.8f});
+      fill_shape(s, x, y, size, pixel_rgb(255, 204, 0),
+                 Triangle{16, 3.2f, 29.6f, 28.8f, 2.4f, 28.8f});
       fill_shape(s, x, y, size, 0, Box{14.4f, 10, 17.6f, 21.5f});
       fill_shape(s, x, y, size, 0, Circle{16, 25, 1.9f});
       break;

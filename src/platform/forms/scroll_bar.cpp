@@ -89,10 +89,10 @@ void ScrollBar::paint(Surface& s, int dx, int dy) const {
   draw_arrow(s, forward, vertical, false, side);
   if (const int thumb = thumb_length()) {
     const int start = thumb_start();
-    draw_button(s,
-                vertical ? Rect{b.x, b.y + start, b.width, thumb}
-                         : Rect{b.x + start, b.y, thumb, b.height},
-                line);
+    draw_button(
+        s,
+        vertical ? Rect{b.x, b.y + start, b.width, thumb} : Rect{b.x + start, b.y, thumb, b.height},
+        line);
   }
 }
 

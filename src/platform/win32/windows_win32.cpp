@@ -69,8 +69,8 @@ SIZE dialog_outer_size(HWND hwnd, int client_width, int client_height) {
   HMODULE user32 = GetModuleHandleW(L"user32.dll");
   auto adjust = reinterpret_cast<ForDpi>(
       reinterpret_cast<void*>(GetProcAddress(user32, "AdjustWindowRectExForDpi")));
-  auto dpi_of = reinterpret_cast<DpiOf>(
-      reinterpret_cast<void*>(GetProcAddress(user32, "GetDpiForWindow")));
+  auto dpi_of =
+      reinterpret_cast<DpiOf>(reinterpret_cast<void*>(GetProcAddress(user32, "GetDpiForWindow")));
   if (!(hwnd && adjust && dpi_of &&
         adjust(&outer, kDialogStyle, FALSE, kDialogExStyle, dpi_of(hwnd)))) {
     AdjustWindowRectEx(&outer, kDialogStyle, FALSE, kDialogExStyle);
@@ -84,8 +84,8 @@ double Win32Platform::dialog_scale() {
   // The system's dots per inch (the primary monitor's, where the dialog
   // opens); Windows before 10 1607 has only the screen's.
   using SystemDpi = UINT(WINAPI*)();
-  auto system_dpi = reinterpret_cast<SystemDpi>(reinterpret_cast<void*>(
-      GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForSystem")));
+  auto system_dpi = reinterpret_cast<SystemDpi>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForSystem")));
   int dpi = system_dpi ? static_cast<int>(system_dpi()) : 0;
   if (dpi <= 0) {
     HDC screen = GetDC(nullptr);
@@ -106,8 +106,7 @@ void Win32Platform::resize_dialog(WindowId window, int client_width, int client_
   if (it == w_->windows.end() || client_width <= 0 || client_height <= 0) return;
   it->second.image = Surface(client_width, client_height);
   const SIZE outer = dialog_outer_size(hwnd, client_width, client_height);
-  SetWindowPos(hwnd, nullptr, 0, 0, outer.cx, outer.cy,
-               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  SetWindowPos(hwnd, nullptr, 0, 0, outer.cx, outer.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 WindowId Win32Platform::create_dialog_window(const DialogSpec& spec) {
