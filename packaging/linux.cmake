@@ -14,6 +14,28 @@ add_library(vs_native ALIAS vs_posix)
 vs_library(vs_offscreen platform/offscreen vs_native)
 vs_library(vs_x11 platform/x11 vs_posix vs_forms PkgConfig::X11)
 
+# The Wayland backend, with the client code of the protocols it speaks made
+# by wayland-scanner: xdg-shell from Debian's wayland-protocols, the wlroots
+# layer shell from our own description of it.
+set(VS_PROTOCOL_DIR ${CMAKE_BINARY_DIR}/wayland-protocols)
+set(VS_PROTOCOL_SOURCES)
+foreach(xml ${WAYLAND_PROTOCOLS_DIR}/stable/xdg-shell/xdg-shell.xml
+            ${SRC}/platform/wayland/protocols/wlr-layer-shell-unstable-v1.xml)
+  get_filename_component(protocol ${xml} NAME_WE)
+  add_custom_command(
+    OUTPUT ${VS_PROTOCOL_DIR}/${protocol}-client.h ${VS_PROTOCOL_DIR}/${protocol}.c
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${VS_PROTOCOL_DIR}
+    COMMAND ${WAYLAND_SCANNER} client-header ${xml} ${VS_PROTOCOL_DIR}/${protocol}-client.h
+    COMMAND ${WAYLAND_SCANNER} private-code ${xml} ${VS_PROTOCOL_DIR}/${protocol}.c
+    DEPENDS ${xml}
+    COMMENT "wayland-scanner ${protocol}")
+  list(APPEND VS_PROTOCOL_SOURCES ${VS_PROTOCOL_DIR}/${protocol}-client.h
+       ${VS_PROTOCOL_DIR}/${protocol}.c)
+endforeach()
+vs_library(vs_wayland platform/wayland vs_posix vs_forms PkgConfig::WAYLAND)
+target_sources(vs_wayland PRIVATE ${VS_PROTOCOL_SOURCES})
+target_include_directories(vs_wayland PRIVATE ${VS_PROTOCOL_DIR})
+
 include(GNUInstallDirs)
 # Where an installation keeps the picture decoder, seen from the programs.
 file(RELATIVE_PATH VS_DECODER_FROM_BIN ${CMAKE_INSTALL_FULL_BINDIR}
@@ -22,7 +44,7 @@ set_property(SOURCE ${SRC}/platform/posix/decoder_process.cpp APPEND PROPERTY
              COMPILE_DEFINITIONS VS_DECODER_FROM_BIN="${VS_DECODER_FROM_BIN}")
 
 add_executable(varnoscape ${SRC}/apps/varnoscape.cpp)
-target_link_libraries(varnoscape PRIVATE vs_startup vs_dialog vs_x11)
+target_link_libraries(varnoscape PRIVATE vs_startup vs_dialog vs_x11 vs_wayland)
 
 # Every picture is decoded in a process of this program.
 add_executable(varnoscape-decoder ${SRC}/apps/varnoscape_decoder.cpp)

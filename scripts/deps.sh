@@ -49,8 +49,11 @@ group_packages() {
       printf '%s\n' zenity xdg-utils
       ;;
     build)
+      # The Wayland backend: the client library with wayland-scanner, the
+      # protocol descriptions (xdg-shell) and the keymap library.
       printf '%s\n' build-essential cmake ninja-build pkg-config \
         libx11-dev libxext-dev libxrandr-dev libxinerama-dev \
+        libwayland-dev wayland-protocols libxkbcommon-dev \
         libjpeg62-turbo-dev libgif-dev libwmf-dev libpng-dev libfreetype-dev libfontconfig-dev
       ;;
     test)
@@ -58,9 +61,14 @@ group_packages() {
       # runtime (only recommended by clang) and clang-format; the X tools
       # that drive and look at the programs under Xvfb; XScreenSaver as a
       # real host; dpkg-shlibdeps and file, which CPack's .deb needs; pgrep.
+      # The Wayland tests: a headless sway (what it only recommends, a
+      # terminal, a menu and wallpapers, its test setup does not use), grim
+      # for screenshots, wtype for keys, swayidle as the idle host, and jq to
+      # read sway's window tree.
       printf '%s\n' libgtest-dev libbenchmark-dev clang libclang-rt-14-dev clang-format \
         xvfb xauth xdotool x11-utils x11-xserver-utils imagemagick xscreensaver \
-        dpkg-dev file procps
+        dpkg-dev file procps \
+        sway grim wtype swayidle jq
       ;;
     windows)
       # The cross compiler, GoogleTest's sources to build for it, and Wine;

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # The .deb end to end: CPack packs the build; the package holds the programs,
-# the decoder and the manual pages where Debian keeps them and depends on the
-# libraries and fonts they need; and its render tool, run from the unpacked
-# package, finds the package's own decoder and draws the samples exactly as
-# the build tree does. Needs no X server.
+# the decoder and the manual pages where Debian keeps them, depends on the
+# libraries and fonts they need, recommends the settings dialog's helpers and
+# suggests what starts the saver on X11 and on Wayland; and its render tool,
+# run from the unpacked package, finds the package's own decoder and draws
+# the samples exactly as the build tree does. Needs no X server.
 #
 #   bash tests/e2e/package.sh <build-dir>
 set -euo pipefail
@@ -60,6 +61,18 @@ for library in 'libwmf-.*' 'libjpeg.*' 'libgif[0-9]+' 'libx11-[0-9]+'; do
   depends_on "$library" || fail "Depends lacks a package matching $library: $depends"
 done
 
+# has_relation FIELD ENTRY: the field holds the entry (alternatives joined by
+# "|"), versions and blanks aside.
+has_relation() {
+  field "$1" | tr ',' '\n' | sed -e 's/([^)]*)//g' -e 's/[[:space:]]//g' | grep -qxF "$2"
+}
+for entry in 'zenity|kdialog' xdg-utils; do
+  has_relation Recommends "$entry" || fail "Recommends lacks $entry: $(field Recommends)"
+done
+for entry in 'xscreensaver|xautolock' swayidle; do
+  has_relation Suggests "$entry" || fail "Suggests lacks $entry: $(field Suggests)"
+done
+
 # --- Files --------------------------------------------------------------------
 dpkg-deb -c "$deb" | awk '{ print $NF }' >"$tmp/list"
 want=(
@@ -89,10 +102,18 @@ for page in varnoscape varnoscape-render; do
   gzip -dc "$gz" 2>/dev/null | grep -qi "^\.TH ${page} 1 " || fail "$page.1.gz is not a section 1 manual page of $page"
 done
 
+# The Wayland libraries, once the saver links them (the ones above it always
+# does).
+for library in libwayland-client libxkbcommon; do
+  if readelf -d "$pkgroot/usr/bin/varnoscape" | grep -q "NEEDED.*\[$library\.so"; then
+    depends_on "$library[0-9]+" || fail "varnoscape links $library but Depends lacks it: $depends"
+  fi
+done
+
 # --- The packaged programs run --------------------------------------------------
 status=0
-env -u DISPLAY "$pkgroot/usr/bin/varnoscape" /s >/dev/null 2>"$tmp/err" || status=$?
-[ "$status" -eq 1 ] && grep -q "cannot open display" "$tmp/err" ||
+env -u DISPLAY -u WAYLAND_DISPLAY "$pkgroot/usr/bin/varnoscape" /s >/dev/null 2>"$tmp/err" || status=$?
+[ "$status" -eq 1 ] && grep -q "WAYLAND_DISPLAY.*DISPLAY" "$tmp/err" ||
   fail "packaged varnoscape without a display -> status $status: $(cat "$tmp/err")"
 
 # The packaged render tool draws what the build tree's draws; it has no

@@ -45,6 +45,11 @@ class PosixPlatform : public Platform {
   std::unique_ptr<Font> open_font(const std::vector<std::string>& families, double points,
                                   const std::string& sample) override;
 
+  // The desktop's programs: zenity or kdialog, and xdg-open.
+  std::unique_ptr<FolderChooser> choose_folder(WindowId owner, const std::string& title,
+                                               const std::string& start) override;
+  bool open_url(const std::string& url) override;
+
   int64_t now_us() override;
   void sleep_ms(int ms) override;
   uint64_t clock_seed() override;

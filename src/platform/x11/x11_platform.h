@@ -69,9 +69,6 @@ class X11Platform : public PosixPlatform {
   void set_pointer_shapes(WindowId window,
                           const std::vector<std::pair<Rect, PointerShape>>& regions) override;
   void set_busy(bool busy) override;
-  std::unique_ptr<FolderChooser> choose_folder(WindowId owner, const std::string& title,
-                                               const std::string& start) override;
-  bool open_url(const std::string& url) override;
   void draw_outline(const std::optional<Rect>& rect) override;
   void message_box(WindowId owner, const std::string& text, const std::string& title,
                    MessageIcon icon) override;
