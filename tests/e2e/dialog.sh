@@ -32,7 +32,7 @@ settings() {
 # draws a window's frame itself, inside its X window.
 open_dialog() {
   e2e_start /c
-  dialog=$(e2e_wait_window 'Varnoscapeの設定' 10) ||
+  dialog=$(e2e_wait_window 'Varnoscapeの設定' 30) ||
     e2e_fail "no settings dialog: $(cat "$E2E_TMP/saver.err")"
   eval "$(xdotool getwindowgeometry --shell "$dialog")"
   client_x=$(((WIDTH - 549) / 2))

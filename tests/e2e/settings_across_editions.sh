@@ -27,7 +27,7 @@ save_with() {
   shift
   e2e_start /c
   local dialog
-  dialog=$(e2e_wait_window 'Varnoscapeの設定' 10) ||
+  dialog=$(e2e_wait_window 'Varnoscapeの設定' 30) ||
     e2e_fail "no settings dialog from $E2E_SAVER: $(cat "$E2E_TMP/saver.err")"
   eval "$(xdotool getwindowgeometry --shell "$dialog")"
   local dx=$(((WIDTH - 549) / 2)) point

@@ -181,7 +181,7 @@ void registry_global(void* data, wl_registry* registry, uint32_t name, const cha
   } else if (is == xdg_wm_base_interface.name) {
     w->wm_base = static_cast<xdg_wm_base*>(bind(&xdg_wm_base_interface, 2));
     xdg_wm_base_add_listener(w->wm_base, &kWmBaseListener, nullptr);
-  } else if (is == zwlr_layer_shell_v1_interface.name) {
+  } else if (is == zwlr_layer_shell_v1_interface.name && !w->refuse_layer_shell) {
     w->layer_shell = static_cast<zwlr_layer_shell_v1*>(bind(&zwlr_layer_shell_v1_interface, 4));
   } else if (is == wl_output_interface.name) {
     auto o = std::make_unique<Output>();
@@ -361,6 +361,9 @@ WaylandPlatform::WaylandPlatform(std::vector<std::string> args)
     : PosixPlatform(std::move(args)), w_(std::make_unique<State>(*this)) {
   w_->display = wl_display_connect(nullptr);
   if (!w_->display) return;
+  // As on a desktop without a layer shell (GNOME), where the compositor
+  // has one that misbehaves.
+  w_->refuse_layer_shell = environment("VARNOSCAPE_NO_LAYER_SHELL").value_or("") == "1";
   w_->registry = wl_display_get_registry(w_->display);
   wl_registry_add_listener(w_->registry, &kRegistryListener, w_.get());
   // The globals, then what they announce (outputs' modes, the seat's
@@ -416,7 +419,7 @@ bool WaylandPlatform::claim_single_copy() {
   if (w_->lock_fd >= 0) return true;
   std::optional<std::string> runtime = environment("XDG_RUNTIME_DIR");
   if (!runtime || runtime->empty()) {
-    report("varnoscape: XDG_RUNTIME_DIR is not set: another copy cannot be told apart");
+    report("XDG_RUNTIME_DIR is not set: another copy cannot be told apart");
     return true;
   }
   std::string display = environment("WAYLAND_DISPLAY").value_or("wayland-0");
@@ -424,7 +427,7 @@ bool WaylandPlatform::claim_single_copy() {
   const std::string path = *runtime + "/varnoscape-" + display + ".lock";
   const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
   if (fd < 0) {
-    report("varnoscape: cannot open " + path + ": " + std::strerror(errno));
+    report("cannot open " + path + ": " + std::strerror(errno));
     return true;
   }
   // Held as long as the process lives; the system lets it go with it.
@@ -437,7 +440,7 @@ bool WaylandPlatform::claim_single_copy() {
 }
 
 ChildWindow WaylandPlatform::use_host_window(ForeignWindow) {
-  report("varnoscape: Wayland has no windows of other programs to draw in");
+  report("Wayland has no windows of other programs to draw in");
   return {};
 }
 
@@ -461,7 +464,7 @@ WindowId WaylandPlatform::create_saver_window(const std::string& title) {
   }
   // GNOME has no layer shell: a full-screen window on one output.
   report(
-      "varnoscape: this desktop has no layer shell (wlr-layer-shell), so the saver is an "
+      "this desktop has no layer shell (wlr-layer-shell), so the saver is an "
       "ordinary full-screen window on one monitor, which other windows may cover");
   if (!w_->wm_base) {
     w_->windows.erase(id);

@@ -82,6 +82,7 @@ struct WaylandPlatform::State {
   wl_seat* seat = nullptr;
   xdg_wm_base* wm_base = nullptr;
   zwlr_layer_shell_v1* layer_shell = nullptr;
+  bool refuse_layer_shell = false;
   std::vector<std::unique_ptr<wayland::Output>> outputs;  // as announced, the first first
 
   // Input.
