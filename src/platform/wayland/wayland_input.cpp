@@ -309,9 +309,11 @@ std::optional<Event> WaylandPlatform::next_event(int timeout_ms) {
     }
     int wait = -1;
     if (timeout_ms >= 0) {
-      wait = static_cast<int>(std::max<int64_t>(
-          0,
-          std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count()));
+      // Rounded up: a wait cut to 0 ms would spin through the last
+      // millisecond.
+      const auto left =
+          std::chrono::duration_cast<std::chrono::microseconds>(deadline - Clock::now());
+      wait = static_cast<int>(std::max<int64_t>(0, (left.count() + 999) / 1000));
     }
     pollfd p{wl_display_get_fd(d), POLLIN, 0};
     const int ready = poll(&p, 1, wait);
