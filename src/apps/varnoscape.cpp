@@ -10,6 +10,7 @@
 #include "platform/posix/posix_platform.h"
 #include "platform/wayland/wayland_platform.h"
 #include "platform/x11/x11_platform.h"
+#include "startup/command_line.h"
 #include "startup/startup.h"
 
 namespace {
@@ -41,6 +42,12 @@ int main(int argc, char** argv) {
     if (!platform.connected()) {
       std::fprintf(stderr, "varnoscape: cannot reach the Wayland compositor %s\n",
                    std::getenv("WAYLAND_DISPLAY"));
+      return 1;
+    }
+    if (vs::mode_letter(platform.argument_string()) == 'P') {
+      std::fprintf(stderr,
+                   "varnoscape: /p draws the preview in a window of another program, which "
+                   "Wayland does not give to programs; the preview works on X11 only\n");
       return 1;
     }
     return run(platform);
