@@ -90,5 +90,10 @@ set(CPACK_DEBIAN_PACKAGE_SECTION x11)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS ${runtime_depends})
-set(CPACK_DEBIAN_PACKAGE_SUGGESTS "xscreensaver | xautolock")
+# The settings dialog's folder chooser and the opener of its link; without
+# them the dialog says what to install.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "zenity | kdialog, xdg-utils")
+# What starts the saver once the desktop is idle: on X11 a host or xautolock,
+# on Wayland swayidle.
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "xscreensaver | xautolock, swayidle")
 include(CPack)

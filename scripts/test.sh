@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Installs what is needed, builds both editions, and runs every test: unit
 # tests, the end-to-end tests of the real binaries under Xvfb (the Windows
-# edition under Wine), the Windows edition's unit tests under Wine, the unit
-# tests again under AddressSanitizer/UndefinedBehaviorSanitizer, and the fuzz
-# targets for a bounded time.
+# edition under Wine) and under a headless sway, the Windows edition's unit
+# tests under Wine, the unit tests again under
+# AddressSanitizer/UndefinedBehaviorSanitizer, and the fuzz targets for a
+# bounded time.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -17,8 +18,10 @@ echo "== build the Windows edition"
 cmake --preset windows >/dev/null
 cmake --build --preset windows
 echo "== unit and end-to-end tests (both editions end to end)"
-# The Windows edition was just built: its end-to-end tests must run, not
-# skip for want of it.
+# The Windows edition was just built and sway and its tools installed: the
+# end-to-end tests of that edition and of the Wayland backend must run, not
+# skip for want of them.
+export E2E_REQUIRE_WAYLAND=1
 E2E_REQUIRE_WINDOWS=1 ctest --test-dir "$root/build" --output-on-failure -j2
 echo "== the Windows edition's unit tests under Wine"
 ctest --preset windows

@@ -224,6 +224,24 @@ WaylandPlatform::State::~State() {
   if (keys) xkb_state_unref(keys);
   if (keymap) xkb_keymap_unref(keymap);
   if (xkb) xkb_context_unref(xkb);
+  // Every object bound, so that nothing of the connection outlives it.
+  if (keyboard) wl_keyboard_destroy(keyboard);
+  if (pointer) wl_pointer_destroy(pointer);
+  if (seat) wl_seat_destroy(seat);
+  for (auto& o : outputs) wl_output_destroy(o->output);
+  outputs.clear();
+  if (layer_shell) {
+    // Its destroy request came with version 3; before, the proxy alone goes.
+    if (wl_proxy_get_version(reinterpret_cast<wl_proxy*>(layer_shell)) >= 3) {
+      zwlr_layer_shell_v1_destroy(layer_shell);
+    } else {
+      wl_proxy_destroy(reinterpret_cast<wl_proxy*>(layer_shell));
+    }
+  }
+  if (wm_base) xdg_wm_base_destroy(wm_base);
+  if (shm) wl_shm_destroy(shm);
+  if (compositor) wl_compositor_destroy(compositor);
+  if (registry) wl_registry_destroy(registry);
   wl_display_flush(display);
   wl_display_disconnect(display);
 }
@@ -371,8 +389,8 @@ WaylandPlatform::WaylandPlatform(std::vector<std::string> args)
   w_->roundtrip();
   w_->roundtrip();
   if (!w_->compositor || !w_->shm) {
-    wl_display_disconnect(w_->display);
-    w_->display = nullptr;
+    w_.reset();  // lets go of what was bound, and of the connection
+    w_ = std::make_unique<State>(*this);
     return;
   }
 }

@@ -55,20 +55,15 @@ e2e_xvfb() {
   printf -v "$var" ':%s' "$(head -n1 "$file")"
 }
 
-# e2e_setup BUILD-DIR [WxH [XVFB-ARGS...]]: a scratch folder, and an X server
-# (24-bit screen of that size, 1024x768 by default) that DISPLAY points at.
-e2e_setup() {
+# e2e_scratch BUILD-DIR: a scratch folder, the settings file's name, the
+# desktop's language and the programs under test; no display (a test of
+# another display system brings its own).
+e2e_scratch() {
   E2E_BUILD=$(cd "$1" && pwd)
-  local size=${2:-1024x768}
-  shift $(($# < 2 ? $# : 2))
   E2E_TMP=$(mktemp -d)
   E2E_PIDS=""
   E2E_SERVERS=""
   trap e2e_cleanup EXIT
-  local display
-  e2e_xvfb display -screen 0 "${size}x24" "$@"
-  export DISPLAY=$display
-  E2E_XVFB=${E2E_SERVERS##* }  # its pid, for tests that take the server away
   export VARNOSCAPE_INI="$E2E_TMP/Varnoscape.ini"
   # A Japanese desktop, whatever the machine's: the tests know the dialog by
   # its Japanese texts. A test of another language sets its own.
@@ -81,6 +76,18 @@ e2e_setup() {
   E2E_LINUX_SAVER=$E2E_SAVER
   E2E_RENDER="$E2E_BUILD/varnoscape-render"
   E2E_SAMPLES="$E2E_BUILD/samples"
+}
+
+# e2e_setup BUILD-DIR [WxH [XVFB-ARGS...]]: a scratch folder, and an X server
+# (24-bit screen of that size, 1024x768 by default) that DISPLAY points at.
+e2e_setup() {
+  local size=${2:-1024x768}
+  e2e_scratch "$1"
+  shift $(($# < 2 ? $# : 2))
+  local display
+  e2e_xvfb display -screen 0 "${size}x24" "$@"
+  export DISPLAY=$display
+  E2E_XVFB=${E2E_SERVERS##* }  # its pid, for tests that take the server away
   if e2e_windows; then
     e2e_end_wine_session
     local scr
@@ -204,15 +211,21 @@ e2e_area_is() {
   fi
 }
 
+# e2e_screenshot WINDOW FILE: a screenshot of the window ("root": the whole
+# screen) as a PNG file. A test of another display system redefines it.
+e2e_screenshot() {
+  import -window "$1" "$2" 2>/dev/null
+}
+
 # e2e_wait_screen WINDOW SECONDS CROP WANT [CROP WANT...]: takes screenshots
-# of the window ("root": the whole screen) until every part is as wanted
-# (see e2e_area_is). The last one stays in $E2E_TMP/shot.png.
+# of the window (see e2e_screenshot) until every part is as wanted (see
+# e2e_area_is). The last one stays in $E2E_TMP/shot.png.
 e2e_wait_screen() {
   local window=$1 seconds=$2 end ok
   shift 2
   end=$((SECONDS + seconds))
   while [ "$SECONDS" -le "$end" ]; do
-    if import -window "$window" "$E2E_TMP/shot.png" 2>/dev/null; then
+    if e2e_screenshot "$window" "$E2E_TMP/shot.png"; then
       ok=yes
       local -a parts=("$@")
       local i
