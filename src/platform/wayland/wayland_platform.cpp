@@ -153,6 +153,27 @@ std::map<WindowId, std::unique_ptr<ToplevelContext>>& toplevel_contexts() {
   return contexts;
 }
 
+// A window of the shell, titled, of the given size in pixels at a whole
+// scale; its owner commits it.
+std::unique_ptr<Shown> make_toplevel(WaylandPlatform::State& w, WindowId id,
+                                     const std::string& title, int scale, int width, int height) {
+  auto s = std::make_unique<Shown>();
+  s->surface = wl_compositor_create_surface(w.compositor);
+  s->scale = scale;
+  s->width = width;
+  s->height = height;
+  wl_surface_set_buffer_scale(s->surface, scale);
+  s->xdg = xdg_wm_base_get_xdg_surface(w.wm_base, s->surface);
+  xdg_surface_add_listener(s->xdg, &kXdgSurfaceListener, s.get());
+  s->toplevel = xdg_surface_get_toplevel(s->xdg);
+  auto& context = toplevel_contexts()[id];
+  context = std::make_unique<ToplevelContext>(ToplevelContext{&w, id});
+  xdg_toplevel_add_listener(s->toplevel, &kToplevelListener, context.get());
+  xdg_toplevel_set_title(s->toplevel, title.c_str());
+  xdg_toplevel_set_app_id(s->toplevel, "varnoscape");
+  return s;
+}
+
 void destroy_shown(Shown& s) {
   if (s.toplevel) xdg_toplevel_destroy(s.toplevel);
   if (s.xdg) xdg_surface_destroy(s.xdg);
@@ -489,22 +510,10 @@ WindowId WaylandPlatform::create_saver_window(const std::string& title) {
     w_->saver = 0;
     return 0;
   }
-  auto s = std::make_unique<Shown>();
   const Output& output = *w_->outputs.front();
-  s->surface = wl_compositor_create_surface(w_->compositor);
+  std::unique_ptr<Shown> s =
+      make_toplevel(*w_, id, title, output.scale, output.width, output.height);
   s->output_name = output.name;
-  s->scale = output.scale;
-  s->width = output.width;
-  s->height = output.height;
-  wl_surface_set_buffer_scale(s->surface, s->scale);
-  s->xdg = xdg_wm_base_get_xdg_surface(w_->wm_base, s->surface);
-  xdg_surface_add_listener(s->xdg, &kXdgSurfaceListener, s.get());
-  s->toplevel = xdg_surface_get_toplevel(s->xdg);
-  auto& context = toplevel_contexts()[id];
-  context = std::make_unique<ToplevelContext>(ToplevelContext{w_.get(), id});
-  xdg_toplevel_add_listener(s->toplevel, &kToplevelListener, context.get());
-  xdg_toplevel_set_title(s->toplevel, title.c_str());
-  xdg_toplevel_set_app_id(s->toplevel, "varnoscape");
   xdg_toplevel_set_fullscreen(s->toplevel, output.output);
   wl_surface_commit(s->surface);
   w_->windows[id].surfaces.push_back(std::move(s));
@@ -515,20 +524,9 @@ WindowId WaylandPlatform::create_saver_window(const std::string& title) {
 WindowId WaylandPlatform::create_dialog_window(const DialogSpec& spec) {
   if (!connected() || !w_->wm_base || spec.client_width <= 0 || spec.client_height <= 0) return 0;
   const WindowId id = w_->next_id++;
-  auto s = std::make_unique<Shown>();
-  s->surface = wl_compositor_create_surface(w_->compositor);
-  s->scale = std::max(1, static_cast<int>(spec.scale + 0.5));
-  s->width = spec.client_width;
-  s->height = spec.client_height;
-  wl_surface_set_buffer_scale(s->surface, s->scale);
-  s->xdg = xdg_wm_base_get_xdg_surface(w_->wm_base, s->surface);
-  xdg_surface_add_listener(s->xdg, &kXdgSurfaceListener, s.get());
-  s->toplevel = xdg_surface_get_toplevel(s->xdg);
-  auto& context = toplevel_contexts()[id];
-  context = std::make_unique<ToplevelContext>(ToplevelContext{w_.get(), id});
-  xdg_toplevel_add_listener(s->toplevel, &kToplevelListener, context.get());
-  xdg_toplevel_set_title(s->toplevel, spec.title.c_str());
-  xdg_toplevel_set_app_id(s->toplevel, "varnoscape");
+  std::unique_ptr<Shown> s =
+      make_toplevel(*w_, id, spec.title, std::max(1, static_cast<int>(spec.scale + 0.5)),
+                    spec.client_width, spec.client_height);
   // Minimum and maximum alike: a tiling compositor floats it at its size.
   const int logical_w = spec.client_width / s->scale, logical_h = spec.client_height / s->scale;
   xdg_toplevel_set_min_size(s->toplevel, logical_w, logical_h);
