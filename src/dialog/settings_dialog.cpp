@@ -365,6 +365,7 @@ void SettingsDialog::fit_labels_to_text() {
   count_unit_label_.bounds.x = std::max(count_unit_label_.bounds.x,
                                         count_label_.bounds.x + count_label_.bounds.width + px(3));
   fit(count_unit_label_, count_unit_label_.caption());
+  fit(preview_size_label_, "9999 * 9999");  // the largest picture's size
   for (forms::Label* l : {&credit_label_, &address_label_}) fit(*l, l->caption());
   for (auto* group : {&order_labels_, &size_labels_, &method_labels_}) {
     for (forms::Label& l : *group) fit(l, l.caption());
