@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "core/numeric.h"
+#include "core/scale.h"
 #include "dialog/stock_images.h"
 #include "platform/forms/paint.h"
 
@@ -60,7 +61,7 @@ SettingsDialog::SettingsDialog(Platform& p, Settings& settings, Catalogue& catal
 SettingsDialog::~SettingsDialog() = default;
 
 int SettingsDialog::px(int length) const {
-  return static_cast<int>(std::lround(length * scale_));
+  return scaled_length(length, scale_);
 }
 
 void SettingsDialog::place(forms::Control& c, forms::Panel& parent, int x, int y, int w, int h) {

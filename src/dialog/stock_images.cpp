@@ -1,5 +1,7 @@
 #include "dialog/stock_images.h"
 
+#include "core/scale.h"
+
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -166,21 +168,12 @@ void sunken_edge(Surface& s, int line) {
   s.fill_rect(w - l, 0, l, h, to_pixel(kHighlight));
 }
 
-int scaled(int length, double scale) {
-  return static_cast<int>(std::lround(length * scale));
-}
-
-// Lines one pixel wide at 96 dots per inch: whole pixels at any scale.
-int line_width(double scale) {
-  return std::max(1, static_cast<int>(scale + 0.25));
-}
-
 }  // namespace
 
 Surface stock_option_mark(bool selected, double scale) {
   constexpr float kCentre = 6.5f, kOuter = 6.5f, kDot = 2.8f;
   const float unit = static_cast<float>(1 / scale);
-  const int side = scaled(13, scale);
+  const int side = scaled_length(13, scale);
   return draw_smooth(side, side, [=](float x, float y) -> std::optional<Rgb> {
     const float dx = x * unit - kCentre, dy = y * unit - kCentre, r = std::hypot(dx, dy);
     if (r > kOuter) return std::nullopt;
@@ -199,7 +192,7 @@ Surface stock_option_mark(bool selected, double scale) {
 }
 
 Surface stock_check_mark(bool checked, double scale) {
-  const int side = scaled(12, scale), line = line_width(scale);
+  const int side = scaled_length(12, scale), line = line_width(scale);
   Surface s(side, side, to_pixel(kHighlight));
   sunken_edge(s, line);
   if (checked) {
@@ -221,10 +214,10 @@ Surface stock_check_mark(bool checked, double scale) {
 Surface stock_heading_plate(double scale) {
   constexpr int kWidth = 95, kHeight = 22;
   constexpr float kRadius = kHeight / 2.0f;
-  const int width = scaled(kWidth, scale), height = scaled(kHeight, scale);
+  const int width = scaled_length(kWidth, scale), height = scaled_length(kHeight, scale);
   // The same brushed grain as the background, fainter, at the screen's
   // pixels.
-  const std::vector<float> grain = strokes(width, height, scaled(24, scale), 0x9E3779B9u);
+  const std::vector<float> grain = strokes(width, height, scaled_length(24, scale), 0x9E3779B9u);
   const float unit = static_cast<float>(1 / scale);
   return draw_smooth(width, height, [&](float px, float py) -> std::optional<Rgb> {
     const float x = px * unit, y = py * unit;
@@ -246,7 +239,8 @@ Surface stock_heading_plate(double scale) {
 }
 
 Surface stock_button_face(double scale) {
-  return brushed_metal(scaled(103, scale), scaled(37, scale), 222, 3.0f, 2.0f, 0x2545F491u);
+  return brushed_metal(scaled_length(103, scale), scaled_length(37, scale), 222, 3.0f, 2.0f,
+                       0x2545F491u);
 }
 
 Surface stock_background_strip() {
@@ -298,7 +292,7 @@ StockPointer stock_hand_pointer(double scale) {
   // Drawn at the scale: the outline cells are joined by strokes `line`
   // pixels wide through their centres; the white fill takes the pixels whose
   // nearest cell is inside the hand.
-  const int side = scaled(32, scale), line = line_width(scale);
+  const int side = scaled_length(32, scale), line = line_width(scale);
   const double half = line / scale / 2;
   auto on_outline = [&](double ux, double uy) {
     const int cx = static_cast<int>(ux), cy = static_cast<int>(uy);

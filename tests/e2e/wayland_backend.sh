@@ -16,12 +16,7 @@ env -u WAYLAND_DISPLAY -u DISPLAY timeout 10 "$E2E_SAVER" /s >"$E2E_TMP/none.out
   grep -qE '(^|[^_])DISPLAY' "$E2E_TMP/none.err" ||
   e2e_fail "without a display it should say, in one line, that neither WAYLAND_DISPLAY nor DISPLAY is set: '$(cat "$E2E_TMP/none.err")'"
 
-pics="$E2E_TMP/pics"
-mkdir -p "$pics"
-cp "$E2E_SAMPLES/rings.gif" "$pics/"
-e2e_write_ini "$pics" 0 0 0
-"$E2E_RENDER" --screen 1024x768 --size own --way dots "$pics/rings.gif" "$E2E_TMP/expected.png" ||
-  e2e_fail "render tool failed"
+wl_one_picture rings.gif 0 0
 wl_background '#203050' HEADLESS-1
 e2e_xvfb x_display -screen 0 800x600x24
 

@@ -9,12 +9,7 @@
 source "$(dirname "$0")/lib/wayland.bash"
 wl_setup "$1"
 
-pics="$E2E_TMP/pics"
-mkdir -p "$pics"
-cp "$E2E_SAMPLES/rings.gif" "$pics/"
-e2e_write_ini "$pics" 0 0 0
-"$E2E_RENDER" --screen 1024x768 --size own --way dots "$pics/rings.gif" "$E2E_TMP/expected.png" ||
-  e2e_fail "render tool failed"
+wl_one_picture rings.gif 0 0
 wl_background '#203050' HEADLESS-1
 
 # The program is found on the PATH, as an installed one would be. What it

@@ -11,12 +11,7 @@ source "$(dirname "$0")/lib/wayland.bash"
 wl_setup "$1"
 second=$(wl_add_output 640x480 1024 0)
 
-pics="$E2E_TMP/pics"
-mkdir -p "$pics"
-cp "$E2E_SAMPLES/portrait.jpg" "$pics/"
-e2e_write_ini "$pics" 1 0 0
-"$E2E_RENDER" --screen 1024x768 --size full --way dots "$pics/portrait.jpg" "$E2E_TMP/expected.png" ||
-  e2e_fail "render tool failed"
+wl_one_picture portrait.jpg 1 0
 wl_background '#203050' HEADLESS-1
 wl_background '#203050' "$second"
 # The first output has the keyboard's focus, so a new window goes there.

@@ -2,6 +2,7 @@
 #include <cmath>
 #include <unordered_map>
 
+#include "core/scale.h"
 #include "platform/forms/paint.h"
 
 namespace vs::forms {
@@ -97,11 +98,11 @@ Form::~Form() {
 }
 
 int Form::px(int length) const {
-  return static_cast<int>(std::lround(length * scale_));
+  return scaled_length(length, scale_);
 }
 
 int Form::line() const {
-  return std::max(1, static_cast<int>(scale_ + 0.25));
+  return line_width(scale_);
 }
 
 int scaled(const Control& c, int length) {

@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "core/scale.h"
 #include "platform/forms/message_box_drawing.h"
 
 namespace vs::forms {
@@ -18,7 +19,7 @@ constexpr int kMinWidth = 240;
 
 MessageBoxLayout layout_message_box(int text_width, int text_height, int screen_width,
                                     int screen_height, bool with_icon, double scale) {
-  auto px = [scale](int length) { return static_cast<int>(std::lround(length * scale)); };
+  auto px = [scale](int length) { return scaled_length(length, scale); };
   const int margin = px(kMargin), strip = px(kStripHeight);
   const int button_width = px(kButtonWidth), button_height = px(kButtonHeight);
   MessageBoxLayout l;

@@ -235,19 +235,25 @@ void WaylandPlatform::State::apply_cursor() {
   if (it == windows.end()) return;
   if (!cursor_surface) cursor_surface = wl_compositor_create_surface(compositor);
   wayland::Window& window = it->second;
-  if (window.kind == wayland::Window::Kind::Saver) {
-    // The saver hides the pointer while its counter is below 0.
-    if (cursor_counter < 0) {
-      wl_pointer_set_cursor(pointer, pointer_serial, nullptr, 0, 0);
-      return;
-    }
-  }
   PointerShape shape = PointerShape::Normal;
   for (const auto& [area, s] : window.shapes) {
     if (area.contains(pointer_at.x, pointer_at.y)) shape = s;
   }
   if (busy) shape = PointerShape::Busy;
-  if (shape == PointerShape::Hand && hand) {
+  // The saver hides the pointer while its counter is below 0.
+  const bool hidden = window.kind == wayland::Window::Kind::Saver && cursor_counter < 0;
+  const Look look = hidden                                ? Look::Hidden
+                    : shape == PointerShape::Hand && hand ? Look::Hand
+                    : shape == PointerShape::Busy         ? Look::Busy
+                                                          : Look::Normal;
+  if (look == pointer_look && pointer_serial == pointer_look_serial) return;
+  pointer_look = look;
+  pointer_look_serial = pointer_serial;
+  if (look == Look::Hidden) {
+    wl_pointer_set_cursor(pointer, pointer_serial, nullptr, 0, 0);
+    return;
+  }
+  if (look == Look::Hand) {
     wl_surface_set_buffer_scale(cursor_surface, hand_scale);
     wl_surface_attach(cursor_surface, hand->buffer, 0, 0);
     wl_surface_damage_buffer(cursor_surface, 0, 0, hand->width, hand->height);

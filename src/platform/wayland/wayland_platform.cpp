@@ -117,18 +117,12 @@ void xdg_surface_configure(void* data, xdg_surface* surface, uint32_t serial) {
 }
 const xdg_surface_listener kXdgSurfaceListener = {xdg_surface_configure};
 
-struct ToplevelContext {
-  WaylandPlatform::State* state;
-  WindowId window;
-};
-
 void toplevel_configure(void* data, xdg_toplevel*, int32_t width, int32_t height, wl_array*) {
   // A dialog keeps its own size; a full-screen saver takes the output's.
-  auto* c = static_cast<ToplevelContext*>(data);
-  auto it = c->state->windows.find(c->window);
-  if (it == c->state->windows.end() || it->second.kind != wayland::Window::Kind::Saver) return;
+  Shown& s = *static_cast<Shown*>(data);
+  auto it = s.state->windows.find(s.window);
+  if (it == s.state->windows.end() || it->second.kind != wayland::Window::Kind::Saver) return;
   if (width <= 0 || height <= 0) return;
-  Shown& s = *it->second.surfaces.front();
   if (width * s.scale != s.width || height * s.scale != s.height) {
     s.width = width * s.scale;
     s.height = height * s.scale;
@@ -137,21 +131,15 @@ void toplevel_configure(void* data, xdg_toplevel*, int32_t width, int32_t height
   }
 }
 void toplevel_close(void* data, xdg_toplevel*) {
-  auto* c = static_cast<ToplevelContext*>(data);
+  const Shown& s = *static_cast<Shown*>(data);
   Event e;
   e.kind = Event::Kind::CloseRequest;
-  e.window = c->window;
-  c->state->push(e);
+  e.window = s.window;
+  s.state->push(e);
 }
 // (bounds and capabilities come from versions 4 and 5 on; we bind 2.)
 const xdg_toplevel_listener kToplevelListener = {toplevel_configure, toplevel_close, nullptr,
                                                  nullptr};
-
-// The contexts of toplevels, by window, for as long as the window lives.
-std::map<WindowId, std::unique_ptr<ToplevelContext>>& toplevel_contexts() {
-  static std::map<WindowId, std::unique_ptr<ToplevelContext>> contexts;
-  return contexts;
-}
 
 // A window of the shell, titled, of the given size in pixels at a whole
 // scale; its owner commits it.
@@ -166,9 +154,9 @@ std::unique_ptr<Shown> make_toplevel(WaylandPlatform::State& w, WindowId id,
   s->xdg = xdg_wm_base_get_xdg_surface(w.wm_base, s->surface);
   xdg_surface_add_listener(s->xdg, &kXdgSurfaceListener, s.get());
   s->toplevel = xdg_surface_get_toplevel(s->xdg);
-  auto& context = toplevel_contexts()[id];
-  context = std::make_unique<ToplevelContext>(ToplevelContext{&w, id});
-  xdg_toplevel_add_listener(s->toplevel, &kToplevelListener, context.get());
+  s->state = &w;
+  s->window = id;
+  xdg_toplevel_add_listener(s->toplevel, &kToplevelListener, s.get());
   xdg_toplevel_set_title(s->toplevel, title.c_str());
   xdg_toplevel_set_app_id(s->toplevel, "varnoscape");
   return s;
@@ -560,7 +548,6 @@ void WaylandPlatform::destroy_window(WindowId window) {
     destroy_shown(*s);
   }
   w_->windows.erase(it);
-  toplevel_contexts().erase(window);
   if (w_->saver == window) w_->saver = 0;
   if (w_->display) wl_display_flush(w_->display);
 }
@@ -640,6 +627,7 @@ void WaylandPlatform::set_hand_pointer(const PointerImage& image) {
   }
   w_->hand_hot_spot = image.hot_spot;
   w_->hand_scale = std::max(1, static_cast<int>(dialog_scale()));
+  w_->pointer_look = State::Look::None;  // a new hand: given again
   w_->apply_cursor();
 }
 

@@ -55,6 +55,9 @@ struct Shown {
   bool configured = false;
   bool mapped = false;
   bool primary = true;  // shows the window's pixels (else black)
+  // A shell window's: whose events its listener reports.
+  WaylandPlatform::State* state = nullptr;
+  WindowId window = 0;
   std::vector<std::unique_ptr<Buffer>> buffers;
   std::optional<size_t> latest;  // the buffer holding the newest pixels
 };
@@ -104,6 +107,11 @@ struct WaylandPlatform::State {
   int hand_scale = 1;
   int cursor_counter = 0;
   bool busy = false;
+  // The pointer last given to the compositor, and for which entry: it is
+  // given again only when it changes, not at every movement.
+  enum class Look { None, Hidden, Hand, Busy, Normal };
+  Look pointer_look = Look::None;
+  uint32_t pointer_look_serial = 0;
 
   std::map<WindowId, wayland::Window> windows;
   WindowId next_id = 1;

@@ -2,6 +2,8 @@
 // to it, drawn on the root window.
 #include "platform/x11/x11_state.h"
 
+#include "core/scale.h"
+
 #include <algorithm>
 
 namespace vs {
@@ -17,7 +19,7 @@ void X11Platform::draw_outline(const std::optional<Rect>& rect) {
   v.function = GXxor;
   v.subwindow_mode = IncludeInferiors;
   v.foreground = 0xFFFFFF;
-  v.line_width = 2 * std::max(1, static_cast<int>(dialog_scale() + 0.25));
+  v.line_width = 2 * line_width(dialog_scale());
   GC gc = XCreateGC(d, root, GCFunction | GCSubwindowMode | GCForeground | GCLineWidth, &v);
   // Drawn twice, an outline is gone again: the last one is taken away, then
   // the new one drawn.

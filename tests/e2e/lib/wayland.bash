@@ -206,6 +206,21 @@ wl_ended() {
   [ -s "$E2E_TMP/status.$1" ]
 }
 
+# wl_one_picture SAMPLE SIZE WAY: a picture folder of that one sample
+# ($pics), the settings file for it (SIZE 0 own / 1 full, WAY 0 dots /
+# 1 lines, in name order) and the render tool's relief of it at the first
+# output's size in $E2E_TMP/expected.png: what the saver must show there.
+wl_one_picture() {
+  local sample=$1 size=$2 way=$3
+  pics="$E2E_TMP/pics"
+  mkdir -p "$pics"
+  cp "$E2E_SAMPLES/$sample" "$pics/"
+  e2e_write_ini "$pics" "$size" "$way" 0
+  "$E2E_RENDER" --screen 1024x768 --size "$( ((size)) && echo full || echo own)" \
+    --way "$( ((way)) && echo lines || echo dots)" "$pics/$sample" "$E2E_TMP/expected.png" ||
+    e2e_fail "render tool failed"
+}
+
 # wl_background COLOUR OUTPUT: gives the output a plain background of that
 # colour ("#rrggbb") and waits until it shows, so that a surface meant to
 # cover the output is seen to cover it all.
