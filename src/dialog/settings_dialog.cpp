@@ -213,6 +213,7 @@ void SettingsDialog::load() {
   // 1. The window: the client panel and the frame around it.
   ScreenInfo screen = p_.screen();
   const int tx = screen.twips_per_pixel_x, ty = screen.twips_per_pixel_y;
+  twips_per_pixel_ = tx > 0 ? tx : 15;
   const int outer_w = client_panel_.bounds.width + px(kFrameWidth);
   const int outer_h = client_panel_.bounds.height + px(kFrameHeight);
   // 2. Centred on the screen, in twips: the differences halved as the
@@ -303,8 +304,7 @@ void SettingsDialog::dress() {
   fit_labels_to_text();
   // 3. How far the list scrolls sideways: its width in twips per pixel
   // units plus 300, rounded, at the scale.
-  const int tx = p_.screen().twips_per_pixel_x;
-  extent_ = px(static_cast<int>(round_half_even(169.0 / (tx > 0 ? tx : 15) + 300)));
+  extent_ = px(static_cast<int>(round_half_even(169.0 / twips_per_pixel_ + 300)));
   file_list_.set_horizontal_extent(extent_);
 
   // The brushed texture, once, into the panels' persistent images.

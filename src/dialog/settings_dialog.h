@@ -129,8 +129,9 @@ class SettingsDialog {
   Platform& p_;
   Settings& settings_;
   Catalogue& catalogue_;
-  const Texts& texts_;  // in the user's language
-  double scale_ = 1;    // the screen's, 1 at 96 dots per inch
+  const Texts& texts_;        // in the user's language
+  double scale_ = 1;          // the screen's, 1 at 96 dots per inch
+  int twips_per_pixel_ = 15;  // the screen's, as the dialog was loaded
   std::unique_ptr<forms::Form> form_;
 
   // The controls.
