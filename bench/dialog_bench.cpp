@@ -21,7 +21,7 @@
 #include "../tools/picture_writers.h"
 #include "dialog/settings_dialog.h"
 #include "platform/offscreen/offscreen_platform.h"
-#include "platform/pictures/decoders.h"
+#include "platform/posix/library_decoders.h"
 #include "settings/settings.h"
 
 namespace {

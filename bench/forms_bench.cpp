@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "bench_timing.h"
-#include "platform/forms/forms.h"
+#include "forms/forms.h"
 #include "platform/offscreen/offscreen_platform.h"
 
 namespace {

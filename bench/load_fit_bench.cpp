@@ -31,7 +31,7 @@
 
 #include "bench_timing.h"
 #include "core/picture_fit.h"
-#include "platform/pictures/decoders.h"
+#include "platform/posix/library_decoders.h"
 #include "platform/posix/decoder_process.h"
 
 namespace {

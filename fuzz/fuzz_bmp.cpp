@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <string_view>
 
-#include "platform/pictures/bmp_format.h"
-#include "platform/pictures/decoders.h"
+#include "pictures/bmp_format.h"
+#include "pictures/decoders.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view bytes(reinterpret_cast<const char*>(data), size);

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "platform/pictures/exif.h"
+#include "pictures/exif.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const int o = vs::exif_orientation({reinterpret_cast<const char*>(data), size});

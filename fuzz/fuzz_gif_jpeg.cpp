@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "platform/pictures/decoders.h"
+#include "platform/posix/library_decoders.h"
 
 namespace {
 

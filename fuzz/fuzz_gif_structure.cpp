@@ -5,8 +5,8 @@
 #include <string>
 #include <string_view>
 
-#include "platform/pictures/decoders.h"
-#include "platform/pictures/gif_structure.h"
+#include "pictures/decoders.h"
+#include "pictures/gif_structure.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   vs::GifStructure gif;

@@ -6,8 +6,8 @@
 #include <string>
 #include <string_view>
 
-#include "platform/pictures/decoders.h"
-#include "platform/pictures/jpeg_structure.h"
+#include "pictures/decoders.h"
+#include "pictures/jpeg_structure.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   vs::JpegStructure jpeg;

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/pictures/wmf_frame.h"
+#include "pictures/wmf_frame.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   vs::WmfFrame frame;

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/pictures/wmf_records.h"
+#include "pictures/wmf_records.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string records;

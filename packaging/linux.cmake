@@ -1,13 +1,10 @@
 # The Linux edition: the X11 backend, the POSIX system layer, the picture
 # decoder program and the render tool, and their installation.
 
-# GIF, JPEG and metafiles by giflib, libjpeg-turbo and libwmf.
-vs_library(vs_picture_libraries platform/pictures/libraries vs_pictures PkgConfig::WMF JPEG::JPEG
-           GIF::GIF)
-target_sources(vs_picture_libraries PRIVATE ${VS_PICTURE_DISPATCH})
-# The system layer: files, clock, processes, code page, text.
-vs_library(vs_posix platform/posix vs_picture_libraries vs_platform PkgConfig::PNG
-           PkgConfig::FONTS)
+# The system layer: files, clock, processes, code page, text, and the
+# decoders of GIF, JPEG and metafiles by giflib, libjpeg-turbo and libwmf.
+vs_library(vs_posix platform/posix vs_pictures vs_platform PkgConfig::PNG PkgConfig::FONTS
+           PkgConfig::WMF JPEG::JPEG GIF::GIF)
 # The system layer every backend of the edition builds on (the tests'
 # offscreen backend too).
 add_library(vs_native ALIAS vs_posix)

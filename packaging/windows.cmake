@@ -4,7 +4,6 @@
 vs_library(vs_win32 platform/win32 vs_pictures vs_forms)
 target_link_libraries(vs_win32 PUBLIC user32 gdi32 shell32 ole32 oleaut32 uuid windowscodecs
                       comctl32 shlwapi)
-target_sources(vs_win32 PRIVATE ${VS_PICTURE_DISPATCH})
 # Wide-character calls everywhere, and no min/max macros.
 target_compile_definitions(vs_win32 PUBLIC UNICODE _UNICODE NOMINMAX WIN32_LEAN_AND_MEAN
                            _WIN32_WINNT=0x0A00)

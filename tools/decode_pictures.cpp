@@ -20,7 +20,7 @@
 
 #include "bmp_writer.h"
 #include "platform/offscreen/offscreen_platform.h"
-#include "platform/pictures/decoders.h"
+#include "pictures/decoders.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "dialog/stock_images.h"
-#include "platform/png_file.h"
+#include "platform/posix/png_file.h"
 #include "platform/posix/freetype_font.h"
 
 namespace {

@@ -11,10 +11,10 @@
 #include <new>
 #include <string>
 
-#include "platform/pictures/decoders.h"
-#include "platform/pictures/picture_reasons.h"
+#include "platform/posix/library_decoders.h"
+#include "pictures/picture_reasons.h"
 #include "platform/posix/decoder_process.h"
-#include "platform/whole_file.h"
+#include "platform/posix/regular_file.h"
 
 namespace {
 
@@ -60,7 +60,7 @@ int main(int argc, char** argv) {
     if (std::string why = read_input(bytes); !why.empty()) {
       result = vs::PictureResult::failure(why);
     } else {
-      result = vs::decode_picture(bytes, view);
+      result = vs::decode_picture(vs::library_decoders(), bytes, view);
     }
     return write_all(vs::encode_decoder_answer(result)) ? 0 : 1;
   } catch (const std::bad_alloc&) {

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/png_file.h"
+#include "platform/posix/png_file.h"
 #include "platform/posix/decoder_process.h"
 #include "platform/posix/posix_platform.h"
 #include "saver/render_tool.h"

@@ -7,7 +7,7 @@
 #include "core/numeric.h"
 #include "core/scale.h"
 #include "dialog/stock_images.h"
-#include "platform/forms/paint.h"
+#include "forms/paint.h"
 
 namespace vs {
 

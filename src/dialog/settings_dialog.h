@@ -32,7 +32,7 @@
 
 #include "platform/background_load.h"
 #include "platform/event_loop.h"
-#include "platform/forms/forms.h"
+#include "forms/forms.h"
 #include "platform/platform.h"
 #include "settings/catalogue.h"
 #include "settings/settings.h"

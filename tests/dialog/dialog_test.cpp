@@ -15,7 +15,7 @@
 #include <thread>
 
 #include "../../tools/bmp_writer.h"
-#include "platform/forms/paint.h"
+#include "forms/paint.h"
 #include "platform/offscreen/offscreen_platform.h"
 #include "settings/settings.h"
 #include "startup/startup.h"

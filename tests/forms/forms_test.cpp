@@ -1,4 +1,4 @@
-#include "platform/forms/forms.h"
+#include "forms/forms.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "core/utf8.h"
-#include "platform/forms/paint.h"
+#include "forms/paint.h"
 #include "platform/offscreen/offscreen_platform.h"
 
 namespace vs::forms {

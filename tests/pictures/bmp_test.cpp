@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "picture_checks.h"
-#include "platform/pictures/decoders.h"
+#include "pictures/decoders.h"
 
 namespace vs {
 namespace {

@@ -9,7 +9,7 @@
 
 #include "../../tools/picture_writers.h"
 #include "picture_checks.h"
-#include "platform/pictures/decoders.h"
+#include "platform/posix/library_decoders.h"
 #include "platform/posix/decoder_process.h"
 
 namespace vs {

@@ -17,7 +17,7 @@
 
 #include "picture_checks.h"
 #include "platform/offscreen/offscreen_platform.h"
-#include "platform/pictures/decoders.h"
+#include "pictures/decoders.h"
 #include "platform/posix/decoder_process.h"
 #include "support/temp_folder.h"
 

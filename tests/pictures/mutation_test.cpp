@@ -8,7 +8,7 @@
 #include <string>
 
 #include "picture_checks.h"
-#include "platform/pictures/decoders.h"
+#include "platform/posix/library_decoders.h"
 #include "platform/posix/decoder_process.h"
 
 namespace vs {
@@ -35,7 +35,7 @@ TEST_P(Mutations, CutAndFlippedCopiesNeverCrash) {
   const bool metafile = name.ends_with(".wmf");
   const int cuts = metafile ? 16 : 40, flips = metafile ? 16 : 64;
   auto decode = [metafile](const std::string& bytes) {
-    return metafile ? decode_bytes_in_child(bytes) : decode_picture(bytes);
+    return metafile ? decode_bytes_in_child(bytes) : decode_picture(library_decoders(), bytes);
   };
 
   for (int i = 0; i < cuts; ++i) {

@@ -9,7 +9,7 @@
 #include "../../tools/picture_writers.h"
 #include "core/picture_fit.h"
 #include "picture_checks.h"
-#include "platform/pictures/decoders.h"
+#include "platform/posix/library_decoders.h"
 #include "platform/posix/decoder_process.h"
 
 namespace vs {
@@ -95,14 +95,14 @@ TEST(PictureView, WhatIsKeptFitsExactlyAsTheWholePicture) {
                                                    {"jpeg", as_jpeg(picture, 0)},
                                                    {"turned jpeg", as_jpeg(picture, 6)}};
     for (const auto& [kind, bytes] : files) {
-      const PictureResult whole = decode_picture(bytes);
+      const PictureResult whole = decode_picture(library_decoders(), bytes);
       ASSERT_TRUE(whole.ok) << kind << ": " << whole.reason;
       for (const PictureView& view : views) {
         const std::string what = std::string(kind) + " " + std::to_string(shape.w) + "x" +
                                  std::to_string(shape.h) + " in " + std::to_string(view.box_width) +
                                  "x" + std::to_string(view.box_height) + " mode " +
                                  std::to_string(static_cast<int>(view.mode));
-        const PictureResult part = decode_picture(bytes, view);
+        const PictureResult part = decode_picture(library_decoders(), bytes, view);
         ASSERT_TRUE(part.ok) << what << ": " << part.reason;
         EXPECT_EQ(part.width(), whole.width()) << what;
         EXPECT_EQ(part.height(), whole.height()) << what;

@@ -6,8 +6,8 @@
 
 #include "../../tools/picture_writers.h"
 #include "picture_checks.h"
-#include "platform/pictures/decoders.h"
-#include "platform/pictures/wmf_frame.h"
+#include "platform/posix/library_decoders.h"
+#include "pictures/wmf_frame.h"
 #include "platform/posix/decoder_process.h"
 
 namespace vs {
@@ -92,7 +92,7 @@ TEST(WmfFrame, DamagedHeadersAndRecordsAreSafe) {
 // Red on the right half of the frame, blue on the left; the frame's corners
 // must be the picture's corners.
 void expect_halves(const std::string& file, int w, int h) {
-  PictureResult r = decode_picture(file);
+  PictureResult r = decode_picture(library_decoders(), file);
   ASSERT_TRUE(r.ok) << r.reason;
   ASSERT_EQ(r.picture.width(), w);
   ASSERT_EQ(r.picture.height(), h);
@@ -153,7 +153,7 @@ TEST(WmfRendering, EllipsesAreFilled) {
   w.window_ext(100, 100);
   w.begin_shapes();
   w.brush(pixel_rgb(0, 255, 0)), w.ellipse(10, 10, 90, 90);
-  PictureResult r = decode_picture(w.finish());
+  PictureResult r = decode_picture(library_decoders(), w.finish());
   ASSERT_TRUE(r.ok) << r.reason;
   EXPECT_TRUE(pixel_near(r.picture, 50, 50, {0, 255, 0}, 0));
   EXPECT_TRUE(pixel_near(r.picture, 50, 12, {0, 255, 0}, 0));

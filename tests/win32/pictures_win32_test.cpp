@@ -18,7 +18,7 @@
 #include "../support/temp_folder.h"
 #include "core/picture_fit.h"
 #include "platform/offscreen/offscreen_platform.h"
-#include "platform/pictures/decoders.h"
+#include "platform/win32/windows_decoders.h"
 
 namespace vs {
 namespace {
@@ -180,10 +180,10 @@ TEST(Win32Pictures, AViewKeepsOnlyTheFittedPixels) {
       {"metafile", metafile(1200, 900), {320, 240, FitMode::FullScreen}},
   };
   for (const auto& c : cases) {
-    const PictureResult whole = decode_picture(c.file);
+    const PictureResult whole = decode_picture(windows_decoders(), c.file);
     ASSERT_TRUE(whole.ok) << c.name << ": " << whole.reason;
     ASSERT_TRUE(whole.kept.whole()) << c.name;
-    const PictureResult part = decode_picture(c.file, c.view);
+    const PictureResult part = decode_picture(windows_decoders(), c.file, c.view);
     ASSERT_TRUE(part.ok) << c.name << ": " << part.reason;
     const PixelSubset want = needed_pixels(c.view, whole.width(), whole.height());
     ASSERT_FALSE(want.whole()) << c.name;
@@ -203,8 +203,8 @@ TEST(Win32Pictures, AViewKeepsOnlyTheFittedPixels) {
     EXPECT_EQ(wrong, 0) << c.name;
   }
   // The turned photo is the stored one turned a quarter clockwise.
-  const PictureResult stored = decode_picture(jpeg);
-  const PictureResult turned = decode_picture(with_orientation(jpeg, 6));
+  const PictureResult stored = decode_picture(windows_decoders(), jpeg);
+  const PictureResult turned = decode_picture(windows_decoders(), with_orientation(jpeg, 6));
   ASSERT_TRUE(stored.ok && turned.ok);
   ASSERT_EQ(turned.picture.width(), 700);
   ASSERT_EQ(turned.picture.height(), 1000);
@@ -242,7 +242,7 @@ TEST(Win32Pictures, DeclaredSizesOverTheLimitFail) {
       {big_metafile, "picture too large (3145632 x 3145632)"},
   };
   for (const auto& [file, reason] : cases) {
-    const PictureResult r = decode_picture(file, {1920, 1080, FitMode::FullScreen});
+    const PictureResult r = decode_picture(windows_decoders(), file, {1920, 1080, FitMode::FullScreen});
     EXPECT_FALSE(r.ok) << reason;
     EXPECT_EQ(r.reason, reason);
     EXPECT_TRUE(r.picture.empty()) << reason;
@@ -264,14 +264,14 @@ TEST(Win32Pictures, DamagedFilesFailOrDecodeNeverCrash) {
     // jpeg_structure.h. These cuts all come before them.)
     for (int part = 0; part < 8; ++part) {
       const size_t cut = data + 12 + (file.size() - data - 32) * part / 10;
-      const PictureResult r = decode_picture(file.substr(0, cut));
+      const PictureResult r = decode_picture(windows_decoders(), file.substr(0, cut));
       EXPECT_FALSE(r.ok) << (jpeg ? "JPEG" : "GIF") << " cut at " << cut;
       EXPECT_EQ(r.reason, jpeg ? "truncated JPEG data" : "truncated GIF data") << cut;
     }
     for (size_t at = 3; at < file.size(); at += file.size() / 300 + 1) {
       std::string damaged = file;
       for (size_t k = at; k < std::min(at + 4, file.size()); ++k) damaged[k] ^= '\x5A';
-      const PictureResult r = decode_picture(damaged);
+      const PictureResult r = decode_picture(windows_decoders(), damaged);
       if (!r.ok) {
         EXPECT_FALSE(r.reason.empty()) << at;
         EXPECT_TRUE(r.picture.empty()) << at;
@@ -286,7 +286,7 @@ TEST(Win32Pictures, DamagedFilesFailOrDecodeNeverCrash) {
 // edition's words.
 TEST(Win32Pictures, DamagedMetafilesAreRefusedBeforeGdiPlaysThem) {
   const std::string good = metafile(64, 48);
-  ASSERT_TRUE(decode_picture(good).ok);
+  ASSERT_TRUE(decode_picture(windows_decoders(), good).ok);
   const size_t records = 22 + 18;
   auto patched = [&](size_t at, std::string bytes) {
     std::string file = good;
@@ -305,7 +305,7 @@ TEST(Win32Pictures, DamagedMetafilesAreRefusedBeforeGdiPlaysThem) {
       {good.substr(0, select) + polygon + good.substr(select), "corrupt metafile (libwmf error 3)"},
   };
   for (const auto& [file, reason] : cases) {
-    const PictureResult r = decode_picture(file);
+    const PictureResult r = decode_picture(windows_decoders(), file);
     EXPECT_FALSE(r.ok) << reason;
     EXPECT_EQ(r.reason, reason);
   }

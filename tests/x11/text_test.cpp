@@ -3,7 +3,7 @@
 #include "platform/x11/desktop_scale.h"
 
 #include "core/utf8.h"
-#include "platform/forms/message_box_drawing.h"
+#include "forms/message_box_drawing.h"
 #include "platform/posix/freetype_font.h"
 
 namespace vs::forms {

@@ -10,7 +10,7 @@
 #include <cstring>
 #include <vector>
 
-#include "platform/pictures/picture_reasons.h"
+#include "pictures/picture_reasons.h"
 #include "platform/posix/child_process.h"
 #include "platform/posix/posix_platform.h"
 #include "platform/posix/regular_file.h"

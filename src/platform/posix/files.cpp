@@ -10,6 +10,7 @@
 #include <string>
 
 #include "platform/posix/posix_platform.h"
+#include "platform/posix/regular_file.h"
 #include "platform/whole_file.h"
 
 namespace vs {

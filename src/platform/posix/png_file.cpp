@@ -1,4 +1,4 @@
-#include "platform/png_file.h"
+#include "platform/posix/png_file.h"
 
 #include <png.h>
 

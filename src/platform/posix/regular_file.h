@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/whole_file.h"
+#include "core/whole_file.h"
 
 namespace vs {
 
@@ -29,5 +29,13 @@ class RegularFile {
   uint64_t size_ = 0;
   WholeFile failure_;
 };
+
+// Reads all of a regular file, never more than max_bytes (a file that grows
+// past it while being read is TooLarge too). Only a regular file is opened,
+// and never waited on: a FIFO or a named pipe would wait for its writer, and
+// opening a device can have effects of its own. A path that leads nowhere
+// (no such file, or a file where a folder should be) is Missing.
+WholeFile read_whole_file(const std::string& path, size_t max_bytes);
+
 
 }  // namespace vs

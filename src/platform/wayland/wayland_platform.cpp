@@ -8,7 +8,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "platform/forms/message_box.h"
+#include "forms/message_box.h"
 
 namespace vs {
 

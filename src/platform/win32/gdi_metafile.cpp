@@ -13,10 +13,10 @@
 #include <cstring>
 #include <string>
 
-#include "platform/pictures/decoders.h"
-#include "platform/pictures/picture_sink.h"
-#include "platform/pictures/wmf_frame.h"
-#include "platform/pictures/wmf_records.h"
+#include "platform/win32/windows_decoders.h"
+#include "pictures/picture_sink.h"
+#include "pictures/wmf_frame.h"
+#include "pictures/wmf_records.h"
 #include "platform/win32/dib.h"
 
 namespace vs {

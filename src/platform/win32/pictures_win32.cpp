@@ -2,8 +2,8 @@
 // on its loading thread: the decoders are the system's (WIC, GDI) and our
 // own, and every size is checked by our own readers before anything is
 // allocated. The reasons are the Linux edition's, word for word.
-#include "platform/pictures/decoders.h"
-#include "platform/whole_file.h"
+#include "platform/win32/windows_decoders.h"
+#include "platform/win32/win32_files.h"
 #include "platform/win32/win32_system.h"
 
 namespace vs {
@@ -18,7 +18,7 @@ PictureResult Win32System::load_picture(const std::string& path, const PictureVi
     }
     // Reading a large file takes a while; decoding it takes longer.
     if (stop.stop_requested()) return PictureResult::failure(kPictureLoadStopped);
-    return decode_picture(file.bytes, view);
+    return decode_picture(windows_decoders(), file.bytes, view);
   });
 }
 

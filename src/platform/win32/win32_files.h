@@ -4,7 +4,10 @@
 
 #include <windows.h>
 
+#include <cstddef>
 #include <string>
+
+#include "core/whole_file.h"
 
 namespace vs::win32 {
 
@@ -12,3 +15,15 @@ namespace vs::win32 {
 std::string error_text(DWORD code);
 
 }  // namespace vs::win32
+
+namespace vs {
+
+// Reads all of a regular file, never more than max_bytes (a file that grows
+// past it while being read is TooLarge too). Only a regular file is opened,
+// and never waited on: a FIFO or a named pipe would wait for its writer, and
+// opening a device can have effects of its own. A path that leads nowhere
+// (no such file, or a file where a folder should be) is Missing.
+WholeFile read_whole_file(const std::string& path, size_t max_bytes);
+
+
+}  // namespace vs

@@ -2,7 +2,7 @@
 
 #include <X11/Xatom.h>
 
-#include "platform/forms/message_box.h"
+#include "forms/message_box.h"
 #include "platform/x11/desktop_scale.h"
 #include "platform/x11/host_arguments.h"
 #include "platform/x11/window_title.h"

@@ -1,0 +1,31 @@
+// The Linux edition's decoders for the kinds that are not ours: giflib,
+// libjpeg-turbo and libwmf, each behind our own structure checks. They run
+// only inside the decoder process (decoder_process.h), where a library may
+// crash or hang safely; libwmf above all is not trusted with the saver's own
+// memory.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "pictures/decoders.h"
+
+namespace vs {
+
+PictureResult decode_gif(std::string_view bytes, const PictureView& view = {});
+// Turned upright by the EXIF orientation when the file carries one.
+PictureResult decode_jpeg(std::string_view bytes, const PictureView& view = {});
+PictureResult render_wmf(std::string_view bytes, const PictureView& view = {});
+
+// Where libwmf looks for its fonts.
+inline constexpr const char* kMetafileFontFolder = "/usr/share/fonts/type1/urw-base35";
+
+// Why libwmf cannot draw text here, or "" when it can: it needs the
+// standard PostScript fonts in font_folder (Debian's fonts-urw-base35) and
+// calls a good file corrupt without them.
+std::string metafile_fonts_problem(const std::string& font_folder = kMetafileFontFolder);
+
+// The three above, as the choice of decoder takes them.
+const SystemDecoders& library_decoders();
+
+}  // namespace vs
