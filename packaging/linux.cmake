@@ -1,7 +1,7 @@
 # The Linux edition: the X11 backend, the POSIX system layer, the picture
 # decoder program and the render tool, and their installation.
 
-# The system layer: files, clock, processes, code page, text, and the
+# The system layer: files, clock, processes, text, and the
 # decoders of GIF, JPEG and metafiles by giflib, libjpeg-turbo and libwmf.
 vs_library(vs_posix platform/posix vs_pictures vs_platform PkgConfig::PNG PkgConfig::FONTS
            PkgConfig::WMF JPEG::JPEG GIF::GIF)

@@ -2,7 +2,8 @@
 // listing with its count climbing, and the kind checks. Listings are jobs of
 // the form's loop: a bounded number of names a step.
 #include "dialog/settings_dialog.h"
-#include "platform/cp932.h"
+
+#include "core/cp932.h"
 
 namespace vs {
 

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "platform/cp932.h"
+#include "core/cp932.h"
 
 namespace vs {
 

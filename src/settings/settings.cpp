@@ -4,8 +4,8 @@
 #include <optional>
 #include <string_view>
 
+#include "core/cp932.h"
 #include "core/numeric.h"
-#include "platform/cp932.h"
 #include "settings/catalogue.h"
 #include "settings/ini.h"
 #include "settings/settings_location.h"

@@ -12,7 +12,7 @@
 #include <set>
 #include <string>
 
-#include "platform/cp932.h"
+#include "core/cp932.h"
 #include "settings/case_fold.h"
 
 namespace vs {

@@ -20,7 +20,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/cp932.h"
+#include "core/cp932.h"
 #include "platform/offscreen/offscreen_platform.h"
 #include "settings/settings_location.h"
 

@@ -1,9 +1,10 @@
-#include "platform/cp932.h"
+#include "core/cp932.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <utility>
+#include <vector>
 
 namespace vs {
 namespace {
@@ -38,6 +39,66 @@ TEST(Cp932, UsesMicrosoftsTable) {
   }
   // The NEC-selected copy of an IBM character reads as the same character.
   EXPECT_EQ(cp932_to_utf8("\xED\x40"), "纊");
+}
+
+TEST(Cp932, CharactersWithSeveralCodesAreWrittenAsWindowsWritesThem) {
+  // The NEC rows repeat some characters of the JIS rows, and the
+  // NEC-selected IBM rows repeat the IBM rows: each reads from all its
+  // codes, and is written as the JIS code, else the NEC row 13 code, else
+  // the IBM code. The user-defined rows are the private-use area.
+  struct Case {
+    const char* utf8;
+    std::string written;
+    std::vector<std::string> also_read_from;
+  };
+  const Case cases[] = {
+      {"≒", "\x81\xE0", {"\x87\x90"}},
+      {"≡", "\x81\xDF", {"\x87\x91"}},
+      {"∵", "\x81\xE6", {"\x87\x9A", "\xFA\x5B"}},
+      {"￢", "\x81\xCA", {"\xEE\xF9", "\xFA\x54"}},
+      {"Ⅰ", "\x87\x54", {"\xFA\x4A"}},
+      {"ⅰ", "\xFA\x40", {"\xEE\xEF"}},
+      {"￤", "\xFA\x55", {"\xEE\xFA"}},
+      {"＇", "\xFA\x56", {"\xEE\xFB"}},
+      {"㈱", "\x87\x8A", {"\xFA\x58"}},
+      {"№", "\x87\x82", {"\xFA\x59"}},
+      {"纊", "\xFA\x5C", {"\xED\x40"}},
+      {"黑", "\xFC\x4B", {"\xEE\xEC"}},
+      {"\xEE\x80\x80", "\xF0\x40", {}},  // U+E000
+      {"\xEE\x9D\x97", "\xF9\xFC", {}},  // U+E757
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(utf8_to_cp932(c.utf8), c.written) << c.utf8;
+    EXPECT_EQ(cp932_to_utf8(c.written), c.utf8) << c.utf8;
+    for (const std::string& code : c.also_read_from) {
+      EXPECT_EQ(cp932_to_utf8(code), c.utf8) << c.utf8;
+    }
+  }
+}
+
+TEST(Cp932, EveryCharacterReadIsWrittenAsACodeThatReadsTheSame) {
+  int characters = 0;
+  int written_as_read = 0;
+  auto check = [&](const std::string& code) {
+    std::optional<std::string> utf8 = cp932_to_utf8(code);
+    if (!utf8) return;
+    ++characters;
+    std::optional<std::string> written = utf8_to_cp932(*utf8);
+    ASSERT_TRUE(written) << *utf8;
+    EXPECT_EQ(cp932_to_utf8(*written), utf8) << *utf8;
+    if (written == code) ++written_as_read;
+  };
+  for (int byte = 0; byte < 0x100; ++byte) check(std::string(1, static_cast<char>(byte)));
+  for (int lead = 0x81; lead <= 0xFC; ++lead) {
+    if (lead >= 0xA1 && lead <= 0xDF) continue;  // katakana
+    for (int trail = 0; trail < 0x100; ++trail) {
+      check(std::string{static_cast<char>(lead), static_cast<char>(trail)});
+    }
+  }
+  // ASCII, katakana, the two-byte table and the user-defined rows; 398 codes
+  // repeat another's character.
+  EXPECT_EQ(characters, 128 + 63 + 7724 + 1880);
+  EXPECT_EQ(written_as_read, 128 + 63 + 7326 + 1880);
 }
 
 TEST(Cp932, RefusesWhatItCannotHold) {

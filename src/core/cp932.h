@@ -1,6 +1,7 @@
 // Code page 932 (Microsoft's Shift-JIS table), the encoding of the settings
-// file. Program text is UTF-8. Implemented per system: the result must be the
-// same everywhere, whatever the system's own code page.
+// file. Program text is UTF-8. Converted by our own table on every system, so
+// both editions read and write the file alike, whatever the system's own code
+// page.
 #pragma once
 
 #include <optional>
