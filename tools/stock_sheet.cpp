@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "dialog/stock_images.h"
-#include "platform/posix/png_file.h"
 #include "platform/posix/freetype_font.h"
+#include "platform/posix/png_file.h"
 
 namespace {
 
@@ -22,7 +22,7 @@ void paste(Surface& dst, const Surface& src, int x, int y, bool keyed) {
   for (int sy = 0; sy < src.height(); ++sy) {
     for (int sx = 0; sx < src.width(); ++sx) {
       const uint32_t p = src.at(sx, sy);
-      if (keyed && p == vs::kTransparentKey) continue;
+      if (keyed && p == vs::forms::kTransparentKey) continue;
       dst.set_pixel(x + sx, y + sy, p);
     }
   }

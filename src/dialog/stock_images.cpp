@@ -77,8 +77,8 @@ Surface draw_smooth(int width, int height, Shade shade) {
         }
       }
       const float n = 1.0f / (kSub * kSub);
-      s.set_pixel(x, y,
-                  inside == 0 ? kTransparentKey : to_pixel({sum.r * n, sum.g * n, sum.b * n}));
+      s.set_pixel(
+          x, y, inside == 0 ? forms::kTransparentKey : to_pixel({sum.r * n, sum.g * n, sum.b * n}));
     }
   }
   return s;

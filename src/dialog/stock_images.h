@@ -6,13 +6,14 @@
 #include <cstdint>
 
 #include "core/surface.h"
+#include "forms/forms.h"
 
 namespace vs {
 
-// Image controls leave out pixels of this colour, so the dialog's background
-// shows around round shapes. Edge pixels of round shapes are blended against
-// the background's mid grey instead of being half transparent.
-constexpr uint32_t kTransparentKey = pixel_rgb(255, 0, 255);
+// Round shapes leave the pixels they miss at forms::kTransparentKey, which
+// image controls leave out, so the dialog's background shows around them.
+// Their edge pixels are blended against the background's mid grey instead of
+// being half transparent.
 
 // Sizes are at 96 dots per inch; at another screen scale the pictures are
 // drawn at that scale (not stretched), their sizes times the scale.

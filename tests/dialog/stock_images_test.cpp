@@ -90,9 +90,9 @@ TEST(StockImages, RoundShapesLetTheBackgroundShowAroundThem) {
          {stock_option_mark(false, k), stock_option_mark(true, k), stock_heading_plate(k)}) {
       const int r = s.width() - 1, b = s.height() - 1;
       for (auto [x, y] : {std::pair{0, 0}, {r, 0}, {0, b}, {r, b}}) {
-        EXPECT_EQ(s.at(x, y), kTransparentKey) << s.width() << " at " << x << ", " << y;
+        EXPECT_EQ(s.at(x, y), forms::kTransparentKey) << s.width() << " at " << x << ", " << y;
       }
-      EXPECT_NE(s.at(s.width() / 2, s.height() / 2), kTransparentKey) << s.width();
+      EXPECT_NE(s.at(s.width() / 2, s.height() / 2), forms::kTransparentKey) << s.width();
     }
   }
 }
