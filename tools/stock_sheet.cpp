@@ -98,14 +98,14 @@ int main(int argc, char** argv) {
   const Surface chk0 = vs::stock_check_mark(false), chk1 = vs::stock_check_mark(true);
   const Surface plate = vs::stock_heading_plate(), face = vs::stock_button_face();
   const Surface strip = vs::stock_background_strip(), icon = vs::stock_window_icon();
-  const vs::StockPointer hand = vs::stock_hand_pointer();
+  const vs::PointerImage hand = vs::stock_hand_pointer();
   Surface hand_view(32, 32, vs::pixel_rgb(0, 128, 128));
   for (int y = 0; y < 32; ++y) {
     for (int x = 0; x < 32; ++x) {
       if (hand.mask.at(x, y) != 0) hand_view.set_pixel(x, y, hand.pixels.at(x, y));
     }
   }
-  hand_view.set_pixel(hand.hot_x, hand.hot_y, vs::pixel_rgb(255, 0, 0));
+  hand_view.set_pixel(hand.hot_spot.x, hand.hot_spot.y, vs::pixel_rgb(255, 0, 0));
 
   auto font = vs::FreetypeFont::find({"MS PGothic", "IPAPGothic", "VL PGothic", "Noto Sans CJK JP"},
                                      "ﾌｧｲﾙ名画像の種類設定", 13);

@@ -331,8 +331,7 @@ void SettingsDialog::dress() {
                      Rect{0, 0, preview_box_.bounds.width, preview_box_.bounds.height},
                      forms::Edge::Raised, form_->line());
   }
-  const StockPointer hand = stock_hand_pointer(scale_);
-  p_.set_hand_pointer(PointerImage{hand.pixels, hand.mask, Point{hand.hot_x, hand.hot_y}});
+  p_.set_hand_pointer(stock_hand_pointer(scale_));
 }
 
 void SettingsDialog::rescale(double scale) {

@@ -247,7 +247,7 @@ Surface stock_background_strip() {
   return brushed_metal(563, 21, 192, 5.0f, 3.0f, 0x632BE5ABu);
 }
 
-StockPointer stock_hand_pointer(double scale) {
+PointerImage stock_hand_pointer(double scale) {
   // '#' black outline, '.' white fill, ' ' transparent.
   static constexpr std::array<std::string_view, 32> kHand = {
       "                                ",  //
@@ -318,7 +318,7 @@ StockPointer stock_hand_pointer(double scale) {
     return false;
   };
   const auto hot = [&](int at) { return static_cast<int>((at + 0.5) * scale); };
-  StockPointer p{Surface(side, side), Surface(side, side), hot(12), hot(1)};
+  PointerImage p{Surface(side, side), Surface(side, side), Point{hot(12), hot(1)}};
   for (int y = 0; y < side; ++y) {
     for (int x = 0; x < side; ++x) {
       const double ux = (x + 0.5) / scale, uy = (y + 0.5) / scale;

@@ -7,6 +7,7 @@
 
 #include "core/surface.h"
 #include "forms/forms.h"
+#include "platform/platform.h"
 
 namespace vs {
 
@@ -36,17 +37,9 @@ Surface stock_button_face(double scale = 1);
 // seam.
 Surface stock_background_strip();
 
-// A 32 x 32 mouse pointer: pixels are black or white, mask is non-zero where
-// the pointer is opaque.
-struct StockPointer {
-  Surface pixels;
-  Surface mask;
-  int hot_x = 0;
-  int hot_y = 0;
-};
-
-// A pointing hand, the fingertip at the hot spot (12, 1).
-StockPointer stock_hand_pointer(double scale = 1);
+// 32 x 32: a pointing hand, the fingertip at the hot spot (12, 1); pixels
+// are black or white, the mask non-zero where the pointer is opaque.
+PointerImage stock_hand_pointer(double scale = 1);
 
 // 32 x 32: the program's icon, a small landscape drawn as a relief of
 // coloured lines on black, as the saver draws pictures.

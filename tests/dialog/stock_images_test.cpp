@@ -38,7 +38,7 @@ int at(double scale, int length) {
 
 TEST(StockImages, HaveTheSizesTheDialogIsLaidOutForAtEveryScale) {
   for (double k : kScales) {
-    const StockPointer hand = stock_hand_pointer(k);
+    const PointerImage hand = stock_hand_pointer(k);
     const struct {
       std::string name;
       Surface image;
@@ -114,15 +114,15 @@ TEST(StockImages, BackgroundStripJoinsItsNextCopyWithoutASeam) {
 
 TEST(StockImages, HandPointerPointsWithItsFingertip) {
   for (double k : kScales) {
-    const StockPointer hand = stock_hand_pointer(k);
+    const PointerImage hand = stock_hand_pointer(k);
     const int side = hand.pixels.width();
     // The fingertip at (12, 1) at 96 dots per inch, further at a larger
     // scale; nothing lies above it, and the corners are clear.
-    EXPECT_EQ(hand.hot_x, static_cast<int>(12.5 * k)) << k;
-    EXPECT_EQ(hand.hot_y, static_cast<int>(1.5 * k)) << k;
-    EXPECT_NE(hand.mask.at(hand.hot_x, hand.hot_y), 0u) << k;
-    EXPECT_EQ(hand.pixels.at(hand.hot_x, hand.hot_y), 0u) << k;  // the outline
-    for (int y = 0; y < hand.hot_y - static_cast<int>(k) + 1 && y < hand.hot_y; ++y) {
+    EXPECT_EQ(hand.hot_spot.x, static_cast<int>(12.5 * k)) << k;
+    EXPECT_EQ(hand.hot_spot.y, static_cast<int>(1.5 * k)) << k;
+    EXPECT_NE(hand.mask.at(hand.hot_spot.x, hand.hot_spot.y), 0u) << k;
+    EXPECT_EQ(hand.pixels.at(hand.hot_spot.x, hand.hot_spot.y), 0u) << k;  // the outline
+    for (int y = 0; y < hand.hot_spot.y - static_cast<int>(k) + 1 && y < hand.hot_spot.y; ++y) {
       for (int x = 0; x < side; ++x) EXPECT_EQ(hand.mask.at(x, y), 0u) << x << ", " << y;
     }
     for (auto [x, y] : {std::pair{0, 0}, {side - 1, 0}, {0, side - 1}, {side - 1, side - 1}}) {
