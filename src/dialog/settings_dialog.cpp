@@ -60,8 +60,12 @@ SettingsDialog::SettingsDialog(Platform& p, Settings& settings, Catalogue& catal
 // The jobs go with the form; a preview load still running is stopped here.
 SettingsDialog::~SettingsDialog() = default;
 
+double SettingsDialog::scale() const {
+  return form_ ? form_->scale() : 1;
+}
+
 int SettingsDialog::px(int length) const {
-  return scaled_length(length, scale_);
+  return form_ ? form_->px(length) : length;
 }
 
 void SettingsDialog::place(forms::Control& c, forms::Panel& parent, int x, int y, int w, int h) {
@@ -85,10 +89,11 @@ void SettingsDialog::place_panel(forms::Panel& panel, forms::Panel& parent, int 
 }
 
 void SettingsDialog::draw_stock_images() {
-  option_mark_images_ = {stock_option_mark(false, scale_), stock_option_mark(true, scale_)};
-  check_mark_images_ = {stock_check_mark(false, scale_), stock_check_mark(true, scale_)};
-  heading_plate_image_ = stock_heading_plate(scale_);
-  button_face_image_ = stock_button_face(scale_);
+  const double at = scale();
+  option_mark_images_ = {stock_option_mark(false, at), stock_option_mark(true, at)};
+  check_mark_images_ = {stock_check_mark(false, at), stock_check_mark(true, at)};
+  heading_plate_image_ = stock_heading_plate(at);
+  button_face_image_ = stock_button_face(at);
 }
 
 // Places every control at the dialog's scale; the numbers are its pixels at
@@ -205,17 +210,17 @@ std::array<SettingsDialog::OptionPair, 3> SettingsDialog::option_pairs() {
 
 void SettingsDialog::load() {
   // The desktop's scale; a nonsense one leaves the dialog at its own size.
-  const double scale = p_.dialog_scale();
-  scale_ = scale >= kLeastScale ? std::min(scale, kGreatestScale) : kLeastScale;
-  draw_stock_images();
-  lay_out();
+  const double desktop = p_.dialog_scale();
+  const double scale = desktop >= kLeastScale ? std::min(desktop, kGreatestScale) : kLeastScale;
 
   // 1. The window: the client panel and the frame around it.
   ScreenInfo screen = p_.screen();
   const int tx = screen.twips_per_pixel_x, ty = screen.twips_per_pixel_y;
   twips_per_pixel_ = tx > 0 ? tx : 15;
-  const int outer_w = client_panel_.bounds.width + px(kFrameWidth);
-  const int outer_h = client_panel_.bounds.height + px(kFrameHeight);
+  const int client_w = scaled_length(kClientWidth, scale);
+  const int client_h = scaled_length(kClientHeight, scale);
+  const int outer_w = client_w + scaled_length(kFrameWidth, scale);
+  const int outer_h = client_h + scaled_length(kFrameHeight, scale);
   // 2. Centred on the screen, in twips: the differences halved as the
   // integer division does it.
   const int64_t left =
@@ -224,13 +229,16 @@ void SettingsDialog::load() {
       int_div(static_cast<double>(screen.height) * ty - outer_h * ty, 2).value_or(0);
   DialogSpec spec;
   spec.title = texts_.dialog_title;
-  spec.client_width = client_panel_.bounds.width;
-  spec.client_height = client_panel_.bounds.height;
+  spec.client_width = client_w;
+  spec.client_height = client_h;
   spec.position = {screen.left + static_cast<int>(left / (tx > 0 ? tx : 15)),
                    screen.top + static_cast<int>(top / (ty > 0 ? ty : 15))};
   spec.icon = &icon_;
-  spec.scale = scale_;
-  form_ = std::make_unique<forms::Form>(p_, spec, open_font());
+  spec.scale = scale;
+  form_ = std::make_unique<forms::Form>(p_, spec, open_font(scale));
+  // Everything at the form's scale from here on.
+  draw_stock_images();
+  lay_out();
   form_->client().add(client_panel_);
   form_->on_close_request = [this] { unload(); };
   form_->on_scale_change = [this](double to) { rescale(to); };
@@ -296,8 +304,8 @@ void SettingsDialog::load() {
   animate(true, [this] { form_->show(); });
 }
 
-std::unique_ptr<Font> SettingsDialog::open_font() {
-  return p_.open_font(kFontFamilies, kFontPoints * scale_, all_captions(texts_));
+std::unique_ptr<Font> SettingsDialog::open_font(double scale) {
+  return p_.open_font(kFontFamilies, kFontPoints * scale, all_captions(texts_));
 }
 
 void SettingsDialog::dress() {
@@ -331,15 +339,16 @@ void SettingsDialog::dress() {
                      Rect{0, 0, preview_box_.bounds.width, preview_box_.bounds.height},
                      forms::Edge::Raised, form_->line());
   }
-  p_.set_hand_pointer(stock_hand_pointer(scale_));
+  p_.set_hand_pointer(stock_hand_pointer(scale()));
 }
 
-void SettingsDialog::rescale(double scale) {
-  if (!form_ || closing_ || !(scale >= kLeastScale)) return;
-  scale_ = std::min(scale, kGreatestScale);
+void SettingsDialog::rescale(double to) {
+  if (!form_ || closing_ || !(to >= kLeastScale)) return;
+  const double scale = std::min(to, kGreatestScale);
+  form_->rescale(scale, open_font(scale), scaled_length(kClientWidth, scale),
+                 scaled_length(kClientHeight, scale));
   draw_stock_images();
   lay_out();
-  form_->rescale(scale_, open_font(), client_panel_.bounds.width, client_panel_.bounds.height);
   dress();
 }
 

@@ -30,9 +30,9 @@
 #include <string>
 #include <vector>
 
+#include "forms/forms.h"
 #include "platform/background_load.h"
 #include "platform/event_loop.h"
-#include "forms/forms.h"
 #include "platform/platform.h"
 #include "settings/catalogue.h"
 #include "settings/settings.h"
@@ -74,7 +74,9 @@ class SettingsDialog {
   bool listing() const;  // a folder listing or a catalogue rebuild runs
 
  private:
-  // A length at 96 dots per inch in the dialog's pixels.
+  // The form's scale (1 before the form is made), and a length at 96 dots
+  // per inch in the dialog's pixels.
+  double scale() const;
   int px(int length) const;
   // Places a control on its parent by its rectangle at 96 dots per inch.
   void place(forms::Control& c, forms::Panel& parent, int x, int y, int w, int h);
@@ -83,12 +85,12 @@ class SettingsDialog {
   void place_panel(forms::Panel& panel, forms::Panel& parent, int x, int y, int w, int h);
   void draw_stock_images();
   void lay_out();
-  std::unique_ptr<Font> open_font();
+  std::unique_ptr<Font> open_font(double scale);
   // What the controls show that depends on the scale: labels fitted to the
   // font, the textures and stock pictures, the preview.
   void dress();
   // The window went to a screen of another scale: everything again at it.
-  void rescale(double scale);
+  void rescale(double to);
   void connect_handlers();
   void fit_labels_to_text();
   void tile_texture(forms::Panel& box);
@@ -130,7 +132,6 @@ class SettingsDialog {
   Settings& settings_;
   Catalogue& catalogue_;
   const Texts& texts_;        // in the user's language
-  double scale_ = 1;          // the screen's, 1 at 96 dots per inch
   int twips_per_pixel_ = 15;  // the screen's, as the dialog was loaded
   std::unique_ptr<forms::Form> form_;
 
