@@ -71,4 +71,10 @@ void CommandButton::mouse_up(const MouseArgs& a) {
   if (click && on_click) on_click();
 }
 
+void CommandButton::cancel_press() {
+  if (!armed_ && !pressed_) return;
+  armed_ = pressed_ = false;
+  invalidate();
+}
+
 }  // namespace vs::forms

@@ -24,6 +24,21 @@ MouseArgs args_for(const Event& e, const Control& c) {
   return {e.button, e.shift, e.x - at.x, e.y - at.y};
 }
 
+// The forms alive, so that a modal form reaches its owner's. Forms live on
+// the one thread that runs their loops.
+std::vector<Form*>& live_forms() {
+  static std::vector<Form*> forms;
+  return forms;
+}
+
+Form* form_of(const Platform& p, WindowId window) {
+  if (window == 0) return nullptr;
+  for (Form* f : live_forms()) {
+    if (&f->platform() == &p && f->window() == window) return f;
+  }
+  return nullptr;
+}
+
 }  // namespace
 
 // Lines of text as the font rendered them once: how far each one advances
@@ -81,6 +96,7 @@ struct Form::TextCache {
 Form::Form(Platform& p, const DialogSpec& spec, std::unique_ptr<Font> font)
     : p_(p),
       loop_(p),
+      owner_(spec.owner),
       scale_(spec.scale > 0 ? spec.scale : 1),
       font_(std::move(font)),
       text_(std::make_unique<TextCache>()) {
@@ -91,10 +107,12 @@ Form::Form(Platform& p, const DialogSpec& spec, std::unique_ptr<Font> font)
   client_.set_size(spec.client_width, spec.client_height);
   pixels_ = Surface(spec.client_width, spec.client_height);
   last_present_us_ = p_.now_us() - kFrameUs;
+  live_forms().push_back(this);
 }
 
 Form::~Form() {
   close();
+  std::erase(live_forms(), this);
 }
 
 int Form::px(int length) const {
@@ -149,6 +167,11 @@ void Form::show() {
 
 void Form::run_modal() {
   if (closed_) return;
+  // The owner's input now reaches only this loop, which refuses it: a press
+  // held there would never see its release, and its control would stay
+  // down and take the next press. It ends now, as a modal window of the
+  // system ends it, without acting.
+  if (Form* owner = form_of(p_, owner_); owner && owner != this) owner->cancel_press();
   loop_.before_wait = [this](int64_t now) -> std::optional<int64_t> {
     if (!dirty_ || closed_) return std::nullopt;
     // What came meanwhile is painted once for all of it, at most once a
@@ -255,6 +278,13 @@ void Form::key(const Event& e) {
     return;
   }
   if (focus_ && showing(focus_)) focus_->key_down(e);
+}
+
+void Form::cancel_press() {
+  Control* held = pressed_;
+  pressed_ = nullptr;
+  buttons_held_ = 0;
+  if (held) held->cancel_press();
 }
 
 void Form::mouse(const Event& e) {

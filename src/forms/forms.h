@@ -66,6 +66,10 @@ class Control {
   virtual void key_down(const Event&) {}
   virtual void mouse_down(const MouseArgs& a);
   virtual void mouse_up(const MouseArgs& a);
+  // The form took back the press this control had (a modal window came
+  // over the form, and the release will not come here): let go without
+  // acting on it.
+  virtual void cancel_press() {}
   // Moves go to the control under the pointer, or while a button is held
   // to the control that had the press.
   virtual void mouse_move(int /*x*/, int /*y*/) {}
@@ -168,6 +172,7 @@ class CommandButton : public Control {
   void key_down(const Event& e) override;
   void mouse_down(const MouseArgs& a) override;
   void mouse_up(const MouseArgs& a) override;
+  void cancel_press() override;
   void mouse_move(int x, int y) override;
 
  private:
@@ -209,6 +214,7 @@ class ListBox : public Control {
   void mouse_down(const MouseArgs& a) override;
   void mouse_move(int x, int y) override;
   void mouse_up(const MouseArgs& a) override;
+  void cancel_press() override { dragging_ = 0; }
   void wheel(int steps) override;
 
  private:
@@ -284,7 +290,9 @@ class Form {
   EventLoop& loop() { return loop_; }
   // Runs the form's loop until it closes (or until no event can come any
   // more), presenting what changed at most about 60 times a second. The
-  // owner shows the form, at once or from a job of the loop.
+  // owner shows the form, at once or from a job of the loop. Meanwhile the
+  // loop takes only this form's input: a press held on the owner's form
+  // (DialogSpec::owner) is taken back as it starts.
   void run_modal();
   // Closes the form: the window goes and the loop ends.
   void close();
@@ -322,12 +330,15 @@ class Form {
  private:
   struct TextCache;
   void update_pointer_shapes();
+  // Ends the press held on the form without its release.
+  void cancel_press();
   void mouse(const Event& e);
   void key(const Event& e);
 
   Platform& p_;
   EventLoop loop_;
   WindowId window_ = 0;
+  WindowId owner_ = 0;
   double scale_ = 1;
   std::unique_ptr<Font> font_;
   std::unique_ptr<TextCache> text_;

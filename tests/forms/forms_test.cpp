@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "core/utf8.h"
+#include "forms/message_box.h"
 #include "forms/paint.h"
 #include "platform/offscreen/offscreen_platform.h"
 
@@ -434,6 +435,65 @@ TEST(FormsForm, TheLoopPresentsAtMostSixtyTimesASecondAndBusyDropsInputButPaints
   r.form.run_modal();
   EXPECT_TRUE(r.form.closed());
   EXPECT_EQ(r.p.windows.count(r.form.window()), 0u);
+}
+
+// A message box over a form takes the form's input while it is up: a press
+// held on the form when the box comes ends there, without acting, wherever
+// its release goes; afterwards the next press goes where it is made.
+TEST(FormsMessageBox, APressHeldOnItsOwnerEndsAsTheBoxComes) {
+  using K = Event::Kind;
+  const struct {
+    const char* what;
+    int pressed_x;  // on button a or on the list
+    bool released_while_up;
+    bool release_after;
+  } cases[] = {
+      {"button released over it while the box is up", 20, true, false},
+      {"button released over it after the box", 20, false, true},
+      {"button held through the box", 20, false, false},
+      {"list row released while the box is up", 130, true, false},
+  };
+  for (const auto& c : cases) {
+    Rig r;
+    CommandButton a, b;
+    a.bounds = {10, 10, 80, 24};
+    b.bounds = {10, 50, 80, 24};
+    ListBox list;
+    list.bounds = {100, 10, 90, 120};
+    for (const char* e : {"e0", "e1", "e2", "e3", "e4"}) list.add(e);
+    int a_clicks = 0, b_clicks = 0;
+    a.on_click = [&] { ++a_clicks; };
+    b.on_click = [&] { ++b_clicks; };
+    for (Control* control : std::initializer_list<Control*>{&a, &b, &list}) {
+      r.form.client().add(*control);
+    }
+    r.form.show();
+    r.form.dispatch(r.event(K::MouseDown, c.pressed_x, 15));
+    // The box closes when Enter comes up (events of window 0 go to the
+    // newest dialog, the box).
+    if (c.released_while_up) r.p.script(0, r.event(K::MouseUp, c.pressed_x, 15));
+    Event enter = r.event(K::KeyDown);
+    enter.window = 0;
+    enter.key = Key::Enter;
+    r.p.script(0, enter);
+    enter.kind = K::KeyUp;
+    r.p.script(0, enter);
+    run_message_box(r.p, r.form.window(), "text", "title", MessageIcon::None);
+    ASSERT_EQ(r.p.scripted_left(), 0u) << c.what;
+    if (c.release_after) r.form.dispatch(r.event(K::MouseUp, c.pressed_x, 15));
+
+    // Nothing is held: a looks raised, the list's selection stays as the
+    // pointer moves over it, and a click on b is b's.
+    r.form.set_focus(&a);  // framed, its edge's corner at (11, 11)
+    r.form.paint_now();
+    EXPECT_EQ(r.frame().at(11, 11), kLight) << c.what;
+    const int selected = list.selected();
+    r.form.dispatch(r.event(K::MouseMove, 130, 100));
+    EXPECT_EQ(list.selected(), selected) << c.what;
+    r.click(20, 60);
+    EXPECT_EQ(a_clicks, 0) << c.what;
+    EXPECT_EQ(b_clicks, 1) << c.what;
+  }
 }
 
 }  // namespace
