@@ -5,11 +5,11 @@
 #include <unistd.h>
 
 #include <linux/input-event-codes.h>
-#include <xkbcommon/xkbcommon-keysyms.h>
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
 
+#include "platform/posix/keysyms.h"
 #include "platform/wayland/wayland_state.h"
 
 namespace vs {
@@ -17,39 +17,6 @@ namespace vs {
 namespace {
 
 using State = WaylandPlatform::State;
-
-Key key_of(xkb_keysym_t sym) {
-  switch (sym) {
-    case XKB_KEY_Return:
-    case XKB_KEY_KP_Enter:
-      return Key::Enter;
-    case XKB_KEY_space:
-      return Key::Space;
-    case XKB_KEY_Tab:
-    case XKB_KEY_ISO_Left_Tab:
-      return Key::Tab;
-    case XKB_KEY_Escape:
-      return Key::Escape;
-    case XKB_KEY_Up:
-      return Key::Up;
-    case XKB_KEY_Down:
-      return Key::Down;
-    case XKB_KEY_Left:
-      return Key::Left;
-    case XKB_KEY_Right:
-      return Key::Right;
-    case XKB_KEY_Prior:
-      return Key::PageUp;
-    case XKB_KEY_Next:
-      return Key::PageDown;
-    case XKB_KEY_Home:
-      return Key::Home;
-    case XKB_KEY_End:
-      return Key::End;
-    default:
-      return Key::Other;
-  }
-}
 
 // Pixels of the surface under the pointer, from its surface coordinates.
 Point pixels_of(State& w, wl_fixed_t sx, wl_fixed_t sy) {
@@ -103,7 +70,7 @@ void keyboard_key(void* data, wl_keyboard*, uint32_t, uint32_t, uint32_t key, ui
   Event e = event_for(w, down ? Event::Kind::KeyDown : Event::Kind::KeyUp, w.keyboard_surface);
   if (e.window == 0) return;
   if (w.keys) {
-    e.key = key_of(xkb_state_key_get_one_sym(w.keys, key + 8));
+    e.key = key_of_keysym(xkb_state_key_get_one_sym(w.keys, key + 8));
     e.shift =
         xkb_state_mod_name_is_active(w.keys, XKB_MOD_NAME_SHIFT, XKB_STATE_MODS_EFFECTIVE) > 0;
   }

@@ -5,56 +5,15 @@
 
 #include <X11/Xutil.h>
 #include <X11/extensions/Xrandr.h>
-#include <X11/keysym.h>
 #include <poll.h>
 
 #include <algorithm>
 
+#include "platform/posix/keysyms.h"
+
 namespace vs {
 
 namespace {
-
-Key key_of(KeySym sym) {
-  switch (sym) {
-    case XK_Return:
-    case XK_KP_Enter:
-      return Key::Enter;
-    case XK_space:
-    case XK_KP_Space:
-      return Key::Space;
-    case XK_Tab:
-    case XK_ISO_Left_Tab:
-      return Key::Tab;
-    case XK_Escape:
-      return Key::Escape;
-    case XK_Up:
-    case XK_KP_Up:
-      return Key::Up;
-    case XK_Down:
-    case XK_KP_Down:
-      return Key::Down;
-    case XK_Left:
-    case XK_KP_Left:
-      return Key::Left;
-    case XK_Right:
-    case XK_KP_Right:
-      return Key::Right;
-    case XK_Prior:
-    case XK_KP_Prior:
-      return Key::PageUp;
-    case XK_Next:
-    case XK_KP_Next:
-      return Key::PageDown;
-    case XK_Home:
-    case XK_KP_Home:
-      return Key::Home;
-    case XK_End:
-    case XK_KP_End:
-      return Key::End;
-    default:
-      return Key::Other;
-  }
-}
 
 MouseButton button_of(unsigned int button) {
   switch (button) {
@@ -83,7 +42,7 @@ Event key_event(XKeyEvent& key, Event::Kind kind) {
   char text[16] = {};
   KeySym sym = 0;
   XLookupString(&key, text, sizeof text - 1, &sym, nullptr);
-  e.key = key_of(sym);
+  e.key = key_of_keysym(static_cast<uint32_t>(sym));
   e.shift = (key.state & ShiftMask) != 0;
   return e;
 }
