@@ -18,8 +18,6 @@ constexpr const char* kApplicationTitle = "Varnoscape";
 // Names looked at, and then list rows added, per step: about a millisecond
 // of work, so the dialog answers between any two steps.
 constexpr int kNamesPerStep = 1024;
-// How often an open chooser (another program) is looked at.
-constexpr int64_t kChooserPollUs = 20000;
 
 // Why a folder cannot be kept in the settings file as it is, or "".
 std::string unstorable(const std::string& folder, const Texts& t) {
@@ -43,13 +41,13 @@ void SettingsDialog::choose_folder() {
   // The chooser owns the input until it closes; the loop goes on meanwhile
   // (a listing under way keeps counting).
   form_->set_busy(true);
-  form_->loop().watch([this](int64_t now) -> std::optional<int64_t> {
-    if (!chooser_->finished()) return now + kChooserPollUs;
+  form_->loop().watch([this] {
+    if (!chooser_->finished()) return false;
     std::optional<std::string> chosen = chooser_->folder();
     chooser_.reset();
     form_->set_busy(false);
     take_chosen_folder(chosen);
-    return std::nullopt;
+    return true;
   });
 }
 

@@ -9,8 +9,6 @@ namespace vs {
 namespace {
 
 constexpr int kPreviewSide = 100;
-// How often a load under way is looked at.
-constexpr int64_t kLoadPollUs = 15000;
 
 }  // namespace
 
@@ -30,14 +28,14 @@ void SettingsDialog::show_preview() {
   stop_preview_load();
   preview_load_ = p_.start_picture_load(path, view);
   if (preview_job_ && form_->loop().has(*preview_job_)) return;
-  preview_job_ = form_->loop().watch([this, side](int64_t now) -> std::optional<int64_t> {
+  preview_job_ = form_->loop().watch([this, side] {
     std::erase_if(stopping_loads_, [](const auto& load) { return load->finished(); });
     if (!preview_load_) {  // stopped for the closing
       p_.set_busy(false);
       preview_job_.reset();
-      return std::nullopt;
+      return true;
     }
-    if (!preview_load_->finished()) return now + kLoadPollUs;
+    if (!preview_load_->finished()) return false;
     PictureResult loaded = preview_load_->take();
     preview_load_.reset();
     // A picture that cannot be loaded leaves the last one as it was.
@@ -55,12 +53,13 @@ void SettingsDialog::show_preview() {
     preview_box_.invalidate();
     p_.set_busy(false);
     preview_job_.reset();
-    return std::nullopt;
+    return true;
   });
 }
 
 void SettingsDialog::stop_preview_load() {
-  // Its thread ends on its own; the poll below (or the dialog's end) joins it.
+  // Its thread ends on its own and wakes the loop; the watch above (or the
+  // dialog's end) joins it.
   if (!preview_load_) return;
   preview_load_->request_stop();
   stopping_loads_.push_back(std::move(preview_load_));

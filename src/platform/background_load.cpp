@@ -11,7 +11,8 @@ namespace vs {
 std::unique_ptr<BackgroundLoad> Platform::start_picture_load(const std::string& path,
                                                              const PictureView& view) {
   auto load = std::make_unique<BackgroundLoad>();
-  load->start([this, path, view](std::stop_token stop) { return load_picture(path, view, stop); });
+  load->start([this, path, view](std::stop_token stop) { return load_picture(path, view, stop); },
+              [this] { wake(); });
   return load;
 }
 

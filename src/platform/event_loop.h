@@ -26,10 +26,11 @@ class EventLoop {
 
   // A job whose first step is due at due_us (now, or later).
   JobId add(int64_t due_us, Step step);
-  // A completion to look at (a load, another program): its step runs on
-  // every turn, and at the latest when the time it gives is due, so that a
-  // completion that wakes the loop is taken at once.
-  JobId watch(Step step);
+  // A completion to take (a load, another program): taken() runs on every
+  // turn and answers true once it has taken the result, which ends the
+  // watch. Whatever completes calls the platform's wake(), which ends the
+  // loop's wait: no timer looks at a completion.
+  JobId watch(std::function<bool()> taken);
   // Forgets a job; it takes no further step (also from inside its own step).
   void cancel(JobId id);
   bool has(JobId id) const { return jobs_.count(id) != 0; }
@@ -39,19 +40,32 @@ class EventLoop {
   std::function<std::optional<int64_t>(int64_t now_us)> before_wait;
 
   // Turns until quit() (also one called before) or until no event can ever
-  // come (no job left and the system says none will); returns quit's status
-  // (0 otherwise).
+  // come (no job or watch left and the system says none will); returns
+  // quit's status (0 otherwise).
   int run(const std::function<void(const Event&)>& on_event);
   void quit(int status = 0);
   bool quitting() const { return quit_; }
+
+  // Makes this loop run inside outer's (a modal box's loop, run from a step
+  // or an event of its owner's): while it runs, outer's jobs step and its
+  // before_wait paints too, so the owner's work goes on under the box.
+  void nest_in(EventLoop* outer) { outer_ = outer; }
 
  private:
   struct Job {
     int64_t due_us;
     Step step;
+    // A watch: it runs on every turn and brings no due time of its own.
     bool every_turn = false;
+    // Taking its step now (a nested loop may turn meanwhile).
+    bool running = false;
   };
+  void step_due_jobs(int64_t now);
+  // When this loop wants to be woken next: its earliest due job or frame.
+  std::optional<int64_t> next_due(int64_t now);
+
   Platform& p_;
+  EventLoop* outer_ = nullptr;
   std::map<JobId, Job> jobs_;
   JobId next_id_ = 1;
   bool quit_ = false;

@@ -254,8 +254,8 @@ class Platform {
   virtual PictureResult load_picture(const std::string& path, const PictureView& view = {},
                                      std::stop_token stop = {}) = 0;
   // The same off the caller's thread, so that its loop goes on answering
-  // input: the loop looks at the load until it has answered. Dropping the
-  // load stops it.
+  // input: the load's end wakes the loop (wake()), which then takes it.
+  // Dropping the load stops it.
   virtual std::unique_ptr<BackgroundLoad> start_picture_load(const std::string& path,
                                                              const PictureView& view);
 
@@ -320,8 +320,15 @@ class Platform {
   // saver's surface at its drawing area).
   virtual void present(WindowId window, const Surface& surface, const Rect& area) = 0;
   // Next pending event; waits up to timeout_ms for one (0 = only poll,
-  // below 0 = until one comes; nothing then means none ever will).
+  // below 0 = until one comes or wake() is called). Nothing when the time
+  // ran out, when wake() ended the wait, or (waiting without end) when no
+  // event can ever come.
   virtual std::optional<Event> next_event(int timeout_ms) = 0;
+  // Ends the current or the next wait of next_event at once. Any thread may
+  // call it: a load, a chooser or a child process that has ended says so,
+  // and the loop takes the result on its next turn. Wakes are not counted:
+  // several before one wait end that one wait.
+  virtual void wake() = 0;
 
   // --- Pointer ---------------------------------------------------------------
   // The cursor display counter: show adds one, hide subtracts one, and the

@@ -11,8 +11,6 @@ namespace vs {
 namespace {
 
 constexpr const char* kNoPicturesTitle = "Varnoscape (Saver Screen)";
-// How often a picture load is looked at while it runs.
-constexpr int64_t kLoadPollUs = 5000;
 // How long an ended saver waits for a load to stop before it ends the
 // program around it.
 constexpr int kLoadStopMs = 20;
@@ -95,15 +93,15 @@ void SaverScreen::start_loading() {
     start_drawing();
     return;
   }
-  // The load runs off the loop; the loop looks at it until it has answered.
+  // The load runs off the loop; its end wakes the loop, which takes it.
   load_ = p_.start_picture_load(*path, saver_view(show_, settings_));
-  loop_.watch([this](int64_t now) -> std::optional<int64_t> {
-    if (!load_->finished()) return now + kLoadPollUs;
+  loop_.watch([this] {
+    if (!load_->finished()) return false;
     PictureResult loaded = load_->take();
     load_.reset();
     finish_next_picture(show_, settings_, catalogue_, std::move(loaded), rng_);
     start_drawing();
-    return std::nullopt;
+    return true;
   });
 }
 

@@ -57,10 +57,12 @@ std::unique_ptr<BackgroundLoad> OffscreenPlatform::start_picture_load(const std:
   auto load = std::make_unique<BackgroundLoad>();
   load->start([this, path, view](std::stop_token stop) { return load_picture(path, view, stop); },
               [this] {
-                std::lock_guard lock(loading_mutex_);
-                --loading_;
-                ++loads_ended_;
-                loading_done_.notify_all();
+                {
+                  std::lock_guard lock(loading_mutex_);
+                  --loading_;
+                  ++loads_ended_;
+                }
+                wake();
               });
   return load;
 }
@@ -78,7 +80,15 @@ bool OffscreenPlatform::wait_for_loads() {
   loading_done_.wait_for(lock, std::chrono::seconds(30), [this] { return loading_ == 0; });
   // A load that ended since the program last waited wakes it, as a
   // completion does, before any time passes.
-  return std::exchange(loads_ended_, 0) > 0;
+  const bool ended = std::exchange(loads_ended_, 0) > 0;
+  return std::exchange(woken_, false) || ended;
+}
+
+void OffscreenPlatform::wake() {
+  std::lock_guard lock(loading_mutex_);
+  ++wakes_;
+  woken_ = true;
+  loading_done_.notify_all();
 }
 
 void OffscreenPlatform::sleep_ms(int ms) {
@@ -237,9 +247,11 @@ std::optional<Event> OffscreenPlatform::next_event(int timeout_ms) {
   if (on_poll) on_poll();
   // Before the clock moves on, the loads in flight end: they take no fake
   // time.
+  // (Waiting without end, the next event is due only when it needs no time
+  // to pass: else a load in flight would seem to take that time.)
   const bool event_due =
       !script_.empty() &&
-      (timeout_ms < 0 || script_.front().at_us <= now_ + static_cast<int64_t>(timeout_ms) * 1000);
+      script_.front().at_us <= now_ + static_cast<int64_t>(std::max(timeout_ms, 0)) * 1000;
   if (!event_due && timeout_ms != 0 && wait_for_loads()) return std::nullopt;
   if (script_.empty()) {
     // Nothing will ever come: a wait without end would never return.

@@ -146,6 +146,9 @@ class OffscreenPlatform : public NativePlatform {
   std::optional<Rect> window_rect(WindowId window) override;
   void present(WindowId window, const Surface& surface, const Rect& area) override;
   std::optional<Event> next_event(int timeout_ms) override;
+  void wake() override;
+  // How often wake() was called.
+  int wakes() const { return wakes_; }
   int show_cursor(bool show) override;
   std::optional<Point> pointer_position() override { return pointer; }
   void set_hand_pointer(const PointerImage& image) override { hand_pointer = image; }
@@ -190,6 +193,8 @@ class OffscreenPlatform : public NativePlatform {
   std::condition_variable loading_done_;
   int loading_ = 0;
   int loads_ended_ = 0;
+  int wakes_ = 0;
+  bool woken_ = false;
 };
 
 }  // namespace vs

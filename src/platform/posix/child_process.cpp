@@ -10,9 +10,14 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <climits>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
+
+#include "platform/posix/wake_signal.h"
 
 extern char** environ;
 
@@ -20,7 +25,8 @@ namespace vs {
 
 namespace {
 
-// Checks the stop request and the clock this often while a child runs.
+// Where the kernel cannot say when a child ends (no pidfd), its end is
+// looked for this often once its output has closed.
 constexpr int kTickMs = 5;
 
 int64_t now_ms() {
@@ -254,30 +260,39 @@ ChildResult run_child(const ChildSpec& spec, std::stop_token stop) {
     result.end = why;
     return std::move(result);
   };
+  // The wait sleeps until the output, the child's end (a pidfd), a stop
+  // request (an eventfd the request raises) or the wall-clock limit: no tick.
+  const Fd child_end(static_cast<int>(::syscall(SYS_pidfd_open, pid, 0)));
+  const WakeSignal stop_signal;
+  const std::stop_callback on_stop(stop, [&stop_signal] { stop_signal.raise(); });
   bool open = true;
   char buffer[65536];
   for (;;) {
     if (stop.stop_requested()) return killed(ChildResult::End::Stopped);
-    const int64_t left = deadline - now_ms();
-    if (left <= 0) return killed(ChildResult::End::TimedOut);
-    const int wait = static_cast<int>(left < kTickMs ? left : kTickMs);
-    if (!open) {
-      int status = 0;
-      if (reaper.ended(status)) {
-        if (WIFSIGNALED(status)) {
-          result.end = ChildResult::End::Signalled;
-          result.status = WTERMSIG(status);
-        } else {
-          result.end = ChildResult::End::Exited;
-          result.status = WEXITSTATUS(status);
-        }
-        return result;
+    int status = 0;
+    if (!open && reaper.ended(status)) {
+      if (WIFSIGNALED(status)) {
+        result.end = ChildResult::End::Signalled;
+        result.status = WTERMSIG(status);
+      } else {
+        result.end = ChildResult::End::Exited;
+        result.status = WEXITSTATUS(status);
       }
-      ::poll(nullptr, 0, wait);
+      return result;
+    }
+    int wait = -1;
+    if (deadline != INT64_MAX) {
+      const int64_t left = deadline - now_ms();
+      if (left <= 0) return killed(ChildResult::End::TimedOut);
+      wait = static_cast<int>(std::min<int64_t>(left, INT32_MAX));
+    }
+    // Without a pidfd (a kernel before 5.3) the end is looked for on a tick.
+    if (!open && child_end.get() < 0) wait = wait < 0 ? kTickMs : std::min(wait, kTickMs);
+    pollfd fds[2] = {{open ? out_read.get() : child_end.get(), POLLIN, 0},
+                     {stop_signal.fd(), POLLIN, 0}};
+    if (::poll(fds, 2, wait) <= 0 || !open || !(fds[0].revents & (POLLIN | POLLHUP | POLLERR))) {
       continue;
     }
-    pollfd p{out_read.get(), POLLIN, 0};
-    if (::poll(&p, 1, wait) <= 0) continue;
     ssize_t n = ::read(out_read.get(), buffer, sizeof buffer);
     if (n < 0) {
       if (errno == EINTR || errno == EAGAIN) continue;

@@ -3,6 +3,7 @@
 // a shell.
 #include <atomic>
 #include <cstdlib>
+#include <functional>
 #include <thread>
 
 #include "platform/posix/child_process.h"
@@ -31,16 +32,19 @@ std::vector<std::string> chooser_command(const std::string& title, const std::st
 }
 
 // The chooser is another program: it runs on a thread of its own while the
-// dialog's loop goes on, and it is ended when the dialog goes first.
+// dialog's loop goes on, wakes that loop when it closes, and is ended when
+// the dialog goes first.
 class ChooserProgram : public FolderChooser {
  public:
-  explicit ChooserProgram(std::vector<std::string> command)
-      : thread_([this, command = std::move(command)](std::stop_token stop) {
+  ChooserProgram(std::vector<std::string> command, std::function<void()> on_close)
+      : thread_([this, command = std::move(command),
+                 on_close = std::move(on_close)](std::stop_token stop) {
           ChildSpec spec;
           spec.argv = command;
           spec.max_output = 64 * 1024;
           result_ = run_child(spec, stop);
           done_ = true;
+          on_close();
         }) {}
 
   bool finished() override { return done_; }
@@ -67,7 +71,7 @@ std::unique_ptr<FolderChooser> PosixPlatform::choose_folder(WindowId owner,
     message_box(owner, texts_for(language()).no_chooser, title, MessageIcon::Error);
     return std::make_unique<AnsweredChooser>(std::nullopt);
   }
-  return std::make_unique<ChooserProgram>(std::move(command));
+  return std::make_unique<ChooserProgram>(std::move(command), [this] { wake(); });
 }
 
 bool PosixPlatform::open_url(const std::string& url) {

@@ -288,17 +288,24 @@ std::optional<Event> WaylandPlatform::next_event(int timeout_ms) {
           std::chrono::duration_cast<std::chrono::microseconds>(deadline - Clock::now());
       wait = static_cast<int>(std::max<int64_t>(0, (left.count() + 999) / 1000));
     }
-    pollfd p{wl_display_get_fd(d), POLLIN, 0};
-    const int ready = poll(&p, 1, wait);
-    if (ready > 0) {
+    pollfd p[2] = {{wl_display_get_fd(d), POLLIN, 0}, {w_->wake.fd(), POLLIN, 0}};
+    const int ready = poll(p, w_->wake.fd() >= 0 ? 2 : 1, wait);
+    if (ready > 0 && (p[0].revents & (POLLIN | POLLERR | POLLHUP))) {
       if (wl_display_read_events(d) < 0) end_program_now(1);
     } else {
       wl_display_cancel_read(d);
       if (ready < 0 && errno != EINTR) end_program_now(1);
     }
     if (wl_display_dispatch_pending(d) < 0) end_program_now(1);
-    if (w_->events.empty() && timeout_ms >= 0 && Clock::now() >= deadline) return std::nullopt;
+    const bool woken = w_->wake.clear();
+    if (w_->events.empty() && (woken || (timeout_ms >= 0 && Clock::now() >= deadline))) {
+      return std::nullopt;
+    }
   }
+}
+
+void WaylandPlatform::wake() {
+  w_->wake.raise();
 }
 
 }  // namespace vs

@@ -11,6 +11,7 @@
 #include <optional>
 #include <vector>
 
+#include "platform/posix/wake_signal.h"
 #include "platform/wayland/wayland_platform.h"
 #include "wlr-layer-shell-unstable-v1-client.h"
 #include "xdg-shell-client.h"
@@ -117,6 +118,8 @@ struct WaylandPlatform::State {
   WindowId next_id = 1;
   WindowId saver = 0;
   std::deque<Event> events;
+  // Raised by other threads to end a wait (a load or a chooser has ended).
+  WakeSignal wake;
   int lock_fd = -1;  // the single-copy claim
   bool lost = false;
 

@@ -198,9 +198,17 @@ std::optional<Event> Win32Platform::next_event(int timeout_ms) {
       if (left <= 0) return std::nullopt;
       wait = static_cast<DWORD>((left + 999) / 1000);
     }
-    // Sleeps until a message comes or the time is up: no busy loop.
-    MsgWaitForMultipleObjectsEx(0, nullptr, wait, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+    // Sleeps until a message comes, the time is up or another thread wakes
+    // us: no busy loop.
+    const DWORD handles = w_->wake ? 1 : 0;
+    const DWORD woke = MsgWaitForMultipleObjectsEx(handles, handles ? &w_->wake : nullptr, wait,
+                                                   QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+    if (handles && woke == WAIT_OBJECT_0) return std::nullopt;
   }
+}
+
+void Win32Platform::wake() {
+  if (w_->wake) SetEvent(w_->wake);
 }
 
 }  // namespace vs

@@ -37,6 +37,7 @@ class Win32Platform : public Win32System {
   std::optional<Rect> window_rect(WindowId window) override;
   void present(WindowId window, const Surface& surface, const Rect& area) override;
   std::optional<Event> next_event(int timeout_ms) override;
+  void wake() override;
 
   int show_cursor(bool show) override;
   std::optional<Point> pointer_position() override;

@@ -39,6 +39,16 @@ struct Win32Platform::State {
   HCURSOR busy_cursor = nullptr;
   bool busy = false;
   bool com = false;
+  // Set by other threads to end a wait (a load has ended); auto-reset, so
+  // one wait takes it.
+  HANDLE wake = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+
+  State() = default;
+  State(const State&) = delete;
+  State& operator=(const State&) = delete;
+  ~State() {
+    if (wake) CloseHandle(wake);
+  }
 
   Win32Window* find(WindowId id) {
     auto it = windows.find(reinterpret_cast<HWND>(id));

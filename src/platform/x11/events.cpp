@@ -166,33 +166,46 @@ std::optional<Event> X11Platform::State::follow_monitors(XEvent& e) {
 }
 
 std::optional<Event> X11Platform::next_event(int timeout_ms) {
-  if (!x_->connected()) {
-    sleep_ms(std::max(timeout_ms, 0));
-    return std::nullopt;
-  }
-  Display* d = x_->display();
+  Display* d = x_->connected() ? x_->display() : nullptr;
   const bool forever = timeout_ms < 0;
+  // Without a display no event can come, and a wait without end would
+  // never return.
+  if (!d && forever) return std::nullopt;
   const int64_t deadline = now_us() + static_cast<int64_t>(std::max(timeout_ms, 0)) * 1000;
   for (;;) {
     // Flushing also reads what has arrived into Xlib's queue (so do XSync
     // and the presenter), where poll() no longer sees it: count the queue
     // after the flush, and wait on the connection only when it is empty.
-    while (XEventsQueued(d, QueuedAfterFlush) > 0) {
+    while (d && XEventsQueued(d, QueuedAfterFlush) > 0) {
       XEvent e;
       XNextEvent(d, &e);
       if (auto event = x_->translate(e)) return event;
     }
     int wait = -1;
+    const int64_t now = now_us();
     if (!forever) {
-      const int64_t left_us = deadline - now_us();
+      const int64_t left_us = deadline - now;
       if (left_us <= 0) return std::nullopt;
       wait = static_cast<int>((left_us + 999) / 1000);
     }
-    pollfd fd{ConnectionNumber(d), POLLIN, 0};
+    if (x_->grab_retry_us) {
+      if (*x_->grab_retry_us <= now) {
+        x_->try_grab(now);
+        continue;
+      }
+      const int retry = static_cast<int>((*x_->grab_retry_us - now + 999) / 1000);
+      wait = wait < 0 ? retry : std::min(wait, retry);
+    }
     // A closed connection shows as readable; the next read ends the process
     // in the IO handler.
-    poll(&fd, 1, wait);
+    pollfd fds[2] = {{x_->wake.fd(), POLLIN, 0}, {d ? ConnectionNumber(d) : -1, POLLIN, 0}};
+    poll(fds, 2, wait);
+    if (x_->wake.clear()) return std::nullopt;
   }
+}
+
+void X11Platform::wake() {
+  x_->wake.raise();
 }
 
 }  // namespace vs

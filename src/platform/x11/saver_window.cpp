@@ -8,8 +8,6 @@
 #include <X11/Xutil.h>
 #include <X11/extensions/Xrandr.h>
 
-#include <time.h>
-
 namespace vs {
 namespace {
 
@@ -105,34 +103,39 @@ WindowId X11Platform::create_saver_window(const std::string& title) {
   return w;
 }
 
-void X11Platform::State::grab_input() {
-  if (!saver) return;
-  const Window window = saver;
-  Display* d = display();
-  for (int attempt = 0; attempt < kGrabAttempts; ++attempt) {
-    if (!keyboard_grabbed) {
-      keyboard_grabbed =
-          XGrabKeyboard(d, window, False, GrabModeAsync, GrabModeAsync, CurrentTime) == GrabSuccess;
-    }
-    if (!pointer_grabbed) {
-      pointer_grabbed =
-          XGrabPointer(d, window, False, ButtonPressMask | PointerMotionMask, GrabModeAsync,
-                       GrabModeAsync, None, None, CurrentTime) == GrabSuccess;
-    }
-    if (keyboard_grabbed && pointer_grabbed) break;
-    XSync(d, False);
-    struct timespec pause {
-      0, kGrabRetryMs * 1000000L
-    };
-    nanosleep(&pause, nullptr);
-  }
+void X11Platform::State::grab_input(int64_t now_us) {
+  grab_attempts_left = kGrabAttempts;
+  try_grab(now_us);
   // Without the grab, keys still reach the window once it has the focus.
-  x11::ErrorTrap trap(d);
-  XSetInputFocus(d, window, RevertToParent, CurrentTime);
+  x11::ErrorTrap trap(display());
+  XSetInputFocus(display(), saver, RevertToParent, CurrentTime);
   trap.failed();
 }
 
+void X11Platform::State::try_grab(int64_t now_us) {
+  grab_retry_us.reset();
+  if (!saver || grab_attempts_left <= 0) return;
+  --grab_attempts_left;
+  Display* d = display();
+  if (!keyboard_grabbed) {
+    keyboard_grabbed =
+        XGrabKeyboard(d, saver, False, GrabModeAsync, GrabModeAsync, CurrentTime) == GrabSuccess;
+  }
+  if (!pointer_grabbed) {
+    pointer_grabbed =
+        XGrabPointer(d, saver, False, ButtonPressMask | PointerMotionMask, GrabModeAsync,
+                     GrabModeAsync, None, None, CurrentTime) == GrabSuccess;
+  }
+  // Another client holds a grab for a moment: tried again when the wait
+  // for events reaches this time, never by sleeping here.
+  if (!(keyboard_grabbed && pointer_grabbed) && grab_attempts_left > 0) {
+    grab_retry_us = now_us + int64_t{kGrabRetryMs} * 1000;
+  }
+}
+
 void X11Platform::State::release_input() {
+  grab_retry_us.reset();
+  grab_attempts_left = 0;
   if (keyboard_grabbed) XUngrabKeyboard(display(), CurrentTime);
   if (pointer_grabbed) XUngrabPointer(display(), CurrentTime);
   keyboard_grabbed = pointer_grabbed = false;

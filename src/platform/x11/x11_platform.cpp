@@ -118,7 +118,7 @@ void X11Platform::show_window(WindowId window) {
   XMapRaised(d, id);
   if (w->kind == X11Window::Kind::Saver) {
     XSync(d, False);
-    x_->grab_input();
+    x_->grab_input(now_us());
   } else if (w->unmanaged) {
     // Above the saver screen the box takes the input the saver holds, and
     // without a manager nobody else gives it the keyboard.
@@ -161,7 +161,7 @@ void X11Platform::destroy_window(WindowId window) {
   const bool regrab = w.unmanaged && x_->saver;
   trap.failed();
   x_->windows.erase(it);
-  if (regrab) x_->grab_input();
+  if (regrab) x_->grab_input(now_us());
 }
 
 std::optional<Rect> X11Platform::window_rect(WindowId window) {

@@ -8,6 +8,7 @@
 #include <optional>
 #include <vector>
 
+#include "platform/posix/wake_signal.h"
 #include "platform/x11/connection.h"
 #include "platform/x11/presenter.h"
 
@@ -32,6 +33,8 @@ struct X11Platform::State {
   Options options;
   x11::Connection connection;
 
+  // Raised by other threads to end a wait (a load or a chooser has ended).
+  WakeSignal wake;
   std::map<Window, X11Window> windows;
   Window saver = 0;  // the saver screen, while it lives
   // The window a screen-saver host named at start-up, if any.
@@ -60,7 +63,12 @@ struct X11Platform::State {
   X11Window& add(Window id, X11Window w);
 
   // Takes keyboard and pointer for the saver window, retrying briefly.
-  void grab_input();
+  void grab_input(int64_t now_us);
+  // One attempt at the grabs still missing; a failed one is tried again at
+  // grab_retry_us, as long as attempts are left.
+  void try_grab(int64_t now_us);
+  int grab_attempts_left = 0;
+  std::optional<int64_t> grab_retry_us;
   void release_input();
   // The saver screen no longer hears of monitor changes.
   void stop_following_root();
