@@ -170,8 +170,12 @@ void Form::run_modal() {
   // The owner's input now reaches only this loop, which refuses it: a press
   // held there would never see its release, and its control would stay
   // down and take the next press. It ends now, as a modal window of the
-  // system ends it, without acting.
-  if (Form* owner = form_of(p_, owner_); owner && owner != this) owner->cancel_press();
+  // system ends it, without acting. The owner's work (a listing, a load)
+  // goes on under the box, and its window is painted.
+  if (Form* owner = form_of(p_, owner_); owner && owner != this) {
+    owner->cancel_press();
+    loop_.nest_in(&owner->loop());
+  }
   loop_.before_wait = [this](int64_t now) -> std::optional<int64_t> {
     if (!dirty_ || closed_) return std::nullopt;
     // What came meanwhile is painted once for all of it, at most once a
