@@ -8,7 +8,11 @@
 #     too);
 #   - processor time while a picture builds up at the normal pace, dots and
 #     lines: the saver's, and sway's, which composites every frame the saver
-#     commits (and sway's with nothing on the output, for comparison).
+#     commits (and sway's with nothing on the output, for comparison);
+#   - wake-ups a second of the saver (the context switches of all its
+#     threads, /proc/PID/task/*/status) over the same seconds of drawing, and
+#     over a session of tiny pictures drawn at once, which is the one-second
+#     pauses but for a load and a few rows a second.
 # Usage: bash bench/wayland_timing.sh [build-dir]
 source "$(dirname "$0")/../tests/e2e/lib/wayland.bash"
 wl_setup "${1:-build}" 1920x1080
@@ -16,6 +20,15 @@ unset VARNOSCAPE_PACE
 ticks=$(getconf CLK_TCK)
 
 cpu_ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
+
+# switches PID: context switches of all the process's threads so far.
+switches() {
+  cat /proc/"$1"/task/*/status 2>/dev/null |
+    awk '/^(non)?voluntary_ctxt_switches/ {n += $2} END {print n + 0}'
+}
+
+# per_second COUNT SECONDS
+per_second() { awk -v n="$1" -v s="$2" 'BEGIN {printf "%.1f", n / s}'; }
 
 # share TICKS: ticks over 10 s as a percentage of one core.
 share() { awk -v d="$1" -v t="$ticks" 'BEGIN {printf "%.1f", 100 * d / t / 10}'; }
@@ -109,11 +122,29 @@ for way in 0 1; do
   sleep 2
   c0=$(cpu_ticks "$pid")
   s0=$(cpu_ticks "$WL_SWAY_PID")
+  n0=$(switches "$pid")
   sleep 10
   c1=$(cpu_ticks "$pid")
   s1=$(cpu_ticks "$WL_SWAY_PID")
+  n1=$(switches "$pid")
   end_saver
+  how=$([ "$way" = 0 ] && echo dots || echo lines)
   printf '%-44s saver %s %%, sway %s %% of one core (saver target < 10 %%)\n' \
-    "processor time drawing paced, $([ "$way" = 0 ] && echo dots || echo lines):" \
-    "$(share $((c1 - c0)))" "$(share $((s1 - s0)))"
+    "processor time drawing paced, $how:" "$(share $((c1 - c0)))" "$(share $((s1 - s0)))"
+  printf '%-44s %s a second\n' "wake-ups drawing paced, $how:" "$(per_second $((n1 - n0)) 10)"
 done
+
+# 3. Wake-ups over tiny pictures drawn at once: each cycle is a load (a few
+#    milliseconds), the drawing (less than one) and the one-second pause.
+mkdir -p "$E2E_TMP/tiny"
+convert -size 4x4 gradient:white-navy "$E2E_TMP/tiny/a.bmp"
+convert -size 4x4 gradient:navy-white "$E2E_TMP/tiny/b.bmp"
+e2e_write_ini "$E2E_TMP/tiny" 0 0 0
+VARNOSCAPE_PACE=0 start_saver
+wait_until surface covered
+sleep 1
+n0=$(switches "$pid")
+sleep 5
+n1=$(switches "$pid")
+end_saver
+printf '%-44s %s a second\n' "wake-ups over tiny pictures (the pauses):" "$(per_second $((n1 - n0)) 5)"

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/posix/wake_signal.h"
+#include "platform/wayland/presented_rows.h"
 #include "platform/wayland/wayland_platform.h"
 #include "wlr-layer-shell-unstable-v1-client.h"
 #include "xdg-shell-client.h"
@@ -26,22 +27,26 @@ struct Output {
   int width = 0;  // the current mode, in pixels
   int height = 0;
   int scale = 1;
+  // Its mode and scale have been told: a surface may cover it.
+  bool described = false;
 };
 
+struct Shown;
+
 // A shared-memory buffer the size of its surface.
-struct Buffer {
+struct Buffer : BufferRows {
   ~Buffer();
   wl_buffer* buffer = nullptr;
-  uint32_t* pixels = nullptr;
   size_t bytes = 0;
-  int width = 0;
-  int height = 0;
   bool busy = false;  // the compositor holds it
-  // Rows presented since this buffer last had them: brought up to date
-  // before it is shown again.
-  int stale_top = 0;
-  int stale_bottom = 0;
+  // The surface told when the compositor gives it back (none: a pointer's).
+  Shown* owner = nullptr;
 };
+
+// A buffer with a listener that clears busy and commits what waits for it;
+// black, and stale throughout. Nothing when the memory cannot be had.
+std::unique_ptr<Buffer> make_buffer(wl_shm* shm, int width, int height, uint32_t format,
+                                    Shown* owner);
 
 // One wl_surface of ours: a saver surface on one output, or a dialog.
 struct Shown {
@@ -53,15 +58,23 @@ struct Shown {
   int width = 0;             // in pixels
   int height = 0;
   int scale = 1;
+  // The compositor has said how it is to be (its first configure): no
+  // buffer may be attached before.
   bool configured = false;
-  bool mapped = false;
+  bool mapped = false;  // a buffer has been committed
   bool primary = true;  // shows the window's pixels (else black)
-  // A shell window's: whose events its listener reports.
+  // Whose events its listeners report, and for which window.
   WaylandPlatform::State* state = nullptr;
   WindowId window = 0;
   std::vector<std::unique_ptr<Buffer>> buffers;
-  std::optional<size_t> latest;  // the buffer holding the newest pixels
+  std::optional<size_t> latest;  // the buffer committed last
+  // What each buffer lacks, and the rows waiting for one: they go out when
+  // a buffer comes back or the configure comes.
+  PresentedRows rows;
 };
+
+// Takes a surface and its shell objects away.
+void destroy_shown(Shown& s);
 
 struct Window {
   enum class Kind { Saver, Dialog };
@@ -127,14 +140,41 @@ struct WaylandPlatform::State {
   std::pair<WindowId, wayland::Shown*> find(wl_surface* surface);
   wayland::Shown* primary(WindowId window);
   void push(Event e) { events.push_back(e); }
-  // Waits for the compositor's answers to everything sent so far.
-  void roundtrip();
+
+  // The connection's globals and what they announce. It waits for the
+  // compositor's answers: at the start only, before any loop reads events.
+  void bind_globals();
+
+  // Outputs.
+  void add_output(uint32_t name, uint32_t version);
+  void remove_output(uint32_t name);
+  // The first output described, which holds the drawing; none before.
+  const wayland::Output* first_output() const;
   // A saver surface for each output, none for an output gone.
   void follow_outputs();
-  std::unique_ptr<wayland::Shown> make_saver_surface(const wayland::Output& output, bool primary);
-  void show(wayland::Shown& s);
-  void attach(wayland::Shown& s, size_t buffer, int top, int bottom);
+
+  // Surfaces of the shells. A saver surface is committed bare at once; a
+  // window of the given size in pixels at a whole scale, once its owner has
+  // set it up. Either awaits its configure before it shows.
+  std::unique_ptr<wayland::Shown> make_saver_surface(const wayland::Output& output, WindowId id,
+                                                     bool primary);
+  std::unique_ptr<wayland::Shown> make_toplevel(WindowId id, const std::string& title, int scale,
+                                                int width, int height);
+
+  // Presenting. Nothing here waits for the compositor: what cannot go out
+  // now waits in the surface until a buffer comes back or the configure
+  // comes, whose listeners call commit_waiting.
+  bool can_commit(const wayland::Shown& s) const;
+  // Commits the waiting rows of a shown, configured surface (a first black
+  // frame where nothing was presented) if a buffer is free.
+  void commit_waiting(wayland::Shown& s);
+  // A buffer the compositor does not hold (made if there are fewer than
+  // two), or none.
   std::optional<size_t> free_buffer(wayland::Shown& s);
+  // Brings the buffer up to the newest pixels (PresentedRows::fill) and
+  // commits it with the rows that changed as damage.
+  void commit(wayland::Shown& s, size_t buffer, const Surface* drawn, RowRange presented);
+
   void apply_cursor();
   void set_up_input();
 };
