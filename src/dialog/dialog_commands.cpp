@@ -24,15 +24,16 @@ void SettingsDialog::press(Button button) {
     case Button::Save: {
       // A save that fails keeps the dialog open with the user's choices, and
       // says where and why, rather than closing as if all were well.
-      SaveResult saved = save_settings(p_, settings_, folder_label_.caption());
+      SaveResult saved = save_settings(p_.system(), settings_, folder_label_.caption());
       if (saved.ok) {
         unload();
         break;
       }
       std::string why = saved.error;
       if (why.empty() && !saved.unwritten.empty()) why = texts_.values_unwritten;
-      p_.message_box(form_ ? form_->window() : 0, filled(texts_.save_failed, {saved.path, why}),
-                     texts_.dialog_title, MessageIcon::Error);
+      p_.desktop().message_box(form_ ? form_->window() : 0,
+                               filled(texts_.save_failed, {saved.path, why}), texts_.dialog_title,
+                               MessageIcon::Error);
       break;
     }
     case Button::Cancel:
@@ -42,9 +43,9 @@ void SettingsDialog::press(Button button) {
 }
 
 void SettingsDialog::open_address() {
-  p_.set_busy(true);
-  p_.open_url(address_label_.caption());
-  p_.set_busy(false);
+  p_.window_system().set_busy(true);
+  p_.desktop().open_url(address_label_.caption());
+  p_.window_system().set_busy(false);
 }
 
 }  // namespace vs

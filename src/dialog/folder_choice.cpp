@@ -29,15 +29,16 @@ std::string unstorable(const std::string& folder, const Texts& t) {
 }  // namespace
 
 std::string SettingsDialog::name_on_disk(const std::string& path) {
-  std::optional<int> attr = p_.file_attributes(path);
+  std::optional<int> attr = p_.system().file_attributes(path);
   if (!attr || (*attr & (kAttrHidden | kAttrSystem)) != 0) return {};
-  const size_t slash = path.find_last_of(p_.path_style().separator);
+  const size_t slash = path.find_last_of(p_.system().path_style().separator);
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
 void SettingsDialog::choose_folder() {
   if (!form_ || chooser_) return;
-  chooser_ = p_.choose_folder(form_->window(), texts_.chooser_title, folder_label_.caption());
+  chooser_ =
+      p_.desktop().choose_folder(form_->window(), texts_.chooser_title, folder_label_.caption());
   // The chooser owns the input until it closes; the loop goes on meanwhile
   // (a listing under way keeps counting).
   form_->set_busy(true);
@@ -56,8 +57,8 @@ void SettingsDialog::take_chosen_folder(const std::optional<std::string>& chosen
   if (!chosen || chosen->empty()) return;
   // Refused now rather than at the save, where it could not be kept.
   if (std::string why = unstorable(*chosen, texts_); !why.empty()) {
-    p_.message_box(form_->window(), filled(texts_.folder_unusable, {why, *chosen}),
-                   texts_.dialog_title, MessageIcon::Warning);
+    p_.desktop().message_box(form_->window(), filled(texts_.folder_unusable, {why, *chosen}),
+                             texts_.dialog_title, MessageIcon::Warning);
     return;
   }
   folder_label_.set_caption(*chosen);
@@ -82,7 +83,7 @@ void SettingsDialog::listing_error(PictureWalk::Problem problem) {
   const char* text = problem == PictureWalk::Problem::FolderUnreadable ? kPathNotFound
                      : problem == PictureWalk::Problem::TooMany        ? kOverflow
                                                                        : kFileNotFound;
-  p_.message_box(form_->window(), text, kApplicationTitle, MessageIcon::None);
+  p_.desktop().message_box(form_->window(), text, kApplicationTitle, MessageIcon::None);
 }
 
 void SettingsDialog::start_listing(const std::string& folder, Listing kind) {
@@ -96,10 +97,10 @@ void SettingsDialog::start_listing(const std::string& folder, Listing kind) {
     size_t filled = 0;
     bool walked = false;
   };
-  auto state =
-      std::make_shared<State>(State{PictureWalk(p_, folder, settings_.kinds), {}, 0, false});
-  listing_job_ =
-      form_->loop().add(p_.now_us(), [this, state, kind](int64_t now) -> std::optional<int64_t> {
+  auto state = std::make_shared<State>(
+      State{PictureWalk(p_.system(), folder, settings_.kinds), {}, 0, false});
+  listing_job_ = form_->loop().add(
+      p_.system().now_us(), [this, state, kind](int64_t now) -> std::optional<int64_t> {
         State& s = *state;
         if (!s.walked) {
           s.walk.step(kNamesPerStep, [&](const std::string& path) {
@@ -143,7 +144,7 @@ void SettingsDialog::toggle_kind(int16_t index) {
   // The new mark shows before the folder is read again.
   if (form_) form_->paint_now();
   settings_.folder = folder_label_.caption();
-  if (settings_.folder.empty() || !folder_exists(p_, settings_.folder)) return;
+  if (settings_.folder.empty() || !folder_exists(p_.system(), settings_.folder)) return;
   count_label_.set_caption("");
   // A listing under way starts again, with the new kinds.
   start_listing(settings_.folder, Listing::Catalogue);

@@ -15,12 +15,12 @@ constexpr int kPreviewSide = 100;
 void SettingsDialog::show_preview() {
   const int selected = file_list_.selected();
   if (selected < 0 || !form_) return;
-  p_.set_busy(true);
+  p_.window_system().set_busy(true);
   preview_box_.visible = false;
   preview_box_.invalidate();
 
   const std::string path =
-      folder_label_.caption() + p_.path_style().separator + file_list_.entry(selected);
+      folder_label_.caption() + p_.system().path_style().separator + file_list_.entry(selected);
   // The thumbnail at the dialog's scale.
   const int side = px(kPreviewSide);
   const PictureView view{side, side, FitMode::Thumbnail};
@@ -31,7 +31,7 @@ void SettingsDialog::show_preview() {
   preview_job_ = form_->loop().watch([this, side] {
     std::erase_if(stopping_loads_, [](const auto& load) { return load->finished(); });
     if (!preview_load_) {  // stopped for the closing
-      p_.set_busy(false);
+      p_.window_system().set_busy(false);
       preview_job_.reset();
       return true;
     }
@@ -51,7 +51,7 @@ void SettingsDialog::show_preview() {
                      form_->line());
     preview_box_.visible = true;
     preview_box_.invalidate();
-    p_.set_busy(false);
+    p_.window_system().set_busy(false);
     preview_job_.reset();
     return true;
   });

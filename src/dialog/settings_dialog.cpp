@@ -47,7 +47,7 @@ std::string all_captions(const Texts& t) {
 }  // namespace
 
 SettingsDialog::SettingsDialog(Platform& p, Settings& settings, Catalogue& catalogue)
-    : p_(p), settings_(settings), catalogue_(catalogue), texts_(texts_for(p.language())) {
+    : p_(p), settings_(settings), catalogue_(catalogue), texts_(texts_for(p.system().language())) {
   background_strip_ = stock_background_strip();
   icon_ = stock_window_icon();
   // Nothing previewed yet: an empty black area.
@@ -210,11 +210,11 @@ std::array<SettingsDialog::OptionPair, 3> SettingsDialog::option_pairs() {
 
 void SettingsDialog::load() {
   // The desktop's scale; a nonsense one leaves the dialog at its own size.
-  const double desktop = p_.dialog_scale();
+  const double desktop = p_.window_system().dialog_scale();
   const double scale = desktop >= kLeastScale ? std::min(desktop, kGreatestScale) : kLeastScale;
 
   // 1. The window: the client panel and the frame around it.
-  ScreenInfo screen = p_.screen();
+  ScreenInfo screen = p_.window_system().screen();
   const int tx = screen.twips_per_pixel_x, ty = screen.twips_per_pixel_y;
   twips_per_pixel_ = tx > 0 ? tx : 15;
   const int client_w = scaled_length(kClientWidth, scale);
@@ -294,10 +294,10 @@ void SettingsDialog::load() {
   // Where the pointer is: the opening grows from there, and the closing
   // goes back to it.
   opened_at_ = {0, 0};
-  if (std::optional<Point> at = p_.pointer_position()) {
+  if (std::optional<Point> at = p_.window_system().pointer_position()) {
     opened_at_ = {to_int16(at->x).value_or(0), to_int16(at->y).value_or(0)};
   }
-  p_.set_busy(false);
+  p_.window_system().set_busy(false);
   if (!form_->made()) return;
   form_->set_focus(&buttons_[2]);
   // The window shows once the opening outline has reached it.
@@ -305,7 +305,7 @@ void SettingsDialog::load() {
 }
 
 std::unique_ptr<Font> SettingsDialog::open_font(double scale) {
-  return p_.open_font(kFontFamilies, kFontPoints * scale, all_captions(texts_));
+  return p_.system().open_font(kFontFamilies, kFontPoints * scale, all_captions(texts_));
 }
 
 void SettingsDialog::dress() {
@@ -339,7 +339,7 @@ void SettingsDialog::dress() {
                      Rect{0, 0, preview_box_.bounds.width, preview_box_.bounds.height},
                      forms::Edge::Raised, form_->line());
   }
-  p_.set_hand_pointer(stock_hand_pointer(scale()));
+  p_.window_system().set_hand_pointer(stock_hand_pointer(scale()));
 }
 
 void SettingsDialog::rescale(double to) {
@@ -428,13 +428,14 @@ void SettingsDialog::show_option(const OptionPair& pair) {
 
 void SettingsDialog::animate(bool opening, std::function<void()> done) {
   const Rect point{opened_at_.x, opened_at_.y, 0, 0};
-  std::optional<Rect> window = form_ ? p_.window_rect(form_->window()) : std::nullopt;
+  std::optional<Rect> window =
+      form_ ? p_.window_system().window_rect(form_->window()) : std::nullopt;
   if (!window) {
     done();
     return;
   }
   const Rect from = opening ? point : *window, to = opening ? *window : point;
-  if (p_.animate_rect(from, to)) {  // the system's own
+  if (p_.desktop().animate_rect(from, to)) {  // the system's own
     done();
     return;
   }
@@ -444,16 +445,18 @@ void SettingsDialog::animate(bool opening, std::function<void()> done) {
   constexpr int64_t kStepUs = 20000;
   if (outline_job_) form_->loop().cancel(*outline_job_);
   outline_job_ = form_->loop().add(
-      p_.now_us(), [this, from, to, done, step = 0](int64_t now) mutable -> std::optional<int64_t> {
+      p_.system().now_us(),
+      [this, from, to, done, step = 0](int64_t now) mutable -> std::optional<int64_t> {
         if (step > kSteps) {
-          p_.draw_outline(std::nullopt);
+          p_.desktop().draw_outline(std::nullopt);
           outline_job_.reset();
           done();
           return std::nullopt;
         }
         auto between = [&](int a, int b) { return a + (b - a) * step / kSteps; };
-        p_.draw_outline(Rect{between(from.x, to.x), between(from.y, to.y),
-                             between(from.width, to.width), between(from.height, to.height)});
+        p_.desktop().draw_outline(Rect{between(from.x, to.x), between(from.y, to.y),
+                                       between(from.width, to.width),
+                                       between(from.height, to.height)});
         ++step;
         return now + kStepUs;
       });

@@ -100,13 +100,13 @@ Form::Form(Platform& p, const DialogSpec& spec, std::unique_ptr<Font> font)
       scale_(spec.scale > 0 ? spec.scale : 1),
       font_(std::move(font)),
       text_(std::make_unique<TextCache>()) {
-  window_ = p_.create_dialog_window(spec);
+  window_ = p_.window_system().create_dialog_window(spec);
   closed_ = window_ == 0;
   client_.form_ = this;
   client_.bounds = {0, 0, spec.client_width, spec.client_height};
   client_.set_size(spec.client_width, spec.client_height);
   pixels_ = Surface(spec.client_width, spec.client_height);
-  last_present_us_ = p_.now_us() - kFrameUs;
+  last_present_us_ = p_.system().now_us() - kFrameUs;
   live_forms().push_back(this);
 }
 
@@ -135,7 +135,7 @@ void Form::rescale(double scale, std::unique_ptr<Font> font, int client_width, i
   client_.bounds.width = client_width;
   client_.bounds.height = client_height;
   pixels_ = Surface(client_width, client_height);
-  if (!closed_) p_.resize_dialog(window_, client_width, client_height);
+  if (!closed_) p_.window_system().resize_dialog(window_, client_width, client_height);
   invalidate();
 }
 
@@ -161,7 +161,7 @@ void Form::show() {
     }
   }
   paint_now();
-  p_.show_window(window_);
+  p_.window_system().show_window(window_);
   shown_ = true;
 }
 
@@ -194,22 +194,22 @@ void Form::close() {
   if (closed_) return;
   closed_ = true;
   pressed_ = nullptr;
-  p_.destroy_window(window_);
+  p_.window_system().destroy_window(window_);
 }
 
 void Form::set_busy(bool busy) {
   if (busy == busy_) return;
   busy_ = busy;
-  p_.set_busy(busy);
+  p_.window_system().set_busy(busy);
 }
 
 void Form::paint_now() {
   if (closed_) return;
   const Rect all{0, 0, pixels_.width(), pixels_.height()};
   client_.paint(pixels_, all);
-  p_.present(window_, pixels_, all);
+  p_.window_system().present(window_, pixels_, all);
   dirty_ = false;
-  last_present_us_ = p_.now_us();
+  last_present_us_ = p_.system().now_us();
   update_pointer_shapes();
 }
 
@@ -233,7 +233,7 @@ void Form::update_pointer_shapes() {
   walk(walk, client_, client_.bounds);
   if (regions == shapes_) return;
   shapes_ = std::move(regions);
-  p_.set_pointer_shapes(window_, shapes_);
+  p_.window_system().set_pointer_shapes(window_, shapes_);
 }
 
 bool Form::dispatch(const Event& e) {

@@ -55,9 +55,9 @@ const std::vector<std::string>& message_font_families() {
 
 void run_message_box(Platform& p, WindowId owner, const std::string& text, const std::string& title,
                      MessageIcon icon) {
-  const double scale = p.dialog_scale();
+  const double scale = p.window_system().dialog_scale();
   std::unique_ptr<Font> font =
-      p.open_font(message_font_families(), kTextPoints * scale, text + "OK");
+      p.system().open_font(message_font_families(), kTextPoints * scale, text + "OK");
   const bool with_font = font != nullptr;
   int text_width = 0, text_height = 0;
   if (with_font) {
@@ -65,9 +65,9 @@ void run_message_box(Platform& p, WindowId owner, const std::string& text, const
     for (const std::string& line : lines) text_width = std::max(text_width, font->width(line));
     text_height = font->line_height() * static_cast<int>(lines.size());
   } else {
-    p.report(title + ": " + text);
+    p.system().report(title + ": " + text);
   }
-  const ScreenInfo monitor = p.screen();
+  const ScreenInfo monitor = p.window_system().screen();
   const MessageBoxLayout l = layout_message_box(text_width, text_height, monitor.width,
                                                 monitor.height, icon != MessageIcon::None, scale);
   DialogSpec spec;
@@ -80,7 +80,7 @@ void run_message_box(Platform& p, WindowId owner, const std::string& text, const
   spec.scale = scale;
   Form form(p, spec, std::move(font));
   if (!form.made()) {
-    if (with_font) p.report(title + ": " + text);  // else it is there already
+    if (with_font) p.system().report(title + ": " + text);  // else it is there already
     return;
   }
 

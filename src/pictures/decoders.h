@@ -33,9 +33,24 @@ class SystemDecoders {
   virtual PictureResult render_wmf(std::string_view bytes, const PictureView& view) const = 0;
 };
 
+// An edition's decoders given as three functions, as SystemDecoders.
+template <auto kGif, auto kJpeg, auto kWmf>
+class DecoderFunctions final : public SystemDecoders {
+ public:
+  PictureResult decode_gif(std::string_view bytes, const PictureView& view) const override {
+    return kGif(bytes, view);
+  }
+  PictureResult decode_jpeg(std::string_view bytes, const PictureView& view) const override {
+    return kJpeg(bytes, view);
+  }
+  PictureResult render_wmf(std::string_view bytes, const PictureView& view) const override {
+    return kWmf(bytes, view);
+  }
+};
+
 // Decodes a whole picture file held in memory, of whatever kind its bytes
-// say, in this process: bitmaps by our own decoder, the rest by the system's. The Linux saver calls it only inside its decoder
-// process (posix/decoder_process.h), where a decoder may crash or hang
+// say, in this process: bitmaps by our own decoder, the rest by the system's. The Linux saver calls
+// it only inside its decoder process (posix/decoder_process.h), where a decoder may crash or hang
 // safely; the Windows saver in its own process, on its loading thread.
 PictureResult decode_picture(const SystemDecoders& system, std::string_view bytes,
                              const PictureView& view = {});

@@ -11,8 +11,9 @@ namespace vs {
 std::unique_ptr<BackgroundLoad> Platform::start_picture_load(const std::string& path,
                                                              const PictureView& view) {
   auto load = std::make_unique<BackgroundLoad>();
-  load->start([this, path, view](std::stop_token stop) { return load_picture(path, view, stop); },
-              [this] { wake(); });
+  load->start(
+      [this, path, view](std::stop_token stop) { return system().load_picture(path, view, stop); },
+      [this] { window_system().wake(); });
   return load;
 }
 
@@ -44,8 +45,11 @@ bool BackgroundLoad::wait_for(int ms) {
 }
 
 PictureResult BackgroundLoad::take() {
-  if (thread_.joinable()) thread_.join();
-  std::lock_guard lock(mutex_);
+  // The thread is joined later (the next start, stop, or the end), when it
+  // has long gone: joining it now would wait for its last instructions and
+  // wake the loop a second time.
+  std::unique_lock lock(mutex_);
+  if (thread_.joinable()) ended_.wait(lock, [this] { return done_; });
   return std::exchange(result_, PictureResult{});
 }
 

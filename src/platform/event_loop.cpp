@@ -77,11 +77,11 @@ int EventLoop::run(const std::function<void(const Event&)>& on_event) {
     // A nested loop (a modal box over a dialog) keeps its outer loops'
     // work going: their jobs step and their windows are painted, while
     // the events are this loop's.
-    int64_t now = p_.now_us();
+    int64_t now = p_.system().now_us();
     for (EventLoop* loop = this; loop && !quit_; loop = loop->outer_) loop->step_due_jobs(now);
     if (quit_) break;
 
-    now = p_.now_us();
+    now = p_.system().now_us();
     std::optional<int64_t> wake;
     bool idle = true;
     for (EventLoop* loop = this; loop; loop = loop->outer_) {
@@ -91,7 +91,7 @@ int EventLoop::run(const std::function<void(const Event&)>& on_event) {
     }
     int timeout_ms = -1;
     if (wake) timeout_ms = *wake <= now ? 0 : static_cast<int>((*wake - now + 999) / 1000);
-    if (std::optional<Event> e = p_.next_event(timeout_ms)) {
+    if (std::optional<Event> e = p_.window_system().next_event(timeout_ms)) {
       on_event(*e);
     } else if (timeout_ms < 0 && idle) {
       break;  // nothing to do and nothing will ever come

@@ -6,11 +6,11 @@
 #if defined(_WIN32)
 #include "platform/win32/win32_system.h"
 namespace vs {
-using NativePlatform = Win32System;
+using NativeSystem = Win32System;
 }  // namespace vs
 #else
 #include "platform/posix/posix_platform.h"
 namespace vs {
-using NativePlatform = PosixPlatform;
+using NativeSystem = PosixSystem;
 }  // namespace vs
 #endif

@@ -1,8 +1,9 @@
 // Everything the upper layers (startup/, saver/, settings/, dialog/) need
-// from the system, as one abstract class. Each backend implements it:
-// x11/ (Linux desktop), win32/ (Windows) and offscreen/ (in memory, scripted
-// input and a fake clock, for tests). Nothing above platform/ includes a
-// system header.
+// from the system, by role: the system, the display, the desktop and the
+// screen-saver host. Each backend provides the roles it has: x11/ and
+// wayland/ (Linux desktops), win32/ (Windows) and offscreen/ (in memory,
+// scripted input and a fake clock, for tests). Nothing above platform/
+// includes a system header.
 #pragma once
 
 #include <cstdint>
@@ -190,9 +191,11 @@ class AnsweredChooser : public FolderChooser {
 
 class BackgroundLoad;
 
-class Platform {
+// The system under the program: process and environment, files, pictures,
+// diagnostics, time and fonts. Every backend has it.
+class System {
  public:
-  virtual ~Platform() = default;
+  virtual ~System() = default;
 
   // The command line's words after the program's path, joined back with
   // single blanks into the one argument string a screen saver is given.
@@ -205,16 +208,19 @@ class Platform {
     return joined;
   }
 
-  // --- Process and environment --------------------------------------------
   // The text that follows the program's path on its command line.
   virtual std::string argument_string() const = 0;
+
   virtual std::optional<std::string> environment(const std::string& name) const = 0;
+
   // The folder holding the running program, without a trailing separator
   // (except a root, which is the separator itself).
   virtual std::string program_folder() const = 0;
+
   // The per-user base folder for settings ($XDG_CONFIG_HOME or ~/.config,
   // %APPDATA%); empty when there is none.
   virtual std::string user_config_folder() const = 0;
+
   // Ends the program at once with this status, without waiting for work in
   // progress (a decoder that cannot be interrupted). Backends first let go
   // of what other programs see (windows, grabs, the single-copy claim), so
@@ -230,153 +236,196 @@ class Platform {
     return language_from_locale([this](const char* name) { return environment(name); });
   }
 
-  // --- Files ---------------------------------------------------------------
   virtual PathStyle path_style() const = 0;
+
   // Names in a folder (not "." and ".."), in the listing's own order; nothing
   // when the folder cannot be listed.
   virtual std::optional<std::vector<std::string>> list_folder(const std::string& folder) = 0;
+
   // The attribute value of a path (FileAttr bits; links count as what they
   // point to); nothing when it does not exist or cannot be queried.
   virtual std::optional<int> file_attributes(const std::string& path) = 0;
+
   virtual ReadResult read_file(const std::string& path) = 0;
+
   // Writes a temporary file in the same folder, then renames it over path, so
   // a crash or a full disk never leaves a half-written file.
   virtual WriteResult replace_file(const std::string& path, std::string_view bytes) = 0;
+
   virtual bool folder_writable(const std::string& folder) = 0;
+
   // Creates the folder and its missing parents.
   virtual WriteResult make_folders(const std::string& folder) = 0;
 
-  // --- Pictures ------------------------------------------------------------
   // Loads a picture file, keeping of it no more than `view` will read. Runs
   // on a thread of its own while the saver answers input, so it must not
   // touch the windows; a stop request ends it within a few milliseconds (as
   // a failure).
   virtual PictureResult load_picture(const std::string& path, const PictureView& view = {},
                                      std::stop_token stop = {}) = 0;
-  // The same off the caller's thread, so that its loop goes on answering
-  // input: the load's end wakes the loop (wake()), which then takes it.
-  // Dropping the load stops it.
-  virtual std::unique_ptr<BackgroundLoad> start_picture_load(const std::string& path,
-                                                             const PictureView& view);
 
-  // --- Diagnostics -----------------------------------------------------------
   // A line for whoever looks after the program (standard error on Linux):
   // something that changes what the program does without being the user's
   // to answer, such as a settings file that cannot be read.
   virtual void report(const std::string& line) = 0;
 
-  // --- Time ----------------------------------------------------------------
   virtual int64_t now_us() = 0;  // monotonic microseconds
   virtual void sleep_ms(int ms) = 0;
+
   // Entropy for re-seeding the random generator ("the clock"): may repeat
   // between calls.
   virtual uint64_t clock_seed() = 0;
 
-  // --- Screen and windows ---------------------------------------------------
-  // The area the saver draws on: the primary monitor (with several
-  // monitors), or the host's window (see host_window). It may change while
-  // the program runs (a monitor plugged in, a window resized).
-  virtual ScreenInfo screen() = 0;
-  // True when a top-level window with exactly this title exists (UTF-8).
-  virtual bool window_exists(const std::string& title) = 0;
-  // Makes this copy the one saver or dialog of the desktop, atomically: of
-  // two copies started at the same moment only one gets true. The claim
-  // lasts as long as the process.
-  virtual bool claim_single_copy() = 0;
-
-  // The window that a screen-saver host (XScreenSaver and the like) handed
-  // us to draw in, if the program was started that way. The host then ends
-  // us with a signal; input is the host's, not ours.
-  virtual std::optional<ForeignWindow> host_window() const { return std::nullopt; }
-  // Draws the saver into the host's window from now on, at its size, with
-  // no grab and no window of our own; nothing (reported) when it cannot be
-  // used.
-  virtual ChildWindow use_host_window(ForeignWindow window) = 0;
-
-  // The saver screen: a black, borderless, topmost window of the given title
-  // covering the screen (every monitor), receiving all keyboard and mouse
-  // input; the drawing appears on the primary monitor. Created hidden; 0
-  // (reported) when it cannot be made.
-  virtual WindowId create_saver_window(const std::string& title) = 0;
-  // The preview: a child window filling the foreign window `parent`;
-  // nothing when parent is not a window.
-  virtual ChildWindow create_preview_window(ForeignWindow parent) = 0;
-  // A dialog window, created hidden; 0 when it cannot be made.
-  virtual WindowId create_dialog_window(const DialogSpec& spec) = 0;
-  // Shows a window (and gives a dialog the keyboard).
-  virtual void show_window(WindowId window) = 0;
-  virtual void destroy_window(WindowId window) = 0;
-  // The scale the desktop draws dialogs at: 1 at 96 dots per inch, 1.5 at
-  // 144, 2 at 192. Dialogs are laid out, drawn and written at it; the saver
-  // draws in the screen's own pixels whatever it is.
-  virtual double dialog_scale() { return 1.0; }
-  // Gives a dialog's client area a new size (laid out again at a new scale),
-  // its outer top-left corner staying where it is.
-  virtual void resize_dialog(WindowId /*window*/, int /*client_width*/, int /*client_height*/) {}
-  // The window's outer rectangle on the screen.
-  virtual std::optional<Rect> window_rect(WindowId window) = 0;
-
-  // Puts the area of the surface on the window, at the same place (the
-  // saver's surface at its drawing area).
-  virtual void present(WindowId window, const Surface& surface, const Rect& area) = 0;
-  // Next pending event; waits up to timeout_ms for one (0 = only poll,
-  // below 0 = until one comes or wake() is called). Nothing when the time
-  // ran out, when wake() ended the wait, or (waiting without end) when no
-  // event can ever come.
-  virtual std::optional<Event> next_event(int timeout_ms) = 0;
-  // Ends the current or the next wait of next_event at once. Any thread may
-  // call it: a load, a chooser or a child process that has ended says so,
-  // and the loop takes the result on its next turn. Wakes are not counted:
-  // several before one wait end that one wait.
-  virtual void wake() = 0;
-
-  // --- Pointer ---------------------------------------------------------------
-  // The cursor display counter: show adds one, hide subtracts one, and the
-  // new counter is returned. The pointer is hidden over our windows while
-  // the counter is below 0.
-  virtual int show_cursor(bool show) = 0;
-  // Where the pointer is on the screen.
-  virtual std::optional<Point> pointer_position() = 0;
-  // The look of PointerShape::Hand.
-  virtual void set_hand_pointer(const PointerImage& image) = 0;
-  // The pointer's shape over parts of a window (Normal elsewhere).
-  virtual void set_pointer_shapes(WindowId window,
-                                  const std::vector<std::pair<Rect, PointerShape>>& regions) = 0;
-  // The busy pointer over every window of ours, until set back.
-  virtual void set_busy(bool busy) = 0;
-
-  // --- Text --------------------------------------------------------------------
   // A font of the given size (points at 96 pixels per inch, whatever the
   // screen's: a dialog at another scale asks for its points times the scale)
   // with every character of sample: the first of the families installed,
   // else a stand-in with those characters; null when there is none.
   virtual std::unique_ptr<Font> open_font(const std::vector<std::string>& families, double points,
                                           const std::string& sample) = 0;
+};
 
-  // --- Other programs' windows -------------------------------------------------
+// The screen: windows, their events and the wait for them, the pointer.
+// Every call names its window.
+class WindowSystem {
+ public:
+  virtual ~WindowSystem() = default;
+
+  // The area the saver draws on: the primary monitor (with several
+  // monitors), or the host's window (see host_window). It may change while
+  // the program runs (a monitor plugged in, a window resized).
+  virtual ScreenInfo screen() = 0;
+
+  // True when a top-level window with exactly this title exists (UTF-8).
+  virtual bool window_exists(const std::string& title) = 0;
+
+  // Makes this copy the one saver or dialog of the desktop, atomically: of
+  // two copies started at the same moment only one gets true. The claim
+  // lasts as long as the process.
+  virtual bool claim_single_copy() = 0;
+
+  // The saver screen: a black, borderless, topmost window of the given title
+  // covering the screen (every monitor), receiving all keyboard and mouse
+  // input; the drawing appears on the primary monitor. Created hidden; 0
+  // (reported) when it cannot be made.
+  virtual WindowId create_saver_window(const std::string& title) = 0;
+
+  // A dialog window, created hidden; 0 when it cannot be made.
+  virtual WindowId create_dialog_window(const DialogSpec& spec) = 0;
+
+  // Shows a window (and gives a dialog the keyboard).
+  virtual void show_window(WindowId window) = 0;
+
+  virtual void destroy_window(WindowId window) = 0;
+
+  // The scale the desktop draws dialogs at: 1 at 96 dots per inch, 1.5 at
+  // 144, 2 at 192. Dialogs are laid out, drawn and written at it; the saver
+  // draws in the screen's own pixels whatever it is.
+  virtual double dialog_scale() { return 1.0; }
+
+  // Gives a dialog's client area a new size (laid out again at a new scale),
+  // its outer top-left corner staying where it is.
+  virtual void resize_dialog(WindowId /*window*/, int /*client_width*/, int /*client_height*/) {}
+
+  // The window's outer rectangle on the screen.
+  virtual std::optional<Rect> window_rect(WindowId window) = 0;
+
+  // Puts the area of the surface on the window, at the same place (the
+  // saver's surface at its drawing area).
+  virtual void present(WindowId window, const Surface& surface, const Rect& area) = 0;
+
+  // Next pending event; waits up to timeout_ms for one (0 = only poll,
+  // below 0 = until one comes or wake() is called). Nothing when the time
+  // ran out, when wake() ended the wait, or (waiting without end) when no
+  // event can ever come.
+  virtual std::optional<Event> next_event(int timeout_ms) = 0;
+
+  // Ends the current or the next wait of next_event at once. Any thread may
+  // call it: a load, a chooser or a child process that has ended says so,
+  // and the loop takes the result on its next turn. Wakes are not counted:
+  // several before one wait end that one wait.
+  virtual void wake() = 0;
+
+  // The cursor display counter: show adds one, hide subtracts one, and the
+  // new counter is returned. The pointer is hidden over our windows while
+  // the counter is below 0.
+  virtual int show_cursor(bool show) = 0;
+
+  // Where the pointer is on the screen.
+  virtual std::optional<Point> pointer_position() = 0;
+
+  // The look of PointerShape::Hand.
+  virtual void set_hand_pointer(const PointerImage& image) = 0;
+
+  // The pointer's shape over parts of a window (Normal elsewhere).
+  virtual void set_pointer_shapes(WindowId window,
+                                  const std::vector<std::pair<Rect, PointerShape>>& regions) = 0;
+
+  // The busy pointer over every window of ours, until set back.
+  virtual void set_busy(bool busy) = 0;
+};
+
+// What the desktop around the program offers: the folder chooser, the
+// handler of addresses, the outline of a window opening, the message box.
+class Desktop {
+ public:
+  virtual ~Desktop() = default;
+
   // Opens the folder chooser, owned by the window. Where the chooser is
   // another program (Linux) it runs beside ours and the caller's loop looks
   // at it until it has closed; where it is the system's modal dialog
   // (Windows) it has closed when this returns.
   virtual std::unique_ptr<FolderChooser> choose_folder(WindowId owner, const std::string& title,
                                                        const std::string& start) = 0;
+
   // Opens the address with the desktop's handler, without waiting for it.
   virtual bool open_url(const std::string& url) = 0;
+
   // The system's own outline moving from one screen rectangle to the other
   // (a window opening from, or closing to, a point), run to its end: true;
   // false where the system has none, and the caller's loop then draws the
   // steps itself with draw_outline.
   virtual bool animate_rect(const Rect& /*from*/, const Rect& /*to*/) { return false; }
+
   // An outline on the screen at rect, in place of the one drawn before;
   // nothing takes the last one away.
   virtual void draw_outline(const std::optional<Rect>& /*rect*/) {}
+
+  // A modal message box with an OK button, above owner (0: none); returns
+  // when it is closed.
+  virtual void message_box(WindowId owner, const std::string& text, const std::string& title,
+                           MessageIcon icon) = 0;
+};
+
+// What a screen-saver host gives a saver: the window it draws the saver or
+// its preview in, and the older Windows family's password and saver flags.
+// Only systems with such hosts have it (X11, Windows); Wayland gives no
+// window of another program.
+class SaverHost {
+ public:
+  virtual ~SaverHost() = default;
+
+  // The window that a screen-saver host (XScreenSaver and the like) handed
+  // us to draw in, if the program was started that way. The host then ends
+  // us with a signal; input is the host's, not ours.
+  virtual std::optional<ForeignWindow> host_window() const { return std::nullopt; }
+
+  // Draws the saver into the host's window from now on, at its size, with
+  // no grab and no window of our own; nothing (reported) when it cannot be
+  // used.
+  virtual ChildWindow use_host_window(ForeignWindow window) = 0;
+
+  // The preview: a child window filling the foreign window `parent`;
+  // nothing when parent is not a window.
+  virtual ChildWindow create_preview_window(ForeignWindow parent) = 0;
 
   // The older Windows family (95, 98, Me), whose screen-saver password the
   // program itself asks for. Every other system is of the NT family, and
   // the calls below do nothing there.
   virtual bool is_nt_family() { return true; }
+
   // The old family's password change, owned by the given window.
   virtual void change_saver_password(ForeignWindow /*owner*/) {}
+
   // The old family's password check before the saver ends; true when it may
   // end (the right password, or none set).
   virtual bool verify_saver_password(WindowId /*window*/) { return true; }
@@ -385,12 +434,27 @@ class Platform {
   // saver enabled); X has no such system-wide state, so by default these
   // do nothing.
   virtual void set_saver_running(bool /*running*/) {}
-  virtual void set_saver_active() {}
 
-  // A modal message box with an OK button, above owner (0: none); returns
-  // when it is closed.
-  virtual void message_box(WindowId owner, const std::string& text, const std::string& title,
-                           MessageIcon icon) = 0;
+  virtual void set_saver_active() {}
+};
+
+// One backend: the roles it provides. Callers ask for the role they need;
+// a role the system lacks is absent (saver_host()), never stubbed.
+class Platform {
+ public:
+  virtual ~Platform() = default;
+
+  virtual System& system() = 0;
+  virtual WindowSystem& window_system() = 0;
+  virtual Desktop& desktop() = 0;
+  // Nothing where the system has no screen-saver hosts.
+  virtual SaverHost* saver_host() = 0;
+
+  // The system's load_picture off the caller's thread, so that its loop
+  // goes on answering input: the load's end wakes the window system's wait, and
+  // the loop then takes it. Dropping the load stops it.
+  virtual std::unique_ptr<BackgroundLoad> start_picture_load(const std::string& path,
+                                                             const PictureView& view);
 };
 
 }  // namespace vs

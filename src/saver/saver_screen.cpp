@@ -31,7 +31,7 @@ int16_t screen_pixels(int pixels, int twips_per_pixel) {
 }  // namespace
 
 int32_t show_cursor(Platform& p, int32_t show) {
-  return p.show_cursor(show != 0);
+  return p.window_system().show_cursor(show != 0);
 }
 
 SaverScreen::SaverScreen(Platform& p, const Settings& settings, const Catalogue& catalogue,
@@ -44,35 +44,36 @@ SaverScreen::SaverScreen(Platform& p, const Settings& settings, const Catalogue&
       cursor_count_(cursor_count),
       host_(host),
       loop_(p),
-      pacer_(Pacer::rows_per_second_from(p.environment("VARNOSCAPE_PACE"))) {
+      pacer_(Pacer::rows_per_second_from(p.system().environment("VARNOSCAPE_PACE"))) {
   show_.play_order = std::move(play_order);
 }
 
 char SaverScreen::mode() const {
-  return mode_letter(p_.argument_string());
+  return mode_letter(p_.system().argument_string());
 }
 
 int SaverScreen::run() {
   if (host_) {
     // A host's window: its size, no window of ours, no grab.
-    window_ = p_.use_host_window(*host_).id;
+    window_ = p_.saver_host() ? p_.saver_host()->use_host_window(*host_).id : 0;
     if (window_ == 0) return 1;
     if (catalogue_.count == 0) {
       // No message box over the host's screen: the reason goes to the log,
       // and the saver waits for its host to end it.
-      p_.report(std::string(kNoPicturesTitle) + ": " + texts_for(p_.language()).no_pictures);
+      p_.system().report(std::string(kNoPicturesTitle) + ": " +
+                         texts_for(p_.system().language()).no_pictures);
       return loop_.run([this](const Event& e) { handle(e); });
     }
   } else {
     if (catalogue_.count == 0) {
       if (mode() == 'S') cursor_count_ = show_cursor(p_, cursor_count_.value_or(0));
-      p_.message_box(0, texts_for(p_.language()).no_pictures, kNoPicturesTitle,
-                     MessageIcon::Warning);
+      p_.desktop().message_box(0, texts_for(p_.system().language()).no_pictures, kNoPicturesTitle,
+                               MessageIcon::Warning);
       return 0;
     }
     // Without a window the saver would run on unseen and could never be
     // ended.
-    window_ = p_.create_saver_window(kSaverTitle);
+    window_ = p_.window_system().create_saver_window(kSaverTitle);
     if (window_ == 0) return 1;
   }
   follow_screen();
@@ -82,7 +83,7 @@ int SaverScreen::run() {
   // Ending means ending at once: a decoder that does not stop soon (the
   // system's own cannot be interrupted) is not waited for. The end
   // procedure has already restored what the system needs back.
-  if (load_ && !load_->stop_within(kLoadStopMs)) p_.end_program_now(status);
+  if (load_ && !load_->stop_within(kLoadStopMs)) p_.system().end_program_now(status);
   return status;
 }
 
@@ -109,11 +110,11 @@ void SaverScreen::start_drawing() {
   // The first picture is loaded and fitted before the window shows.
   if (!shown_) {
     shown_ = true;
-    if (!host_) p_.show_window(window_);
+    if (!host_) p_.window_system().show_window(window_);
   }
   drawing_.emplace(show_.fitted, display_, settings_.drawing_method);
   display_.mark_all_dirty();
-  const int64_t now = p_.now_us();
+  const int64_t now = p_.system().now_us();
   pacer_.start_drawing(now);
   loop_.add(now, [this](int64_t at) { return draw_step(at); });
 }
@@ -139,21 +140,22 @@ std::optional<int64_t> SaverScreen::draw_step(int64_t now) {
 }
 
 void SaverScreen::start_pause() {
-  loop_.add(p_.now_us() + int64_t{kPauseMs} * 1000, [this](int64_t) -> std::optional<int64_t> {
-    // A changed screen (a monitor plugged in, the host's window resized)
-    // needs the picture fitted anew, even the only one.
-    const bool screen_changed = follow_screen();
-    if (catalogue_.count > 1 || screen_changed) {
-      start_loading();
-    } else {
-      start_drawing();  // the one picture, drawn again without a reload
-    }
-    return std::nullopt;
-  });
+  loop_.add(p_.system().now_us() + int64_t{kPauseMs} * 1000,
+            [this](int64_t) -> std::optional<int64_t> {
+              // A changed screen (a monitor plugged in, the host's window resized)
+              // needs the picture fitted anew, even the only one.
+              const bool screen_changed = follow_screen();
+              if (catalogue_.count > 1 || screen_changed) {
+                start_loading();
+              } else {
+                start_drawing();  // the one picture, drawn again without a reload
+              }
+              return std::nullopt;
+            });
 }
 
 bool SaverScreen::follow_screen() {
-  ScreenInfo screen = p_.screen();
+  ScreenInfo screen = p_.window_system().screen();
   const int16_t w = screen_pixels(screen.width, screen.twips_per_pixel_x);
   const int16_t h = screen_pixels(screen.height, screen.twips_per_pixel_y);
   if (w == show_.screen_width && h == show_.screen_height && !display_.empty()) return false;
@@ -166,7 +168,8 @@ bool SaverScreen::follow_screen() {
 void SaverScreen::present_changes() {
   RowRange rows = display_.take_dirty();
   if (!rows.empty()) {
-    p_.present(window_, display_, Rect{0, rows.top, display_.width(), rows.bottom - rows.top});
+    p_.window_system().present(window_, display_,
+                               Rect{0, rows.top, display_.width(), rows.bottom - rows.top});
   }
 }
 
@@ -200,7 +203,7 @@ void SaverScreen::handle(const Event& e) {
 
 void SaverScreen::on_mouse_move(float x, float y) {
   // Without a switch, movement never ends the saver.
-  if (p_.argument_string().empty()) return;
+  if (p_.system().argument_string().empty()) return;
   if (!first_pointer_) {
     // The first movement (the window coming up under the pointer) only
     // records where the pointer is.
@@ -219,20 +222,21 @@ void SaverScreen::on_mouse_move(float x, float y) {
 void SaverScreen::end_saver() {
   // The older Windows family asks for the saver's password first; a refusal
   // returns into the saver with the pointer hidden again.
-  if (mode() == 'S' && !p_.is_nt_family()) {
+  SaverHost* host = p_.saver_host();
+  if (mode() == 'S' && host && !host->is_nt_family()) {
     cursor_count_ = show_cursor(p_, cursor_count_.value_or(0));
-    if (!p_.verify_saver_password(window_)) {
+    if (!host->verify_saver_password(window_)) {
       cursor_count_ = show_cursor(p_, 0);
       return;
     }
   }
   if (mode() == 'S') {
     // Tells the system that no screen saver runs any more.
-    p_.set_saver_running(false);
+    if (host) host->set_saver_running(false);
     cursor_count_ = show_cursor(p_, cursor_count_.value_or(0));
   }
-  p_.set_saver_active();
-  p_.destroy_window(window_);
+  if (host) host->set_saver_active();
+  p_.window_system().destroy_window(window_);
   loop_.quit(0);
 }
 

@@ -37,7 +37,7 @@ std::vector<std::string> Catalogue::paths() const {
   return out;
 }
 
-PictureWalk::PictureWalk(Platform& p, const std::string& folder, const KindSwitches& kinds)
+PictureWalk::PictureWalk(System& p, const std::string& folder, const KindSwitches& kinds)
     : p_(p), kinds_(kinds) {
   const PathStyle style = p.path_style();
   // The folder is listed as a mask would spell it, separator included, so a
@@ -102,7 +102,7 @@ bool PictureWalk::step(int budget, const std::function<void(const std::string& p
   return done_;
 }
 
-void build_catalogue(Platform& p, const KindSwitches& kinds, const std::string& folder,
+void build_catalogue(System& p, const KindSwitches& kinds, const std::string& folder,
                      Catalogue& catalogue) {
   catalogue.count = 0;
   if (folder.empty()) return;
@@ -139,7 +139,7 @@ std::string folder_of(const std::string& path, PathStyle style) {
   return folder;
 }
 
-bool folder_exists(Platform& p, const std::string& path) {
+bool folder_exists(System& p, const std::string& path) {
   if (path.empty()) return false;
   return p.file_attributes(path).has_value();
 }

@@ -53,7 +53,7 @@ class PictureWalk {
     TooMany,           // the walk ended at kMaxPictures
   };
 
-  PictureWalk(Platform& p, const std::string& folder, const KindSwitches& kinds);
+  PictureWalk(System& p, const std::string& folder, const KindSwitches& kinds);
 
   // Looks at up to `budget` names and hands each file taken to `take`; true
   // once the walk has ended.
@@ -66,7 +66,7 @@ class PictureWalk {
  private:
   void note(Problem problem);
 
-  Platform& p_;
+  System& p_;
   KindSwitches kinds_;
   std::string prefix_;  // the folder part and a separator
   std::vector<std::string> names_;
@@ -81,7 +81,7 @@ class PictureWalk {
 };
 
 // Rebuilds the catalogue of the folder for the shown kinds, sorted.
-void build_catalogue(Platform& p, const KindSwitches& kinds, const std::string& folder,
+void build_catalogue(System& p, const KindSwitches& kinds, const std::string& folder,
                      Catalogue& catalogue);
 // The catalogue of the files a walk found, sorted.
 void fill_catalogue(Catalogue& catalogue, std::vector<std::string> found);
@@ -92,6 +92,6 @@ void sort_catalogue(Catalogue& catalogue);
 // the style has one), without that separator when it ends the text.
 std::string folder_of(const std::string& path, PathStyle style);
 // True when something (a folder or a plain file) exists under that name.
-bool folder_exists(Platform& p, const std::string& path);
+bool folder_exists(System& p, const std::string& path);
 
 }  // namespace vs

@@ -15,7 +15,7 @@ namespace vs {
 // moves on.
 class ClockRandomSource : public RandomSource {
  public:
-  // clock supplies the entropy at each re-seed (Platform::clock_seed in the
+  // clock supplies the entropy at each re-seed (System::clock_seed in the
   // program, a fixed value in tests); seed sets the starting state.
   explicit ClockRandomSource(std::function<uint64_t()> clock, uint64_t seed = 0);
 

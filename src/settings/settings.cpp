@@ -61,7 +61,7 @@ std::string folder_from_file(std::string_view bytes) {
 
 }  // namespace
 
-void load_settings(Platform& p, Settings& settings, Catalogue& catalogue) {
+void load_settings(System& p, Settings& settings, Catalogue& catalogue) {
   SettingsLocation where = settings_location(p);
   // A file that cannot be read is treated like a missing one: defaults.
   ReadResult r = p.read_file(where.path);
@@ -90,7 +90,7 @@ void load_settings(Platform& p, Settings& settings, Catalogue& catalogue) {
   load_number(file, kWayKey, 0, s.drawing_method);
 }
 
-SaveResult save_settings(Platform& p, Settings& settings, const std::string& folder_label) {
+SaveResult save_settings(System& p, Settings& settings, const std::string& folder_label) {
   SettingsLocation where = settings_location(p);
   SaveResult result;
   result.path = where.path;

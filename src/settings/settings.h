@@ -24,7 +24,7 @@ struct Settings {
 // saved folder. Missing, empty or unreadable values give the defaults (kinds
 // shown, everything else 0 / empty); a value that is not a 16-bit number
 // leaves its variable as it was.
-void load_settings(Platform& p, Settings& settings, Catalogue& catalogue);
+void load_settings(System& p, Settings& settings, Catalogue& catalogue);
 
 struct SaveResult {
   bool ok = false;    // every key reached the file
@@ -37,6 +37,6 @@ struct SaveResult {
 // changing nothing else in the file. A value that cannot be stored faithfully
 // (a folder with a line break, or characters code page 932 cannot hold) is
 // refused and left as it was in the file; the other keys are still written.
-SaveResult save_settings(Platform& p, Settings& settings, const std::string& folder_label);
+SaveResult save_settings(System& p, Settings& settings, const std::string& folder_label);
 
 }  // namespace vs

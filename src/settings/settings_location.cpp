@@ -8,7 +8,7 @@ constexpr const char* kFileName = "Varnoscape.ini";
 
 }  // namespace
 
-SettingsLocation settings_location(Platform& p) {
+SettingsLocation settings_location(System& p) {
   if (auto named = p.environment("VARNOSCAPE_INI"); named && !named->empty()) {
     return {*named, {}};
   }

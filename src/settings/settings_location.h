@@ -18,6 +18,6 @@ struct SettingsLocation {
 // program's folder when that folder is writable (a portable copy); else the
 // per-user place: <user config folder>/varnoscape/Varnoscape.ini
 // (%APPDATA%\Varnoscape\Varnoscape.ini on Windows).
-SettingsLocation settings_location(Platform& p);
+SettingsLocation settings_location(System& p);
 
 }  // namespace vs

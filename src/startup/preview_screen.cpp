@@ -56,8 +56,17 @@ Surface preview_picture() {
 }
 
 int PreviewScreen::run(int64_t parent) {
+  SaverHost* host = p_.saver_host();
+  if (!host) {
+    // A display that gives no window of another program has nowhere to
+    // draw the preview.
+    p_.system().report(
+        "varnoscape: /p draws in a window of another program, which this display "
+        "does not give");
+    return 1;
+  }
   const ChildWindow child =
-      p_.create_preview_window(static_cast<ForeignWindow>(static_cast<uint32_t>(parent)));
+      host->create_preview_window(static_cast<ForeignWindow>(static_cast<uint32_t>(parent)));
   if (!child) return 0;
   id_ = child.id;
   picture_ = preview_picture();
@@ -68,7 +77,7 @@ int PreviewScreen::run(int64_t parent) {
     if (e.kind == Event::Kind::WindowGone) loop.quit(0);
     if (e.kind == Event::Kind::Resized) show(e.x, e.y);
   });
-  p_.destroy_window(id_);
+  p_.window_system().destroy_window(id_);
   return 0;
 }
 
@@ -76,7 +85,7 @@ int PreviewScreen::run(int64_t parent) {
 void PreviewScreen::show(int width, int height) {
   window_ = Surface(width, height);
   window_.stretch_from(picture_, 0, 0, picture_.width(), picture_.height(), 0, 0, width, height);
-  if (!window_.empty()) p_.present(id_, window_, Rect{0, 0, width, height});
+  if (!window_.empty()) p_.window_system().present(id_, window_, Rect{0, 0, width, height});
 }
 
 }  // namespace vs

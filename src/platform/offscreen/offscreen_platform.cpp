@@ -18,7 +18,7 @@ constexpr int kFrameHeight = 25;
 }  // namespace
 
 OffscreenPlatform::OffscreenPlatform(std::vector<std::string> args)
-    : NativePlatform(std::move(args)) {
+    : NativeSystem(std::move(args)) {
   // A Japanese desktop, whatever the machine running the tests has.
   env_["LC_ALL"] = env_["LC_MESSAGES"] = env_["LANGUAGE"] = std::nullopt;
   env_["LANG"] = "ja_JP.UTF-8";
@@ -31,15 +31,15 @@ void OffscreenPlatform::set_env(const std::string& name, std::optional<std::stri
 std::optional<std::string> OffscreenPlatform::environment(const std::string& name) const {
   auto it = env_.find(name);
   if (it != env_.end()) return it->second;
-  return NativePlatform::environment(name);
+  return NativeSystem::environment(name);
 }
 
 std::string OffscreenPlatform::program_folder() const {
-  return program_folder_ ? *program_folder_ : NativePlatform::program_folder();
+  return program_folder_ ? *program_folder_ : NativeSystem::program_folder();
 }
 
 std::string OffscreenPlatform::user_config_folder() const {
-  return user_config_folder_ ? *user_config_folder_ : NativePlatform::user_config_folder();
+  return user_config_folder_ ? *user_config_folder_ : NativeSystem::user_config_folder();
 }
 
 PictureResult OffscreenPlatform::load_picture(const std::string& path, const PictureView& view,
@@ -71,7 +71,7 @@ PictureResult OffscreenPlatform::picture_for(const std::string& path, const Pict
                                              std::stop_token stop) {
   loads.push_back(path);
   if (failing_pictures.count(path)) return PictureResult::failure(path + ": made to fail");
-  return NativePlatform::load_picture(path, view, stop);
+  return NativeSystem::load_picture(path, view, stop);
 }
 
 bool OffscreenPlatform::wait_for_loads() {

@@ -18,8 +18,16 @@
 
 namespace vs {
 
-class OffscreenPlatform : public NativePlatform {
+class OffscreenPlatform : public Platform,
+                          public NativeSystem,
+                          public WindowSystem,
+                          public Desktop,
+                          public SaverHost {
  public:
+  System& system() override { return *this; }
+  WindowSystem& window_system() override { return *this; }
+  Desktop& desktop() override { return *this; }
+  SaverHost* saver_host() override { return this; }
   struct MessageBoxCall {
     std::string text;
     std::string title;

@@ -267,8 +267,8 @@ PictureResult decode_bytes_in_child(std::string_view bytes, const PictureView& v
   return r;
 }
 
-PictureResult PosixPlatform::load_picture(const std::string& path, const PictureView& view,
-                                          std::stop_token stop) {
+PictureResult PosixSystem::load_picture(const std::string& path, const PictureView& view,
+                                        std::stop_token stop) {
   return load_picture_file(path, view, stop);
 }
 

@@ -63,18 +63,18 @@ class ChooserProgram : public FolderChooser {
 
 }  // namespace
 
-std::unique_ptr<FolderChooser> PosixPlatform::choose_folder(WindowId owner,
-                                                            const std::string& title,
-                                                            const std::string& start) {
+std::unique_ptr<FolderChooser> PosixDesktop::choose_folder(WindowId owner, const std::string& title,
+                                                           const std::string& start) {
   std::vector<std::string> command = chooser_command(title, start);
   if (command.empty()) {
-    message_box(owner, texts_for(language()).no_chooser, title, MessageIcon::Error);
+    message_box(owner, texts_for(system_.language()).no_chooser, title, MessageIcon::Error);
     return std::make_unique<AnsweredChooser>(std::nullopt);
   }
-  return std::make_unique<ChooserProgram>(std::move(command), [this] { wake(); });
+  return std::make_unique<ChooserProgram>(std::move(command),
+                                          [&windows = windows_] { windows.wake(); });
 }
 
-bool PosixPlatform::open_url(const std::string& url) {
+bool PosixDesktop::open_url(const std::string& url) {
   return start_detached({"xdg-open", url});
 }
 

@@ -22,27 +22,27 @@ void set_up_signals() {
   sigprocmask(SIG_UNBLOCK, &ending, nullptr);
 }
 
-PosixPlatform::PosixPlatform(std::vector<std::string> args) : args_(std::move(args)) {}
-PosixPlatform::~PosixPlatform() = default;
+PosixSystem::PosixSystem(std::vector<std::string> args) : args_(std::move(args)) {}
+PosixSystem::~PosixSystem() = default;
 
 // The screen-saver machinery hands over one argument string; on POSIX the
 // shell has already split it, so join the words back with single blanks.
-std::string PosixPlatform::argument_string() const {
+std::string PosixSystem::argument_string() const {
   return joined_arguments(args_);
 }
 
-std::optional<std::string> PosixPlatform::environment(const std::string& name) const {
+std::optional<std::string> PosixSystem::environment(const std::string& name) const {
   const char* v = std::getenv(name.c_str());
   if (!v) return std::nullopt;
   return std::string(v);
 }
 
-void PosixPlatform::report(const std::string& line) {
+void PosixSystem::report(const std::string& line) {
   std::fprintf(stderr, "varnoscape: %s\n", line.c_str());
   std::fflush(stderr);
 }
 
-std::string PosixPlatform::program_folder() const {
+std::string PosixSystem::program_folder() const {
   std::string buf(4096, '\0');
   ssize_t n = readlink("/proc/self/exe", buf.data(), buf.size());
   if (n <= 0 || static_cast<size_t>(n) >= buf.size()) return ".";
@@ -53,7 +53,7 @@ std::string PosixPlatform::program_folder() const {
   return buf.substr(0, slash);
 }
 
-std::string PosixPlatform::user_config_folder() const {
+std::string PosixSystem::user_config_folder() const {
   if (auto xdg = environment("XDG_CONFIG_HOME"); xdg && !xdg->empty() && (*xdg)[0] == '/') {
     return *xdg;
   }

@@ -46,7 +46,7 @@ bool write_all(int fd, std::string_view bytes, int& err) {
 
 }  // namespace
 
-std::optional<std::vector<std::string>> PosixPlatform::list_folder(const std::string& folder) {
+std::optional<std::vector<std::string>> PosixSystem::list_folder(const std::string& folder) {
   DIR* dir = opendir(folder.empty() ? "." : folder.c_str());
   if (!dir) return std::nullopt;
   std::vector<std::string> names;
@@ -61,7 +61,7 @@ std::optional<std::vector<std::string>> PosixPlatform::list_folder(const std::st
 // POSIX files have no attribute bits: a directory is 16, a dot-name is hidden
 // (2), and a file its owner may not write is read-only (1). Links count as
 // what they point to, so a dangling link does not exist.
-std::optional<int> PosixPlatform::file_attributes(const std::string& path) {
+std::optional<int> PosixSystem::file_attributes(const std::string& path) {
   struct stat st {};
   if (::stat(path.c_str(), &st) != 0) return std::nullopt;
   int attr = 0;
@@ -74,11 +74,11 @@ std::optional<int> PosixPlatform::file_attributes(const std::string& path) {
   return attr;
 }
 
-ReadResult PosixPlatform::read_file(const std::string& path) {
+ReadResult PosixSystem::read_file(const std::string& path) {
   return read_result(read_whole_file(path, SIZE_MAX / 4));
 }
 
-WriteResult PosixPlatform::replace_file(const std::string& given, std::string_view bytes) {
+WriteResult PosixSystem::replace_file(const std::string& given, std::string_view bytes) {
   // A settings file that is a link (to a dotfiles folder, say) stays a link:
   // replace what it points to.
   std::string path = given;
@@ -122,13 +122,13 @@ WriteResult PosixPlatform::replace_file(const std::string& given, std::string_vi
   return {true, {}};
 }
 
-bool PosixPlatform::folder_writable(const std::string& folder) {
+bool PosixSystem::folder_writable(const std::string& folder) {
   struct stat st {};
   if (::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return false;
   return ::access(folder.c_str(), W_OK | X_OK) == 0;
 }
 
-WriteResult PosixPlatform::make_folders(const std::string& folder) {
+WriteResult PosixSystem::make_folders(const std::string& folder) {
   if (folder.empty()) return {false, error_text(ENOENT)};
   std::string partial;
   size_t pos = 0;

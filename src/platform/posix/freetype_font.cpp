@@ -134,8 +134,8 @@ void FreetypeFont::draw(Surface& s, int x, int baseline, std::string_view text, 
   }
 }
 
-std::unique_ptr<Font> PosixPlatform::open_font(const std::vector<std::string>& families,
-                                               double points, const std::string& sample) {
+std::unique_ptr<Font> PosixSystem::open_font(const std::vector<std::string>& families,
+                                             double points, const std::string& sample) {
   // Points at the screen's 96 pixels per inch: 9.75 points are 13 pixels.
   const int pixels = static_cast<int>(std::lround(points * 96.0 / 72.0));
   return FreetypeFont::find(families, sample, pixels);

@@ -1,6 +1,8 @@
-// The parts of the platform that are the same for every backend on a POSIX
-// system: environment, files, directory listing, picture decoding, clock.
-// The x11 and offscreen backends derive from it and add windows and input.
+// The roles that are the same for every backend on a POSIX system: the
+// system (environment, files, directory listing, picture decoding, clock,
+// fonts) and the desktop's programs (the folder chooser and the handler of
+// addresses). The x11, wayland and offscreen backends build on them and add
+// the display.
 #pragma once
 
 #include <string>
@@ -17,11 +19,11 @@ namespace vs {
 // ignored (as a shell does for background jobs).
 void set_up_signals();
 
-class PosixPlatform : public Platform {
+class PosixSystem : public System {
  public:
   // args are the program's arguments after its own name.
-  explicit PosixPlatform(std::vector<std::string> args);
-  ~PosixPlatform() override;
+  explicit PosixSystem(std::vector<std::string> args);
+  ~PosixSystem() override;
 
   std::string argument_string() const override;
   std::optional<std::string> environment(const std::string& name) const override;
@@ -45,17 +47,29 @@ class PosixPlatform : public Platform {
   std::unique_ptr<Font> open_font(const std::vector<std::string>& families, double points,
                                   const std::string& sample) override;
 
-  // The desktop's programs: zenity or kdialog, and xdg-open.
-  std::unique_ptr<FolderChooser> choose_folder(WindowId owner, const std::string& title,
-                                               const std::string& start) override;
-  bool open_url(const std::string& url) override;
-
   int64_t now_us() override;
   void sleep_ms(int ms) override;
   uint64_t clock_seed() override;
 
  protected:
   std::vector<std::string> args_;
+};
+
+// The desktop's programs: zenity or kdialog, and xdg-open. The message box
+// and the outline are the display's backend's own.
+class PosixDesktop : public Desktop {
+ public:
+  // The chooser's closing wakes the window system's wait; a missing chooser is
+  // told in the system's language.
+  PosixDesktop(const System& system, WindowSystem& windows) : system_(system), windows_(windows) {}
+
+  std::unique_ptr<FolderChooser> choose_folder(WindowId owner, const std::string& title,
+                                               const std::string& start) override;
+  bool open_url(const std::string& url) override;
+
+ private:
+  const System& system_;
+  WindowSystem& windows_;
 };
 
 }  // namespace vs

@@ -43,7 +43,7 @@ WaylandPlatform::State::~State() {
 }
 
 WaylandPlatform::WaylandPlatform(std::vector<std::string> args)
-    : PosixPlatform(std::move(args)), w_(std::make_unique<State>(*this)) {
+    : PosixSystem(std::move(args)), PosixDesktop(*this, *this), w_(std::make_unique<State>(*this)) {
   w_->display = wl_display_connect(nullptr);
   if (!w_->display) return;
   // As on a desktop without a layer shell (GNOME), where the compositor
@@ -63,7 +63,7 @@ void WaylandPlatform::end_program_now(int status) {
   // The compositor lets go of our surfaces and the lock goes with the
   // process.
   if (w_->display) wl_display_flush(w_->display);
-  PosixPlatform::end_program_now(status);
+  PosixSystem::end_program_now(status);
 }
 
 bool WaylandPlatform::connected() const {

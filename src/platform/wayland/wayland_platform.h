@@ -23,8 +23,17 @@
 
 namespace vs {
 
-class WaylandPlatform : public PosixPlatform {
+// Wayland gives no window of another program: no screen-saver host's window
+// and no preview, so it has no SaverHost.
+class WaylandPlatform : public Platform,
+                        public PosixSystem,
+                        public WindowSystem,
+                        public PosixDesktop {
  public:
+  System& system() override { return *this; }
+  WindowSystem& window_system() override { return *this; }
+  Desktop& desktop() override { return *this; }
+  SaverHost* saver_host() override { return nullptr; }
   // args are the program's arguments after its own name. The connection is
   // opened from WAYLAND_DISPLAY.
   explicit WaylandPlatform(std::vector<std::string> args);
@@ -38,9 +47,7 @@ class WaylandPlatform : public PosixPlatform {
   double dialog_scale() override;
   bool window_exists(const std::string& title) override;
   bool claim_single_copy() override;
-  ChildWindow use_host_window(ForeignWindow window) override;
   WindowId create_saver_window(const std::string& title) override;
-  ChildWindow create_preview_window(ForeignWindow parent) override;
   WindowId create_dialog_window(const DialogSpec& spec) override;
   void show_window(WindowId window) override;
   void destroy_window(WindowId window) override;

@@ -28,18 +28,6 @@ Shown* WaylandPlatform::State::primary(WindowId window) {
   return nullptr;
 }
 
-ChildWindow WaylandPlatform::use_host_window(ForeignWindow) {
-  report("Wayland has no windows of other programs to draw in");
-  return {};
-}
-
-ChildWindow WaylandPlatform::create_preview_window(ForeignWindow) {
-  report(
-      "varnoscape: /p draws in a window of another program, which Wayland does not give; "
-      "the preview works on X11 only");
-  return {};
-}
-
 WindowId WaylandPlatform::create_saver_window(const std::string& title) {
   if (!connected() || !w_->first_output()) return 0;
   const WindowId id = w_->next_id++;

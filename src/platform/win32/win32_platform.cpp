@@ -52,7 +52,7 @@ void Win32Platform::end_program_now(int status) {
   while (!w_->windows.empty())
     destroy_window(reinterpret_cast<WindowId>(w_->windows.begin()->first));
   if (w_->single_copy) CloseHandle(w_->single_copy);
-  Platform::end_program_now(status);
+  Win32System::end_program_now(status);
 }
 
 RECT Win32Platform::State::primary_monitor() const {

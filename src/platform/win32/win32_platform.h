@@ -16,8 +16,16 @@
 
 namespace vs {
 
-class Win32Platform : public Win32System {
+class Win32Platform : public Platform,
+                      public Win32System,
+                      public WindowSystem,
+                      public Desktop,
+                      public SaverHost {
  public:
+  System& system() override { return *this; }
+  WindowSystem& window_system() override { return *this; }
+  Desktop& desktop() override { return *this; }
+  SaverHost* saver_host() override { return this; }
   explicit Win32Platform(std::vector<std::string> args);
   ~Win32Platform() override;
   [[noreturn]] void end_program_now(int status) override;

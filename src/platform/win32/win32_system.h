@@ -12,7 +12,7 @@
 
 namespace vs {
 
-class Win32System : public Platform {
+class Win32System : public System {
  public:
   // args are the words after the program's path, joined with blanks into
   // the argument string; the program itself passes its command line's

@@ -13,7 +13,7 @@ namespace vs {
 X11Platform::X11Platform(std::vector<std::string> args) : X11Platform(std::move(args), Options{}) {}
 
 X11Platform::X11Platform(std::vector<std::string> args, Options options)
-    : PosixPlatform(std::move(args)), x_(std::make_unique<State>()) {
+    : PosixSystem(std::move(args)), PosixDesktop(*this, *this), x_(std::make_unique<State>()) {
   x_->options = std::move(options);
   auto no_shm = environment("VARNOSCAPE_NO_SHM");
   bool allow_shm = x_->options.use_shm && !(no_shm && *no_shm == "1");
@@ -44,7 +44,7 @@ void X11Platform::end_program_now(int status) {
     // The server has done all this before the process goes.
     XSync(x_->display(), False);
   }
-  Platform::end_program_now(status);
+  PosixSystem::end_program_now(status);
 }
 
 X11Window* X11Platform::State::find(WindowId id) {

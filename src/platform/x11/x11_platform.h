@@ -21,8 +21,17 @@
 
 namespace vs {
 
-class X11Platform : public PosixPlatform {
+class X11Platform : public Platform,
+                    public PosixSystem,
+                    public WindowSystem,
+                    public PosixDesktop,
+                    public SaverHost {
  public:
+  System& system() override { return *this; }
+  WindowSystem& window_system() override { return *this; }
+  Desktop& desktop() override { return *this; }
+  SaverHost* saver_host() override { return this; }
+
   struct Options {
     // The display to open; empty means $DISPLAY.
     std::string display;
