@@ -93,7 +93,7 @@ int EventLoop::run(const std::function<void(const Event&)>& on_event) {
     if (wake) timeout_ms = *wake <= now ? 0 : static_cast<int>((*wake - now + 999) / 1000);
     if (std::optional<Event> e = p_.window_system().next_event(timeout_ms)) {
       on_event(*e);
-    } else if (timeout_ms < 0 && idle) {
+    } else if (timeout_ms < 0 && idle && !p_.window_system().events_may_come()) {
       break;  // nothing to do and nothing will ever come
     }
   }

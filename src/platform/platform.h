@@ -344,6 +344,10 @@ class WindowSystem {
   // and the loop takes the result on its next turn. Wakes are not counted:
   // several before one wait end that one wait.
   virtual void wake() = 0;
+  // False once no event can ever come (no display; a test's script has run
+  // out): an endless wait that ends without an event ends the loop then,
+  // and is otherwise a wake that came after its completion was taken.
+  virtual bool events_may_come() { return true; }
 
   // The cursor display counter: show adds one, hide subtracts one, and the
   // new counter is returned. The pointer is hidden over our windows while

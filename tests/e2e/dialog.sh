@@ -58,6 +58,15 @@ close_box() {
 ends_with() {
   status=$(e2e_wait_exit "$E2E_PID" 5) || e2e_fail "the dialog did not close after $1"
   [ "$status" = 0 ] || e2e_fail "status $status after $1"
+  # Wine's server forgets an ended program's window a moment after the
+  # program has gone: the next dialog's search would find the old window,
+  # and clicks on it would be lost.
+  local i
+  for i in $(seq 1 500); do
+    xdotool search --name '^Varnoscapeの設定$' >/dev/null 2>&1 || return 0
+    sleep 0.01
+  done
+  e2e_fail "the dialog's window stayed after $1"
 }
 
 # 1. Place and size; the window search of a second copy finds it.

@@ -92,9 +92,33 @@ TEST(EventLoop, ACompletionIsTakenAtOnce) {
   });
   loop.run([](const Event&) {});
   EXPECT_EQ(taken_at, 0);
-  EXPECT_FALSE(hour_passed);
+  EXPECT_FALSE(hour_passed);  // the job due in an hour is still waiting
   EXPECT_GE(p.wakes(), 1);
   EXPECT_LE(looks, 3);  // looked at when woken, not on a timer
+}
+
+// A load's wake can come after the loop took its result (the load's thread
+// signals its end, the loop wakes for something else and takes it, then the
+// wake comes): with nothing else to wait for, that empty wake of an endless
+// wait is not taken for "no event can ever come", which would end a dialog
+// at a click on a picture.
+TEST(EventLoop, ALateWakeDoesNotEndTheLoop) {
+  OffscreenPlatform p;
+  EventLoop loop(p);
+  std::unique_ptr<BackgroundLoad> load = p.start_picture_load("any", {});
+  loop.watch([&] {
+    if (!load->finished()) return false;
+    load->take();
+    p.wake();
+    return true;
+  });
+  p.script(10 * kMs, key_down());
+  bool event_seen = false;
+  loop.run([&](const Event&) {
+    event_seen = true;
+    loop.quit();
+  });
+  EXPECT_TRUE(event_seen);
 }
 
 // A nested loop (a modal box run from a step of its owner's loop) keeps

@@ -84,6 +84,11 @@ bool OffscreenPlatform::wait_for_loads() {
   return std::exchange(woken_, false) || ended;
 }
 
+bool OffscreenPlatform::events_may_come() {
+  std::lock_guard lock(loading_mutex_);
+  return !script_.empty() || loading_ > 0 || woken_;
+}
+
 void OffscreenPlatform::wake() {
   std::lock_guard lock(loading_mutex_);
   ++wakes_;

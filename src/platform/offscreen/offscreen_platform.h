@@ -155,6 +155,7 @@ class OffscreenPlatform : public Platform,
   void present(WindowId window, const Surface& surface, const Rect& area) override;
   std::optional<Event> next_event(int timeout_ms) override;
   void wake() override;
+  bool events_may_come() override;
   // How often wake() was called.
   int wakes() const { return wakes_; }
   int show_cursor(bool show) override;

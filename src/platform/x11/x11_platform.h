@@ -73,6 +73,7 @@ class X11Platform : public Platform,
   void present(WindowId window, const Surface& surface, const Rect& area) override;
   std::optional<Event> next_event(int timeout_ms) override;
   void wake() override;
+  bool events_may_come() override { return connected(); }
   int show_cursor(bool show) override;
   std::optional<Point> pointer_position() override;
   void set_hand_pointer(const PointerImage& image) override;
