@@ -31,8 +31,8 @@
 
 #include "bench_timing.h"
 #include "core/picture_fit.h"
-#include "platform/posix/library_decoders.h"
 #include "platform/posix/decoder_process.h"
+#include "platform/posix/library_decoders.h"
 
 namespace {
 

@@ -19,8 +19,8 @@
 #include <vector>
 
 #include "bmp_writer.h"
-#include "platform/offscreen/offscreen_platform.h"
 #include "pictures/decoders.h"
+#include "platform/offscreen/offscreen_platform.h"
 
 namespace {
 

@@ -11,9 +11,9 @@
 #include <new>
 #include <string>
 
-#include "platform/posix/library_decoders.h"
 #include "pictures/picture_reasons.h"
 #include "platform/posix/decoder_process.h"
+#include "platform/posix/library_decoders.h"
 #include "platform/posix/regular_file.h"
 
 namespace {

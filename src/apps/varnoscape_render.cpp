@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/posix/png_file.h"
 #include "platform/posix/decoder_process.h"
+#include "platform/posix/png_file.h"
 #include "platform/posix/posix_platform.h"
 #include "saver/render_tool.h"
 

@@ -7,8 +7,8 @@
 
 #include "../../tools/picture_writers.h"
 #include "picture_checks.h"
-#include "platform/posix/library_decoders.h"
 #include "pictures/exif.h"
+#include "platform/posix/library_decoders.h"
 
 namespace vs {
 namespace {

@@ -16,8 +16,8 @@
 #include <thread>
 
 #include "picture_checks.h"
-#include "platform/offscreen/offscreen_platform.h"
 #include "pictures/decoders.h"
+#include "platform/offscreen/offscreen_platform.h"
 #include "platform/posix/decoder_process.h"
 #include "support/temp_folder.h"
 

@@ -8,8 +8,8 @@
 #include <string>
 
 #include "picture_checks.h"
-#include "platform/posix/library_decoders.h"
 #include "platform/posix/decoder_process.h"
+#include "platform/posix/library_decoders.h"
 
 namespace vs {
 namespace {

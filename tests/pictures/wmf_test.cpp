@@ -6,9 +6,9 @@
 
 #include "../../tools/picture_writers.h"
 #include "picture_checks.h"
-#include "platform/posix/library_decoders.h"
 #include "pictures/wmf_frame.h"
 #include "platform/posix/decoder_process.h"
+#include "platform/posix/library_decoders.h"
 
 namespace vs {
 namespace {

@@ -242,7 +242,8 @@ TEST(Win32Pictures, DeclaredSizesOverTheLimitFail) {
       {big_metafile, "picture too large (3145632 x 3145632)"},
   };
   for (const auto& [file, reason] : cases) {
-    const PictureResult r = decode_picture(windows_decoders(), file, {1920, 1080, FitMode::FullScreen});
+    const PictureResult r =
+        decode_picture(windows_decoders(), file, {1920, 1080, FitMode::FullScreen});
     EXPECT_FALSE(r.ok) << reason;
     EXPECT_EQ(r.reason, reason);
     EXPECT_TRUE(r.picture.empty()) << reason;

@@ -7,8 +7,8 @@
 #include <cstring>
 #include <vector>
 
-#include "platform/posix/library_decoders.h"
 #include "pictures/picture_sink.h"
+#include "platform/posix/library_decoders.h"
 
 namespace vs {
 

@@ -13,10 +13,10 @@
 #include <new>
 #include <vector>
 
-#include "platform/posix/library_decoders.h"
 #include "pictures/exif.h"
 #include "pictures/jpeg_structure.h"
 #include "pictures/picture_sink.h"
+#include "platform/posix/library_decoders.h"
 
 namespace vs {
 

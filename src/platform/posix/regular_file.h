@@ -37,5 +37,4 @@ class RegularFile {
 // (no such file, or a file where a folder should be) is Missing.
 WholeFile read_whole_file(const std::string& path, size_t max_bytes);
 
-
 }  // namespace vs

@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/posix/library_decoders.h"
 #include "pictures/picture_sink.h"
 #include "pictures/wmf_frame.h"
+#include "platform/posix/library_decoders.h"
 
 namespace vs {
 

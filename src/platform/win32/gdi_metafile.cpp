@@ -13,11 +13,11 @@
 #include <cstring>
 #include <string>
 
-#include "platform/win32/windows_decoders.h"
 #include "pictures/picture_sink.h"
 #include "pictures/wmf_frame.h"
 #include "pictures/wmf_records.h"
 #include "platform/win32/dib.h"
+#include "platform/win32/windows_decoders.h"
 
 namespace vs {
 

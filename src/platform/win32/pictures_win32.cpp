@@ -2,9 +2,9 @@
 // on its loading thread: the decoders are the system's (WIC, GDI) and our
 // own, and every size is checked by our own readers before anything is
 // allocated. The reasons are the Linux edition's, word for word.
-#include "platform/win32/windows_decoders.h"
 #include "platform/win32/win32_files.h"
 #include "platform/win32/win32_system.h"
+#include "platform/win32/windows_decoders.h"
 
 namespace vs {
 

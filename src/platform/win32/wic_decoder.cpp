@@ -14,11 +14,11 @@
 #include <string>
 #include <vector>
 
-#include "platform/win32/windows_decoders.h"
 #include "pictures/exif.h"
 #include "pictures/gif_structure.h"
 #include "pictures/jpeg_structure.h"
 #include "pictures/picture_sink.h"
+#include "platform/win32/windows_decoders.h"
 
 namespace vs {
 
