@@ -73,10 +73,10 @@ set(CPACK_PACKAGE_CONTACT ${VS_MAINTAINER})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "picture screen saver that draws pictures as reliefs")
 # One string; Debian wants the long description in lines of under 80.
 set(CPACK_PACKAGE_DESCRIPTION [[
-Varnoscape shows the pictures of one folder (BMP, GIF, JPEG and WMF
-files) on a black full-screen window and draws each one as a relief that
-builds up row by row: every pixel is lifted by its lightness, in its own
-colour, as a dot or as part of a line. A key, a click or a movement of
+Varnoscape shows the pictures of one folder (BMP, GIF, JPEG, WMF, PNG,
+WebP, HEIF, AVIF and TIFF files) on a black full-screen window and draws
+each one as a relief that builds up row by row: every pixel is lifted by
+its lightness, in its own colour, as a dot or as part of a line. A key, a click or a movement of
 the mouse ends it. It also runs inside XScreenSaver.
 
 varnoscape-render draws one picture the same way and saves it as a PNG

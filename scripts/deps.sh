@@ -54,7 +54,8 @@ group_packages() {
       printf '%s\n' build-essential cmake ninja-build pkg-config \
         libx11-dev libxext-dev libxrandr-dev libxinerama-dev \
         libwayland-dev wayland-protocols libxkbcommon-dev \
-        libjpeg62-turbo-dev libgif-dev libwmf-dev libpng-dev libfreetype-dev libfontconfig-dev
+        libjpeg62-turbo-dev libgif-dev libwmf-dev libpng-dev libfreetype-dev libfontconfig-dev \
+        libwebp-dev libheif-dev libtiff-dev liblcms2-dev
       ;;
     test)
       # GoogleTest and Google Benchmark; clang with its sanitizer and fuzzer
@@ -64,11 +65,13 @@ group_packages() {
       # The Wayland tests: a headless sway (what it only recommends, a
       # terminal, a menu and wallpapers, its test setup does not use), grim
       # for screenshots, wtype for keys, swayidle as the idle host, and jq to
-      # read sway's window tree.
+      # read sway's window tree. The picture libraries' own tools make the
+      # later kinds' test pictures: cwebp, heif-enc, avifenc, tiffcp.
       printf '%s\n' libgtest-dev libbenchmark-dev clang libclang-rt-14-dev clang-format \
         xvfb xauth xdotool x11-utils x11-xserver-utils imagemagick xscreensaver \
         dpkg-dev file procps \
-        sway grim wtype swayidle jq
+        sway grim wtype swayidle jq \
+        webp libheif-examples libavif-bin libtiff-tools
       ;;
     windows)
       # The cross compiler, GoogleTest's sources to build for it, and Wine;

@@ -29,13 +29,16 @@ struct PictureResult {
   Surface picture;     // valid when ok: the whole picture or the kept pixels
   std::string reason;  // a short, user-readable reason when !ok ("not a picture file", ...)
   PixelSubset kept;    // which pixels `picture` holds; whole unless a view left some out
+  // The ICC profile the pixels' colours are in, as the file embeds it; empty
+  // for sRGB. Pictures leave the decoding in sRGB, with this empty.
+  std::string colour_profile;
 
   // The picture's own size, whether or not all of it was kept.
   int width() const { return kept.whole() ? picture.width() : kept.width; }
   int height() const { return kept.whole() ? picture.height() : kept.height; }
 
-  static PictureResult success(Surface s) { return {true, std::move(s), {}, {}}; }
-  static PictureResult failure(std::string why) { return {false, {}, std::move(why), {}}; }
+  static PictureResult success(Surface s) { return {true, std::move(s), {}, {}, {}}; }
+  static PictureResult failure(std::string why) { return {false, {}, std::move(why), {}, {}}; }
 };
 
 // No picture may need more pixels than this: larger declared sizes are a

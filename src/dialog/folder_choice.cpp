@@ -13,7 +13,6 @@ namespace {
 constexpr const char* kPathNotFound = "Path not found";
 constexpr const char* kFileNotFound = "File not found";
 constexpr const char* kOverflow = "Overflow";
-constexpr const char* kApplicationTitle = "Varnoscape";
 
 // Names looked at, and then list rows added, per step: about a millisecond
 // of work, so the dialog answers between any two steps.

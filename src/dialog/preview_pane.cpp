@@ -4,6 +4,10 @@
 #include "core/picture_fit.h"
 #include "dialog/settings_dialog.h"
 
+#include <cctype>
+
+#include "pictures/decoders.h"
+
 namespace vs {
 
 namespace {
@@ -38,8 +42,18 @@ void SettingsDialog::show_preview() {
     if (!preview_load_->finished()) return false;
     PictureResult loaded = preview_load_->take();
     preview_load_.reset();
-    // A picture that cannot be loaded leaves the last one as it was.
-    if (loaded.ok) preview_picture_ = std::move(loaded);
+    // A picture that cannot be loaded leaves the last one as it was. One
+    // that this system has no decoder for is not the file's fault: the user
+    // is told, once a kind, what to install.
+    if (loaded.ok) {
+      preview_picture_ = std::move(loaded);
+    } else if (is_missing_decoder_reason(loaded.reason) &&
+               missing_decoders_told_.insert(loaded.reason).second) {
+      std::string text = loaded.reason;
+      text[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(text[0])));
+      p_.desktop().message_box(form_->window(), text + ".", kApplicationTitle,
+                               MessageIcon::Information);
+    }
 
     const int w = preview_picture_.width(), h = preview_picture_.height();
     preview_size_label_.set_caption(std::to_string(w) + " * " + std::to_string(h));

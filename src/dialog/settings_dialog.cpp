@@ -30,7 +30,8 @@ constexpr double kFontPoints = 9.75;
 // its own size, and far above one no screen goes.
 constexpr double kLeastScale = 1.0, kGreatestScale = 4.0;
 
-constexpr const char* kKindCaptions[4] = {"*.bmp", "*.gif", "*.jpg", "*.wmf"};
+constexpr std::array<const char*, kKindCount> kKindCaptions = {
+    "*.bmp", "*.gif", "*.jpg", "*.wmf", "*.png", "*.webp", "*.heic", "*.avif", "*.tif"};
 constexpr const char* kCredit = "Designed by t-Orvy Ver.1.0.0";
 
 // Every caption, for finding a font that has all their characters.
@@ -40,6 +41,7 @@ std::string all_captions(const Texts& t) {
     for (const char* c : *group) s += c;
   }
   for (const char* c : t.headings) s += c;
+  for (const char* c : kKindCaptions) s += c;
   for (const char* c : t.buttons) s += c;
   return s;
 }
@@ -105,6 +107,7 @@ void SettingsDialog::lay_out() {
   client_panel_.set_size(px(kClientWidth), px(kClientHeight));
   place_panel(files_panel_, client_panel_, 12, 12, 313, 329);
   place_panel(options_panel_, client_panel_, 336, 12, 197, 189);
+  place_panel(later_kinds_panel_, client_panel_, 336, 206, 197, 76);
 
   place(buttons_[2], client_panel_, 336, 320, 101, 21);
   place(buttons_[3], client_panel_, 440, 320, 97, 21);
@@ -137,10 +140,19 @@ void SettingsDialog::lay_out() {
   files.add(preview_box_);
   place(heading_plates_[2], files, 192, 160, 95, 22);
   place_label(headings_[2], files, 192, 164, 95, 17, t.headings[2], Align::Centre);
-  for (int i = 0; i < 4; ++i) {
+  for (int i = 0; i < static_cast<int>(kFirstKinds); ++i) {
     place(kind_checks_[static_cast<size_t>(i)], files, 208, 188 + 16 * i, 12, 12);
     place_label(kind_labels_[static_cast<size_t>(i)], files, 224, 188 + 16 * i, 60, 13,
-                kKindCaptions[i]);
+                kKindCaptions[static_cast<size_t>(i)]);
+  }
+  // The later kinds: three a row under their own heading.
+  place(heading_plates_[6], later_kinds_panel_, 12, 8, 95, 22);
+  place_label(headings_[6], later_kinds_panel_, 12, 12, 95, 17, t.headings[2], Align::Centre);
+  for (size_t k = kFirstKinds; k < kKindCount; ++k) {
+    const int n = static_cast<int>(k - kFirstKinds);
+    const int left = 12 + 62 * (n % 3), top = 36 + 20 * (n / 3);
+    place(kind_checks_[k], later_kinds_panel_, left, top, 12, 12);
+    place_label(kind_labels_[k], later_kinds_panel_, left + 16, top, 44, 13, kKindCaptions[k]);
   }
   place(buttons_[1], files, 192, 256, 97, 21);
 
@@ -184,7 +196,7 @@ void SettingsDialog::connect_handlers() {
     }
   }
   // A kind toggles on a press, and on Space while its caption has the focus.
-  for (int16_t i = 0; i < 4; ++i) {
+  for (int16_t i = 0; i < static_cast<int16_t>(kKindCount); ++i) {
     const size_t k = static_cast<size_t>(i);
     kind_checks_[k].on_mouse_down = [this, i](auto&) { toggle_kind(i); };
     kind_labels_[k].on_mouse_down = [this, i](auto&) { toggle_kind(i); };
@@ -192,7 +204,9 @@ void SettingsDialog::connect_handlers() {
     kind_labels_[k].on_key = [this, i](const Event& e) {
       if (e.key == Key::Space) toggle_kind(i);
     };
-    buttons_[k].on_click = [this, i] { press(static_cast<Button>(i)); };
+  }
+  for (int16_t i = 0; i < 4; ++i) {
+    buttons_[static_cast<size_t>(i)].on_click = [this, i] { press(static_cast<Button>(i)); };
   }
   file_list_.on_select = [this] { show_preview(); };
   address_label_.on_mouse_up = [this](auto&) { open_address(); };
@@ -259,11 +273,15 @@ void SettingsDialog::load() {
     }
     return false;
   };
-  // Reading order; a pair is one stop, at its selected member.
-  form_->set_tab_order({&buttons_[0], &file_list_, &kind_labels_[0], &kind_labels_[1],
-                        &kind_labels_[2], &kind_labels_[3], &buttons_[1], &order_labels_[0],
-                        &order_labels_[1], &size_labels_[0], &size_labels_[1], &method_labels_[0],
-                        &method_labels_[1], &buttons_[2], &buttons_[3], &address_label_});
+  // Reading order, the later kinds with the kinds; a pair is one stop, at
+  // its selected member.
+  std::vector<forms::Control*> tab_order = {&buttons_[0], &file_list_};
+  for (forms::Label& kind : kind_labels_) tab_order.push_back(&kind);
+  tab_order.insert(tab_order.end(),
+                   {&buttons_[1], &order_labels_[0], &order_labels_[1], &size_labels_[0],
+                    &size_labels_[1], &method_labels_[0], &method_labels_[1], &buttons_[2],
+                    &buttons_[3], &address_label_});
+  form_->set_tab_order(tab_order);
 
   // The catalogue's files by name, and their number (blank without any).
   file_list_.clear();
@@ -286,9 +304,10 @@ void SettingsDialog::load() {
       c->pointer = PointerShape::Hand;
     }
   }
-  for (size_t i = 0; i < 4; ++i) {
-    kind_checks_[i].pointer = kind_labels_[i].pointer = buttons_[i].pointer = PointerShape::Hand;
+  for (size_t i = 0; i < kKindCount; ++i) {
+    kind_checks_[i].pointer = kind_labels_[i].pointer = PointerShape::Hand;
   }
+  for (forms::CommandButton& b : buttons_) b.pointer = PointerShape::Hand;
   file_list_.pointer = address_label_.pointer = PointerShape::Hand;
 
   // Where the pointer is: the opening grows from there, and the closing
@@ -318,6 +337,7 @@ void SettingsDialog::dress() {
   // The brushed texture, once, into the panels' persistent images.
   tile_texture(client_panel_);
   tile_texture(options_panel_);
+  tile_texture(later_kinds_panel_);
   tile_texture(files_panel_);
 
   for (forms::ImageControl& plate : heading_plates_) plate.set_picture(heading_plate_image_);

@@ -27,6 +27,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -39,6 +40,9 @@
 #include "settings/window_titles.h"
 
 namespace vs {
+
+// The title of the dialog's message boxes.
+inline constexpr const char* kApplicationTitle = "Varnoscape";
 
 // The address the link label opens.
 inline constexpr const char* kHomePage = "https://github.com/varnoscape/varnoscape";
@@ -136,18 +140,20 @@ class SettingsDialog {
   std::unique_ptr<forms::Form> form_;
 
   // The controls.
-  forms::Panel client_panel_, files_panel_, options_panel_;
+  // The later kinds have a panel of their own, below the options, so that
+  // the first four kinds keep their places.
+  forms::Panel client_panel_, files_panel_, options_panel_, later_kinds_panel_;
   std::array<forms::CommandButton, 4> buttons_;  // by Button
-  // The six headings on their plates: file names, preview, kinds; order,
-  // size, drawing method.
-  std::array<forms::ImageControl, 6> heading_plates_;
-  std::array<forms::Label, 6> headings_;
+  // The headings on their plates: file names, preview, kinds; order, size,
+  // drawing method; kinds again over the later kinds.
+  std::array<forms::ImageControl, 7> heading_plates_;
+  std::array<forms::Label, 7> headings_;
   forms::Label credit_label_, count_unit_label_;
   forms::Label address_label_, count_label_, folder_label_, preview_size_label_;
   forms::ListBox file_list_;
   forms::PictureBox preview_box_;
-  std::array<forms::ImageControl, 4> kind_checks_;
-  std::array<forms::Label, 4> kind_labels_;
+  std::array<forms::ImageControl, kKindCount> kind_checks_;  // by the settings' kind index
+  std::array<forms::Label, kKindCount> kind_labels_;
   std::array<forms::ImageControl, 2> order_marks_, size_marks_, method_marks_;
   std::array<forms::Label, 2> order_labels_, size_labels_, method_labels_;
 
@@ -172,6 +178,8 @@ class SettingsDialog {
   std::vector<std::string> listed_files_;
   std::optional<EventLoop::JobId> listing_job_;
   bool listing_error_shown_ = false;
+  // The kinds whose missing decoder the user has been told of.
+  std::set<std::string> missing_decoders_told_;
 
   std::unique_ptr<FolderChooser> chooser_;
   Point opened_at_;  // the pointer when the dialog was loaded

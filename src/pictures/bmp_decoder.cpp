@@ -126,7 +126,9 @@ PictureResult decode_bmp(std::string_view bytes, const PictureView& view) {
   } else if (std::string why = decode_bmp_rle(layout, data, picture); !why.empty()) {
     return PictureResult::failure(why);
   }
-  return picture.finish();
+  PictureResult result = picture.finish();
+  result.colour_profile = std::string(bmp_embedded_profile(bytes));
+  return result;
 }
 
 }  // namespace vs

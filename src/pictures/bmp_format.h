@@ -38,6 +38,11 @@ struct BmpLayout {
 // size limit is checked here, the amount of pixel data by the decoders.
 std::string read_bmp_layout(std::string_view bytes, BmpLayout& out);
 
+// The ICC profile a version 5 header embeds in the file, or nothing: a
+// linked profile (a file name) is never followed, and one that does not lie
+// whole inside the file counts as none.
+std::string_view bmp_embedded_profile(std::string_view bytes);
+
 // The surface row that holds the file's row `r` (rows are stored bottom-up
 // unless the height was negative).
 inline int bmp_target_row(const BmpLayout& l, int64_t r) {

@@ -62,6 +62,19 @@ bool mask_is_contiguous(uint32_t m) {
 
 }  // namespace
 
+std::string_view bmp_embedded_profile(std::string_view bytes) {
+  constexpr uint32_t kV5Header = 124;
+  constexpr uint32_t kProfileEmbedded = 0x4D424544;  // "MBED"
+  const unsigned char* p = bytes_of(bytes);
+  if (!in_range(bytes.size(), kFileHeader, kV5Header)) return {};
+  const unsigned char* h = p + kFileHeader;
+  if (le32(h) < kV5Header || le32(h + 56) != kProfileEmbedded) return {};
+  // Where the profile lies is counted from the start of the header.
+  const uint64_t at = uint64_t{kFileHeader} + le32(h + 112), size = le32(h + 116);
+  if (size == 0 || !in_range(bytes.size(), at, size)) return {};
+  return bytes.substr(at, size);
+}
+
 std::string read_bmp_layout(std::string_view bytes, BmpLayout& out) {
   const unsigned char* p = bytes_of(bytes);
   const size_t size = bytes.size();

@@ -8,7 +8,25 @@ namespace vs {
 
 namespace {
 
-constexpr std::array<const char*, 4> kPatterns{"*.bmp", "*.gif", "*.jpg", "*.wmf"};
+// No mask matches a name that another kind's mask matches.
+const std::array<std::vector<const char*>, kKindCount> kPatterns{{
+    {"*.bmp"},
+    {"*.gif"},
+    {"*.jpg", "*.jpeg", "*.jpe", "*.jfif"},
+    {"*.wmf"},
+    {"*.png"},
+    {"*.webp"},
+    {"*.heic", "*.heif"},
+    {"*.avif"},
+    {"*.tif", "*.tiff"},
+}};
+
+bool matches_kind(size_t kind, const std::string& name) {
+  for (const char* pattern : kPatterns[kind]) {
+    if (wildcard_match(pattern, name)) return true;
+  }
+  return false;
+}
 // The three listing passes: plain files, archived files, read-only files.
 constexpr std::array<int, 3> kPassAttrs{kAttrNone, kAttrArchive, kAttrReadOnly};
 
@@ -23,6 +41,10 @@ size_t folder_end(const std::string& path, PathStyle style) {
 }
 
 }  // namespace
+
+const std::vector<const char*>& kind_patterns(size_t kind) {
+  return kPatterns.at(kind);
+}
 
 const std::string* Catalogue::at(int position) const {
   if (position < 1 || position > count || static_cast<size_t>(position) >= files.size()) {
@@ -43,7 +65,7 @@ PictureWalk::PictureWalk(System& p, const std::string& folder, const KindSwitche
   // The folder is listed as a mask would spell it, separator included, so a
   // root ("/" + "/*.bmp") lists the root and not the current folder, and its
   // files keep the doubled separator.
-  const std::string mask = folder + style.separator + kPatterns[0];
+  const std::string mask = folder + style.separator + kPatterns[0][0];
   std::optional<std::vector<std::string>> names =
       p.list_folder(mask.substr(0, folder_end(mask, style)));
   if (folder.empty() || !names) {
@@ -78,7 +100,7 @@ bool PictureWalk::step(int budget, const std::function<void(const std::string& p
       continue;
     }
     const size_t i = name_++;
-    if (!wildcard_match(kPatterns[kind_], names_[i])) continue;
+    if (!matches_kind(kind_, names_[i])) continue;
     std::string path = prefix_ + names_[i];
     if (!asked_[i]) {
       attrs_[i] = p_.file_attributes(path);

@@ -15,9 +15,17 @@
 
 namespace vs {
 
-// Which kinds are shown, in the order BMP, GIF, JPEG, WMF: a kind is shown
-// when its value is exactly 1.
-using KindSwitches = std::array<int16_t, 4>;
+// Which kinds are shown, in the order BMP, GIF, JPEG, WMF, PNG, WebP, HEIF,
+// AVIF, TIFF: a kind is shown when its value is exactly 1.
+constexpr size_t kKindCount = 9;
+using KindSwitches = std::array<int16_t, kKindCount>;
+
+// The first four kinds, which every settings file has always held.
+constexpr size_t kFirstKinds = 4;
+
+// The file-name masks of kind `kind` (an index into KindSwitches): "*.jpg"
+// alone for the first four's JPEG but also "*.jpeg", "*.jpe" and "*.jfif".
+const std::vector<const char*>& kind_patterns(size_t kind);
 
 // The most pictures a folder gives: counts are 16-bit.
 constexpr int kMaxPictures = 32767;
@@ -37,7 +45,7 @@ struct Catalogue {
 // The picture files of a folder for the shown kinds, in the order the
 // listing takes them: three passes (files with no attribute, archived files,
 // read-only files), in each the kinds in order and the folder's own order
-// within a kind. A file is taken only when its attribute value is exactly
+// within a kind, a name belonging to a kind when one of its masks matches. A file is taken only when its attribute value is exactly
 // the pass's, so it comes at most once, and hidden, system or read-only and
 // archived files never. At most kMaxPictures files.
 //

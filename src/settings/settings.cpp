@@ -1,6 +1,5 @@
 #include "settings/settings.h"
 
-#include <array>
 #include <optional>
 #include <string_view>
 
@@ -97,7 +96,7 @@ SaveResult save_settings(System& p, Settings& settings, const std::string& folde
   Settings& s = settings;
   s.folder = folder_label;
 
-  const std::array<std::string, 8> keys{std::string(kChangeKey),
+  std::vector<std::string> keys{std::string(kChangeKey),
                                         std::string(kSizeKey),
                                         std::string(kFolderKey),
                                         kind_key(0),
@@ -133,8 +132,17 @@ SaveResult save_settings(System& p, Settings& settings, const std::string& folde
   } else {
     put(keys[2], {false, "the folder name holds characters that code page 932 cannot hold"});
   }
-  for (size_t i = 0; i < s.kinds.size(); ++i) put_number(keys[3 + i], s.kinds[i]);
+  for (size_t i = 0; i < kFirstKinds; ++i) put_number(keys[3 + i], s.kinds[i]);
   put_number(keys[7], s.drawing_method);
+  // A file that never held a later kind's key keeps not holding it while
+  // the kind is shown, so it stays what the first four kinds' saves wrote.
+  for (size_t i = kFirstKinds; i < s.kinds.size(); ++i) {
+    const std::string key = kind_key(i);
+    if (s.kinds[i] != 1 || !ini::read_value(file, kSection, file_key(key)).empty()) {
+      keys.push_back(key);
+      put_number(key, s.kinds[i]);
+    }
+  }
 
   if (!where.per_user_folder.empty()) {
     WriteResult made = p.make_folders(where.per_user_folder);

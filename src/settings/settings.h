@@ -11,11 +11,13 @@
 namespace vs {
 
 // The user's choices, as the settings file keeps them. Every value starts at
-// zero (the folder empty) until loaded.
+// zero (the folder empty) until loaded, but the later kinds' switches.
 struct Settings {
   int16_t picture_order = 0;   // 0 in name order, anything else random
   int16_t picture_size = 0;    // 0 each picture at its own size, anything else fitted to the screen
-  KindSwitches kinds{};        // BMP, GIF, JPEG, WMF; 1 = shown
+  // BMP, GIF, JPEG, WMF, PNG, WebP, HEIF, AVIF, TIFF; 1 = shown. The later
+  // kinds start at what their missing keys mean.
+  KindSwitches kinds{0, 0, 0, 0, 1, 1, 1, 1, 1};
   std::string folder;          // UTF-8; empty = none
   int16_t drawing_method = 0;  // 0 dots, 1 lines; anything else draws nothing
 };
@@ -33,8 +35,10 @@ struct SaveResult {
   std::vector<std::string> unwritten;  // the keys (UTF-8) that did not reach the file
 };
 
-// Takes the dialog's folder text into the settings and writes the eight keys,
-// changing nothing else in the file. A value that cannot be stored faithfully
+// Takes the dialog's folder text into the settings and writes the eight keys
+// that every settings file has, and the keys of the later kinds where their
+// value differs from what a missing key means (shown) or the file already
+// holds them, changing nothing else in the file. A value that cannot be stored faithfully
 // (a folder with a line break, or characters code page 932 cannot hold) is
 // refused and left as it was in the file; the other keys are still written.
 SaveResult save_settings(System& p, Settings& settings, const std::string& folder_label);

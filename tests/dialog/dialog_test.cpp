@@ -19,6 +19,7 @@
 #include "platform/offscreen/offscreen_platform.h"
 #include "settings/settings.h"
 #include "startup/startup.h"
+#include "support/loaded.h"
 #include "support/temp_folder.h"
 
 namespace vs {
@@ -102,12 +103,12 @@ class DialogTest : public ::testing::Test {
                        std::array<int16_t, 4> kinds = {1, 1, 1, 1}, std::string folder = "") {
     Settings seed;
     seed.picture_order = change, seed.picture_size = size, seed.drawing_method = way;
-    seed.kinds = kinds;
+    seed.kinds = testing::first_kinds(kinds);
     save_settings(p, seed, folder.empty() ? pics : folder);
     load_settings(p, settings, catalogue);
     // Hand-edited values beyond 0 and 1 reach the settings as they are.
     settings.picture_order = change, settings.picture_size = size;
-    settings.drawing_method = way, settings.kinds = kinds;
+    settings.drawing_method = way, settings.kinds = testing::first_kinds(kinds);
     dialog = std::make_unique<SettingsDialog>(p, settings, catalogue);
     dialog->load();
     return *dialog;
@@ -277,6 +278,40 @@ TEST_F(DialogTest, PreviewsHaveTheirLongerSideAt100) {
   EXPECT_TRUE(p.message_boxes.empty());
 }
 
+// A later kind is listed and previewed; where the system has no decoder for
+// it (WebP under Wine), the preview says once what to install and keeps the
+// last picture.
+TEST_F(DialogTest, ALaterKindIsPreviewedOrSaysWhatToInstall) {
+  // A 2 x 2 lossless WebP, as cwebp made it.
+  const unsigned char webp[] = {0x52, 0x49, 0x46, 0x46, 0x22, 0x00, 0x00, 0x00, 0x57, 0x45, 0x42,
+                                0x50, 0x56, 0x50, 0x38, 0x4c, 0x16, 0x00, 0x00, 0x00, 0x2f, 0x01,
+                                0x40, 0x00, 0x00, 0x0f, 0x10, 0xf3, 0xbf, 0xff, 0xf3, 0x1f, 0x0e,
+                                0x14, 0x02, 0x08, 0x80, 0x82, 0x26, 0xa2, 0xff, 0xb1};
+  picture("a.bmp", 4, 4);
+  for (const char* name : {"/b.webp", "/c.WEBP"})
+    std::ofstream(pics + name, std::ios::binary)
+        .write(reinterpret_cast<const char*>(webp), sizeof webp);
+  SettingsDialog& d = load();
+  ASSERT_EQ(entries(), (std::vector<std::string>{"a.bmp", "b.webp", "c.WEBP"}));
+  auto& list = const_cast<forms::ListBox&>(d.file_list());
+  for (int i : {0, 1, 2}) {
+    list.select(i);
+    run();
+  }
+  if (p.message_boxes.empty()) {
+    EXPECT_EQ(d.preview_size_label(), "2 * 2");
+  } else {
+    ASSERT_EQ(p.message_boxes.size(), 1u);
+    EXPECT_TRUE(p.message_boxes[0].text.starts_with(
+        "No decoder for WebP pictures on this system (install"))
+        << p.message_boxes[0].text;
+    EXPECT_EQ(d.preview_size_label(), "4 * 4");
+  }
+#ifndef _WIN32
+  EXPECT_TRUE(p.message_boxes.empty());
+#endif
+}
+
 // Every caption's measured text fits its control and no two controls
 // overlap (a heading lies on its plate), at each common screen scale and in
 // both languages; the window and the preview grow with the scale.
@@ -395,7 +430,7 @@ TEST_F(DialogTest, ClicksSaveExactlyTheChoicesAndCancelSavesNothing) {
   const std::string other = "; kept\r\n[Other]\r\nx=1\r\n";
   for (const char* way_out : {"save", "cancel", "close box"}) {
     Settings seed;
-    seed.kinds = {1, 0, 1, 1};
+    seed.kinds = testing::first_kinds({1, 0, 1, 1});
     std::ofstream(ini, std::ios::binary | std::ios::trunc) << other;
     save_settings(p, seed, pics);
     const std::string before = read_file(ini);
@@ -417,7 +452,7 @@ TEST_F(DialogTest, ClicksSaveExactlyTheChoicesAndCancelSavesNothing) {
     EXPECT_EQ(p.scripted_left(), 0u) << way_out;
     Settings want;
     want.picture_order = 1, want.picture_size = 1, want.drawing_method = 1;
-    want.kinds = {1, 1, 1, 1};
+    want.kinds = testing::first_kinds({1, 1, 1, 1});
     std::ofstream(dir / "want.ini", std::ios::binary) << other;
     p.set_env("VARNOSCAPE_INI", dir / "want.ini");
     save_settings(p, want, pics);
@@ -471,19 +506,23 @@ TEST_F(DialogTest, TheKeyboardAloneReachesAndChangesEveryChoice) {
   picture("a.bmp", 4, 4);
   struct Case {
     const char* keys;  // t: Tab, T: Shift+Tab, s: Space, > and v: arrows
-    std::array<int16_t, 4> kinds;
+    KindSwitches kinds;
     int16_t order, size, method;
   };
   // From 設定: Tab goes to ｷｬﾝｾﾙ, the address, the folder button, the list,
-  // then the kinds; Shift+Tab to the method, size and order pairs.
+  // then the kinds, the later ones after the first four; Shift+Tab to the
+  // method, size and order pairs, the preview button, then the kinds from
+  // the last.
   for (const Case& c : {
-           Case{"ttttts", {0, 1, 1, 1}, 0, 0, 0},
-           Case{"tttttttts", {1, 1, 1, 0}, 0, 0, 0},
-           Case{"T>", {1, 1, 1, 1}, 0, 0, 1},
-           Case{"TTv", {1, 1, 1, 1}, 0, 1, 0},
-           Case{"TTTvv", {1, 1, 1, 1}, 0, 0, 0},
-           Case{"TTT>t>", {1, 1, 1, 1}, 1, 1, 0},
-           Case{"TTTTTs", {1, 1, 1, 0}, 0, 0, 0},
+           Case{"ttttts", {0, 1, 1, 1, 1, 1, 1, 1, 1}, 0, 0, 0},
+           Case{"tttttttts", {1, 1, 1, 0, 1, 1, 1, 1, 1}, 0, 0, 0},
+           Case{"ttttttttts", {1, 1, 1, 1, 0, 1, 1, 1, 1}, 0, 0, 0},
+           Case{"T>", {1, 1, 1, 1, 1, 1, 1, 1, 1}, 0, 0, 1},
+           Case{"TTv", {1, 1, 1, 1, 1, 1, 1, 1, 1}, 0, 1, 0},
+           Case{"TTTvv", {1, 1, 1, 1, 1, 1, 1, 1, 1}, 0, 0, 0},
+           Case{"TTT>t>", {1, 1, 1, 1, 1, 1, 1, 1, 1}, 1, 1, 0},
+           Case{"TTTTTs", {1, 1, 1, 1, 1, 1, 1, 1, 0}, 0, 0, 0},
+           Case{"TTTTTTTTTTs", {1, 1, 1, 0, 1, 1, 1, 1, 1}, 0, 0, 0},
        }) {
     load();
     int64_t at = p.now_us() + 300000;  // once the opening outline is done

@@ -5,6 +5,7 @@
 
 #include "support/loaded.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -39,7 +40,7 @@ std::vector<std::string> entries(const testing::Loaded& m) {
 
 testing::Loaded all_kinds() {
   testing::Loaded m;
-  m.settings.kinds = {1, 1, 1, 1};
+  m.settings.kinds.fill(1);
   return m;
 }
 
@@ -144,7 +145,35 @@ TEST(Catalogue, MatchesExtensionsWithoutRegardToCase) {
   testing::Loaded m = all_kinds();
   build_catalogue(p, m.settings.kinds, dir.path(), m.catalogue);
   std::string d = dir.path() + kSep;
-  EXPECT_EQ(entries(m), (std::vector<std::string>{d + "X.JPG", d + "u.GIF", d + "y.Jpg"}));
+  EXPECT_EQ(entries(m),
+            (std::vector<std::string>{d + "X.JPG", d + "u.GIF", d + "y.Jpg", d + "z.jpeg"}));
+}
+
+// Each kind by every name it goes by, whatever the case; a kind switched
+// off takes all of its names with it, and the others stay.
+TEST(Catalogue, EveryKindByEachOfItsNames) {
+  const std::vector<std::vector<std::string>> names_by_kind = {
+      {"a.bmp"},  {"b.GIF"},  {"c.jpg", "d.JPEG", "e.jpe", "f.Jfif"},
+      {"g.wmf"},  {"h.png"},  {"i.WebP"},
+      {"j.heic", "k.HEIF"}, {"l.avif"}, {"m.tif", "n.TIFF"},
+  };
+  TempFolder dir;
+  for (const auto& names : names_by_kind)
+    for (const std::string& name : names) dir.file(name);
+  for (const char* other : {"o.tiff.txt", "p.pn", "q.heics", "r.jp"}) dir.file(other);
+  OffscreenPlatform p;
+  const std::string d = dir.path() + kSep;
+  for (size_t off = 0; off <= kKindCount; ++off) {
+    testing::Loaded m = all_kinds();
+    if (off < kKindCount) m.settings.kinds[off] = 0;
+    build_catalogue(p, m.settings.kinds, dir.path(), m.catalogue);
+    std::vector<std::string> want;
+    for (size_t k = 0; k < kKindCount; ++k)
+      if (k != off)
+        for (const std::string& name : names_by_kind[k]) want.push_back(d + name);
+    std::sort(want.begin(), want.end());
+    EXPECT_EQ(entries(m), want) << "kind " << off << " off";
+  }
 }
 
 #ifndef _WIN32

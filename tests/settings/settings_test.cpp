@@ -105,7 +105,7 @@ TEST_F(SettingsFile, NoFileGivesTheDefaults) {
   load_settings(p, m.settings, m.catalogue);
   EXPECT_EQ(m.settings.picture_order, 0);
   EXPECT_EQ(m.settings.picture_size, 0);
-  EXPECT_EQ(m.settings.kinds, (std::array<int16_t, 4>{1, 1, 1, 1}));
+  EXPECT_EQ(m.settings.kinds, testing::first_kinds({1, 1, 1, 1}));
   EXPECT_EQ(m.settings.folder, "");
   EXPECT_EQ(m.settings.drawing_method, 0);
   EXPECT_EQ(m.catalogue.count, 0);
@@ -148,7 +148,7 @@ TEST_F(SettingsFile, KindKeysEnableOnlyWithOne) {
   std::string head = "[Section]\r\n" + kFolder + "=" + pictures.path() + "\r\n";
 
   testing::Loaded m = load(head + kind(2) + "=\r\n");
-  EXPECT_EQ(m.settings.kinds, (std::array<int16_t, 4>{1, 1, 1, 1}));
+  EXPECT_EQ(m.settings.kinds, testing::first_kinds({1, 1, 1, 1}));
   EXPECT_EQ(m.catalogue.count, 4);
 
   m = load(head + kind(2) + "=0\r\n");
@@ -156,10 +156,48 @@ TEST_F(SettingsFile, KindKeysEnableOnlyWithOne) {
   EXPECT_EQ(m.catalogue.count, 3);
 
   m = load(head + kind(2) + "= 2\r\n" + kind(0) + "=x\r\n");
-  EXPECT_EQ(m.settings.kinds, (std::array<int16_t, 4>{0, 1, 2, 1}));
+  EXPECT_EQ(m.settings.kinds, testing::first_kinds({0, 1, 2, 1}));
   ASSERT_EQ(m.catalogue.count, 2);
   EXPECT_EQ(m.catalogue.files[1], pictures / "b.gif");
   EXPECT_EQ(m.catalogue.files[2], pictures / "d.wmf");
+}
+
+// The later kinds' keys: missing means shown, so a file holding only the
+// first four kinds' keys shows them and stays byte for byte as it is while
+// they are shown; a key is written once it says something else, and kept
+// up to date from then on.
+TEST_F(SettingsFile, LaterKindKeysAreWrittenOnlyWhenTheySaySomething) {
+  TempFolder pictures;
+  for (const char* name : {"a.bmp", "b.png", "c.webp", "d.heic", "e.avif", "f.tif"})
+    put_file(pictures / name, "x");
+  const std::string first = "[Section]\r\n" + kChange + "= 0\r\n" + kSize + "= 0\r\n" + kFolder +
+                            "=" + pictures.path() + "\r\n" + kind(0) + "= 1\r\n" + kind(1) +
+                            "= 1\r\n" + kind(2) + "= 1\r\n" + kind(3) + "= 1\r\n" + kWay +
+                            "= 0\r\n";
+  struct Case {
+    std::string file;          // what the settings file holds before
+    size_t kind;               // the kind then switched
+    int16_t to;                // and its new value
+    int16_t catalogued;        // the files of the folder before the switch
+    std::string later_keys;    // what the save adds at the end
+  };
+  for (const Case& c : {
+           Case{first, 4, 1, 6, ""},
+           Case{first, 5, 0, 6, kind(5) + "= 0\r\n"},
+           Case{first + kind(6) + "= 0\r\n", 6, 1, 5, kind(6) + "= 1\r\n"},
+           Case{first + kind(7) + "=\r\n", 7, 1, 6, kind(7) + "=\r\n"},
+           Case{first + kind(8) + "= 2\r\n", 8, 2, 5, kind(8) + "= 2\r\n"},
+           Case{first + kind(8) + "=-1\r\n", 4, -3, 5, kind(8) + "=-1\r\n" + kind(4) + "=-3\r\n"},
+       }) {
+    testing::Loaded m = load(c.file);
+    EXPECT_EQ(m.catalogue.count, c.catalogued) << c.file;
+    m.settings.kinds[c.kind] = c.to;
+    ASSERT_TRUE(save_settings(p, m.settings, pictures.path()).ok);
+    const std::string saved = get_file(ini);
+    EXPECT_EQ(saved, c.file.substr(0, first.size()) + c.later_keys) << c.file;
+    testing::Loaded back = load(saved);
+    EXPECT_EQ(back.settings.kinds, m.settings.kinds) << c.file;
+  }
 }
 
 TEST_F(SettingsFile, FolderIsTakenOnlyWhenItExists) {
@@ -198,7 +236,7 @@ TEST_F(SettingsFile, UnreadableFileGivesTheDefaultsAndIsReported) {
     m.settings.picture_order = 9;
     load_settings(p, m.settings, m.catalogue);
     EXPECT_EQ(m.settings.picture_order, 0) << reason;
-    EXPECT_EQ(m.settings.kinds, (std::array<int16_t, 4>{1, 1, 1, 1})) << reason;
+    EXPECT_EQ(m.settings.kinds, testing::first_kinds({1, 1, 1, 1})) << reason;
     ASSERT_EQ(p.reports.size(), 1u) << reason;
     EXPECT_EQ(p.reports[0], "cannot read the settings file " + ini + " (" + reason +
                                 "): using the default settings");
@@ -207,7 +245,7 @@ TEST_F(SettingsFile, UnreadableFileGivesTheDefaultsAndIsReported) {
 
 TEST_F(SettingsFile, FreshFileHoldsTheEightKeysInOrder) {
   testing::Loaded m;
-  m.settings.picture_order = 1, m.settings.picture_size = 0, m.settings.kinds = {1, -1, 0, 1},
+  m.settings.picture_order = 1, m.settings.picture_size = 0, m.settings.kinds = testing::first_kinds({1, -1, 0, 1}),
   m.settings.drawing_method = 1;
   SaveResult r = save_settings(p, m.settings, "/pictures/" + kPhotoUtf8);
   EXPECT_TRUE(r.ok) << r.error;
@@ -245,7 +283,7 @@ TEST_F(SettingsFile, SaveKeepsEverythingElseAndLoadsBack) {
       "x=y";
   put_file(ini, before);
   testing::Loaded m;
-  m.settings.picture_order = 1, m.settings.picture_size = 1, m.settings.kinds = {1, 1, 0, 1},
+  m.settings.picture_order = 1, m.settings.picture_size = 1, m.settings.kinds = testing::first_kinds({1, 1, 0, 1}),
   m.settings.drawing_method = 1;
   SaveResult r = save_settings(p, m.settings, pictures.path());
   ASSERT_TRUE(r.ok) << r.error;
@@ -294,7 +332,7 @@ TEST_F(SettingsFile, LongFolderComesBackWhole) {
   ASSERT_GT(utf8_to_cp932(folder)->size(), 300u);
 
   testing::Loaded m;
-  m.settings.kinds = {1, 1, 1, 1};
+  m.settings.kinds = testing::first_kinds({1, 1, 1, 1});
   ASSERT_TRUE(save_settings(p, m.settings, folder).ok);
   testing::Loaded back;
   load_settings(p, back.settings, back.catalogue);

@@ -89,7 +89,7 @@ class ProgramRun {
     m.settings.picture_size = size;
     m.settings.drawing_method = way;
     m.settings.picture_order = change;
-    m.settings.kinds = {1, 1, 1, 1};
+    m.settings.kinds = testing::first_kinds({1, 1, 1, 1});
     save_settings(p, m.settings, pics_);
   }
 

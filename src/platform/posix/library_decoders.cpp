@@ -3,7 +3,7 @@
 namespace vs {
 
 const SystemDecoders& library_decoders() {
-  static const DecoderFunctions<&decode_gif, &decode_jpeg, &render_wmf> decoders;
+  static const SystemDecoders decoders{.gif = decode_gif, .jpeg = decode_jpeg, .wmf = render_wmf};
   return decoders;
 }
 

@@ -25,7 +25,7 @@ inline constexpr const char* kMetafileFontFolder = "/usr/share/fonts/type1/urw-b
 // calls a good file corrupt without them.
 std::string metafile_fonts_problem(const std::string& font_folder = kMetafileFontFolder);
 
-// The three above, as the choice of decoder takes them.
+// The decoders above, as the choice of decoder takes them.
 const SystemDecoders& library_decoders();
 
 }  // namespace vs

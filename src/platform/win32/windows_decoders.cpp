@@ -3,7 +3,15 @@
 namespace vs {
 
 const SystemDecoders& windows_decoders() {
-  static const DecoderFunctions<&decode_gif, &decode_jpeg, &render_wmf> decoders;
+  static const SystemDecoders decoders{.gif = decode_gif,
+                                       .jpeg = decode_jpeg,
+                                       .wmf = render_wmf,
+                                       .png = decode_png,
+                                       .webp = decode_webp,
+                                       .heif = decode_heif,
+                                       .avif = decode_avif,
+                                       .tiff = decode_tiff,
+                                       .to_srgb = convert_profile_to_srgb};
   return decoders;
 }
 
