@@ -107,7 +107,7 @@ void SettingsDialog::lay_out() {
   client_panel_.set_size(px(kClientWidth), px(kClientHeight));
   place_panel(files_panel_, client_panel_, 12, 12, 313, 329);
   place_panel(options_panel_, client_panel_, 336, 12, 197, 189);
-  place_panel(later_kinds_panel_, client_panel_, 336, 206, 197, 76);
+  place_panel(later_kinds_panel_, client_panel_, 336, 206, 197, 82);
 
   place(buttons_[2], client_panel_, 336, 320, 101, 21);
   place(buttons_[3], client_panel_, 440, 320, 97, 21);
@@ -145,14 +145,15 @@ void SettingsDialog::lay_out() {
     place_label(kind_labels_[static_cast<size_t>(i)], files, 224, 188 + 16 * i, 60, 13,
                 kKindCaptions[static_cast<size_t>(i)]);
   }
-  // The later kinds: three a row under their own heading.
+  // The later kinds under their own heading, two a row in the options'
+  // columns, as far apart as the first kinds.
   place(heading_plates_[6], later_kinds_panel_, 12, 8, 95, 22);
   place_label(headings_[6], later_kinds_panel_, 12, 12, 95, 17, t.headings[2], Align::Centre);
   for (size_t k = kFirstKinds; k < kKindCount; ++k) {
     const int n = static_cast<int>(k - kFirstKinds);
-    const int left = 12 + 62 * (n % 3), top = 36 + 20 * (n / 3);
+    const int left = n % 2 == 0 ? 24 : 108, top = 34 + 16 * (n / 2);
     place(kind_checks_[k], later_kinds_panel_, left, top, 12, 12);
-    place_label(kind_labels_[k], later_kinds_panel_, left + 16, top, 44, 13, kKindCaptions[k]);
+    place_label(kind_labels_[k], later_kinds_panel_, left + 16, top, 60, 13, kKindCaptions[k]);
   }
   place(buttons_[1], files, 192, 256, 97, 21);
 
