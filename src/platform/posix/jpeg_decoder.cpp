@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <csetjmp>
+#include <cstdlib>
 #include <memory>
 #include <new>
 #include <vector>
@@ -50,6 +51,7 @@ struct JpegJob {
   PictureView view;  // what the caller will look at
   PictureSink picture;
   std::vector<unsigned char> cmyk;  // rows of a CMYK picture before conversion
+  std::string colour_profile;       // the ICC profile of APP2 segments, if any
 };
 
 JpegJob& job_of(j_common_ptr cinfo) {
@@ -97,6 +99,17 @@ bool may_hold_all_blocks(const jpeg_decompress_struct& c, size_t file_bytes) {
   return blocks * 2 <= uint64_t{file_bytes} * 8;
 }
 
+// The profile a colour picture's APP2 segments hold together. A CMYK
+// picture's describes inks, which convert_cmyk_row turns into RGB by a plain
+// formula: it no longer applies, and is left out.
+void read_colour_profile(JpegJob& job) {
+  JOCTET* profile = nullptr;
+  unsigned int length = 0;
+  if (!jpeg_read_icc_profile(&job.cinfo, &profile, &length) || profile == nullptr) return;
+  std::unique_ptr<JOCTET, decltype(&std::free)> owned(profile, &std::free);
+  job.colour_profile.assign(reinterpret_cast<const char*>(profile), length);
+}
+
 void read_orientation(JpegJob& job) {
   for (jpeg_saved_marker_ptr m = job.cinfo.marker_list; m != nullptr; m = m->next) {
     if (m->marker != JPEG_APP0 + 1) continue;
@@ -117,6 +130,7 @@ bool run(JpegJob& job, std::string_view bytes) {
   jpeg_mem_src(&c, reinterpret_cast<const unsigned char*>(bytes.data()),
                static_cast<unsigned long>(bytes.size()));
   jpeg_save_markers(&c, JPEG_APP0 + 1, 0xFFFF);
+  jpeg_save_markers(&c, JPEG_APP0 + 2, 0xFFFF);
   if (jpeg_read_header(&c, TRUE) != JPEG_HEADER_OK) {
     job.failure = "JPEG file holds no picture";
     return false;
@@ -131,6 +145,7 @@ bool run(JpegJob& job, std::string_view bytes) {
   // A turned picture is decoded whole and kept in part once it is upright.
   job.picture = PictureSink(job.orientation == 1 ? job.view : PictureView{});
   const bool cmyk = c.jpeg_color_space == JCS_CMYK || c.jpeg_color_space == JCS_YCCK;
+  if (!cmyk) read_colour_profile(job);
   if (cmyk) {
     c.out_color_space = JCS_CMYK;
   } else if (c.jpeg_color_space == JCS_GRAYSCALE || c.jpeg_color_space == JCS_RGB ||
@@ -209,7 +224,11 @@ PictureResult decode_jpeg(std::string_view bytes, const PictureView& view) {
   const bool truncated = cut_short(*job);
   jpeg_destroy_decompress(&job->cinfo);
   if (truncated || (!ok && job->eof.seen)) return PictureResult::failure("truncated JPEG data");
-  if (ok) return upright_picture(job->picture.finish(), job->orientation, view);
+  if (ok) {
+    PictureResult result = upright_picture(job->picture.finish(), job->orientation, view);
+    if (result.ok) result.colour_profile = std::move(job->colour_profile);
+    return result;
+  }
   switch (job->stop) {
     case Stop::Truncated:
       return PictureResult::failure("truncated JPEG data");

@@ -3,7 +3,12 @@
 namespace vs {
 
 const SystemDecoders& library_decoders() {
-  static const SystemDecoders decoders{.gif = decode_gif, .jpeg = decode_jpeg, .wmf = render_wmf};
+  static const SystemDecoders decoders{.gif = decode_gif,
+                                       .jpeg = decode_jpeg,
+                                       .wmf = render_wmf,
+                                       .png = decode_png,
+                                       .tiff = decode_tiff,
+                                       .to_srgb = convert_profile_to_srgb};
   return decoders;
 }
 

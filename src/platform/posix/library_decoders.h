@@ -16,6 +16,10 @@ PictureResult decode_gif(std::string_view bytes, const PictureView& view = {});
 // Turned upright by the EXIF orientation when the file carries one.
 PictureResult decode_jpeg(std::string_view bytes, const PictureView& view = {});
 PictureResult render_wmf(std::string_view bytes, const PictureView& view = {});
+// PNG by libpng and TIFF (its first page) by libtiff, behind our own
+// structure checks; each hands back the ICC profile it embeds, if any.
+PictureResult decode_png(std::string_view bytes, const PictureView& view = {});
+PictureResult decode_tiff(std::string_view bytes, const PictureView& view = {});
 
 // Where libwmf looks for its fonts.
 inline constexpr const char* kMetafileFontFolder = "/usr/share/fonts/type1/urw-base35";
@@ -24,6 +28,11 @@ inline constexpr const char* kMetafileFontFolder = "/usr/share/fonts/type1/urw-b
 // standard PostScript fonts in font_folder (Debian's fonts-urw-base35) and
 // calls a good file corrupt without them.
 std::string metafile_fonts_problem(const std::string& font_folder = kMetafileFontFolder);
+
+// Converts pixels from the colours an ICC profile describes to sRGB by
+// lcms2, in place; "" or why not (the pixels are then left as they were).
+// A profile that gives sRGB's colours back leaves them untouched.
+std::string convert_profile_to_srgb(std::string_view icc_profile, Surface& pixels);
 
 // The decoders above, as the choice of decoder takes them.
 const SystemDecoders& library_decoders();
