@@ -17,6 +17,7 @@
 
 #include "../support/temp_folder.h"
 #include "core/picture_fit.h"
+#include "picture_files.h"
 #include "platform/offscreen/offscreen_platform.h"
 #include "platform/win32/windows_decoders.h"
 
@@ -24,79 +25,8 @@ namespace vs {
 namespace {
 
 using Microsoft::WRL::ComPtr;
+using testing::encode;
 using testing::TempFolder;
-
-class ComThread {
- public:
-  ComThread() { CoInitializeEx(nullptr, COINIT_MULTITHREADED); }
-  ~ComThread() { CoUninitialize(); }
-};
-
-uint32_t pattern(int x, int y) {
-  return pixel_rgb(static_cast<uint32_t>(x * 7 % 256), static_cast<uint32_t>(y * 5 % 256),
-                   static_cast<uint32_t>((x + y) % 256));
-}
-
-// A picture file written by WIC's encoder for `container`: JPEG from
-// 24-bit colour, GIF from 8-bit indices into a palette of 256 greys.
-std::string encode(const GUID& container, int w, int h) {
-  ComThread com;
-  ComPtr<IWICImagingFactory> factory;
-  ComPtr<IStream> stream;
-  ComPtr<IWICBitmapEncoder> encoder;
-  ComPtr<IWICBitmapFrameEncode> frame;
-  ComPtr<IPropertyBag2> options;
-  ComPtr<IWICPalette> palette;
-  const bool gif = container == GUID_ContainerFormatGif;
-  std::vector<BYTE> pixels;
-  UINT stride = 0;
-  WICPixelFormatGUID format = gif ? GUID_WICPixelFormat8bppIndexed : GUID_WICPixelFormat24bppBGR;
-  if (gif) {
-    stride = static_cast<UINT>(w);
-    for (int y = 0; y < h; ++y) {
-      for (int x = 0; x < w; ++x) pixels.push_back(static_cast<BYTE>((x * 3 + y) % 256));
-    }
-  } else {
-    stride = static_cast<UINT>((w * 3 + 3) / 4 * 4);
-    pixels.resize(static_cast<size_t>(stride) * h);
-    for (int y = 0; y < h; ++y) {
-      for (int x = 0; x < w; ++x) {
-        const uint32_t p = pattern(x, y);
-        BYTE* out = pixels.data() + static_cast<size_t>(y) * stride + 3 * x;
-        out[0] = p & 0xFF, out[1] = (p >> 8) & 0xFF, out[2] = (p >> 16) & 0xFF;
-      }
-    }
-  }
-  bool ok = SUCCEEDED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
-                                       IID_PPV_ARGS(&factory))) &&
-            SUCCEEDED(CreateStreamOnHGlobal(nullptr, TRUE, &stream)) &&
-            SUCCEEDED(factory->CreateEncoder(container, nullptr, &encoder)) &&
-            SUCCEEDED(encoder->Initialize(stream.Get(), WICBitmapEncoderNoCache)) &&
-            SUCCEEDED(encoder->CreateNewFrame(&frame, &options)) &&
-            SUCCEEDED(frame->Initialize(options.Get())) &&
-            SUCCEEDED(frame->SetSize(static_cast<UINT>(w), static_cast<UINT>(h))) &&
-            SUCCEEDED(frame->SetPixelFormat(&format));
-  if (ok && gif) {
-    std::vector<WICColor> greys;
-    for (UINT i = 0; i < 256; ++i) greys.push_back(0xFF000000u | i * 0x010101u);
-    ok = SUCCEEDED(factory->CreatePalette(&palette)) &&
-         SUCCEEDED(palette->InitializeCustom(greys.data(), 256)) &&
-         SUCCEEDED(frame->SetPalette(palette.Get()));
-  }
-  ok = ok &&
-       SUCCEEDED(frame->WritePixels(static_cast<UINT>(h), stride, static_cast<UINT>(pixels.size()),
-                                    pixels.data())) &&
-       SUCCEEDED(frame->Commit()) && SUCCEEDED(encoder->Commit());
-  if (!ok) return {};
-  HGLOBAL memory = nullptr;
-  if (FAILED(GetHGlobalFromStream(stream.Get(), &memory))) return {};
-  STATSTG stat{};
-  stream->Stat(&stat, STATFLAG_NONAME);
-  const auto* bytes = static_cast<const char*>(GlobalLock(memory));
-  std::string file(bytes, static_cast<size_t>(stat.cbSize.QuadPart));
-  GlobalUnlock(memory);
-  return file;
-}
 
 void put16(std::string& b, unsigned v) {
   b += static_cast<char>(v & 0xFF), b += static_cast<char>((v >> 8) & 0xFF);
@@ -167,6 +97,15 @@ TEST(Win32Pictures, AViewKeepsOnlyTheFittedPixels) {
   const std::string gif = encode(GUID_ContainerFormatGif, 900, 1200);
   ASSERT_FALSE(jpeg.empty());
   ASSERT_FALSE(gif.empty());
+  auto samples = [](int x, int y) {
+    const uint32_t p = testing::pattern(x, y);
+    return std::vector<unsigned>{p >> 16, (p >> 8) & 0xFF, p & 0xFF,
+                                 static_cast<unsigned>(x ^ y) & 0xFF};
+  };
+  const std::string png = testing::make_png(1000, 700, 8, 6, samples);
+  const std::string tiff = testing::write_tiff({testing::tiff_page(640, 480, samples, 8, 4)});
+  const std::string turned_tiff =
+      testing::write_tiff({testing::tiff_page(640, 480, samples, 8, 4, 8)});
   const struct {
     const char* name;
     std::string file;
@@ -178,6 +117,9 @@ TEST(Win32Pictures, AViewKeepsOnlyTheFittedPixels) {
       {"gif full screen", gif, {320, 240, FitMode::FullScreen}},
       {"gif thumbnail", gif, {100, 100, FitMode::Thumbnail}},
       {"metafile", metafile(1200, 900), {320, 240, FitMode::FullScreen}},
+      {"png full screen", png, {320, 240, FitMode::FullScreen}},
+      {"tiff thumbnail", tiff, {100, 100, FitMode::Thumbnail}},
+      {"turned tiff", turned_tiff, {320, 240, FitMode::FullScreen}},
   };
   for (const auto& c : cases) {
     const PictureResult whole = decode_picture(windows_decoders(), c.file);
@@ -250,32 +192,51 @@ TEST(Win32Pictures, DeclaredSizesOverTheLimitFail) {
   }
 }
 
-// Damaged GIF and JPEG files fail with a reason, whatever is damaged:
+// Damaged GIF, JPEG, PNG and TIFF files fail with a reason, whatever is damaged:
 // files cut anywhere in their picture data, and bytes overwritten at every
 // stretch of the file. Some damage leaves a picture (JPEG survives a few
 // wrong bytes); none may crash or hang.
 TEST(Win32Pictures, DamagedFilesFailOrDecodeNeverCrash) {
-  for (const GUID& container : {GUID_ContainerFormatJpeg, GUID_ContainerFormatGif}) {
-    const std::string file = encode(container, 320, 480);
-    ASSERT_FALSE(file.empty());
-    const bool jpeg = container == GUID_ContainerFormatJpeg;
-    const size_t data = jpeg ? file.find("\xFF\xDA") : first_image(file);
-    ASSERT_NE(data, std::string::npos);
-    // (A JPEG may lose the last two rows of blocks: libjpeg's rule, see
-    // jpeg_structure.h. These cuts all come before them.)
+  auto samples = [](int x, int y) {
+    const uint32_t p = testing::pattern(x, y);
+    return std::vector<unsigned>{p >> 16, (p >> 8) & 0xFF, p & 0xFF,
+                                 static_cast<unsigned>(x * y) & 0xFF};
+  };
+  const std::string jpeg = encode(GUID_ContainerFormatJpeg, 320, 480);
+  const std::string gif = encode(GUID_ContainerFormatGif, 320, 480);
+  ASSERT_FALSE(jpeg.empty());
+  ASSERT_FALSE(gif.empty());
+  const std::string png = testing::make_png(160, 120, 8, 6, samples, true);
+  const std::string tiff = testing::write_tiff({testing::tiff_page(160, 120, samples, 8, 4)});
+  // Each kind with where its picture data starts. (A JPEG may lose the last
+  // two rows of blocks: libjpeg's rule, see jpeg_structure.h. The cuts all
+  // come before them.)
+  const struct {
+    const char* kind;
+    const std::string& file;
+    size_t data;
+  } cases[] = {
+      {"JPEG", jpeg, jpeg.find("\xFF\xDA")},
+      {"GIF", gif, first_image(gif)},
+      {"PNG", png, png.find("IDAT")},
+      {"TIFF", tiff, 8},
+  };
+  for (const auto& c : cases) {
+    ASSERT_NE(c.data, std::string::npos) << c.kind;
+    const std::string truncated = std::string("truncated ") + c.kind + " data";
     for (int part = 0; part < 8; ++part) {
-      const size_t cut = data + 12 + (file.size() - data - 32) * part / 10;
-      const PictureResult r = decode_picture(windows_decoders(), file.substr(0, cut));
-      EXPECT_FALSE(r.ok) << (jpeg ? "JPEG" : "GIF") << " cut at " << cut;
-      EXPECT_EQ(r.reason, jpeg ? "truncated JPEG data" : "truncated GIF data") << cut;
+      const size_t cut = c.data + 12 + (c.file.size() - c.data - 32) * part / 10;
+      const PictureResult r = decode_picture(windows_decoders(), c.file.substr(0, cut));
+      EXPECT_FALSE(r.ok) << c.kind << " cut at " << cut;
+      EXPECT_EQ(r.reason, truncated) << cut;
     }
-    for (size_t at = 3; at < file.size(); at += file.size() / 300 + 1) {
-      std::string damaged = file;
-      for (size_t k = at; k < std::min(at + 4, file.size()); ++k) damaged[k] ^= '\x5A';
+    for (size_t at = 3; at < c.file.size(); at += c.file.size() / 300 + 1) {
+      std::string damaged = c.file;
+      for (size_t k = at; k < std::min(at + 4, c.file.size()); ++k) damaged[k] ^= '\x5A';
       const PictureResult r = decode_picture(windows_decoders(), damaged);
       if (!r.ok) {
-        EXPECT_FALSE(r.reason.empty()) << at;
-        EXPECT_TRUE(r.picture.empty()) << at;
+        EXPECT_FALSE(r.reason.empty()) << c.kind << " " << at;
+        EXPECT_TRUE(r.picture.empty()) << c.kind << " " << at;
       }
     }
   }
