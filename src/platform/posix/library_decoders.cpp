@@ -7,6 +7,9 @@ const SystemDecoders& library_decoders() {
                                        .jpeg = decode_jpeg,
                                        .wmf = render_wmf,
                                        .png = decode_png,
+                                       .webp = decode_webp,
+                                       .heif = decode_heif,
+                                       .avif = decode_heif,
                                        .tiff = decode_tiff,
                                        .to_srgb = convert_profile_to_srgb};
   return decoders;

@@ -20,6 +20,13 @@ PictureResult render_wmf(std::string_view bytes, const PictureView& view = {});
 // structure checks; each hands back the ICC profile it embeds, if any.
 PictureResult decode_png(std::string_view bytes, const PictureView& view = {});
 PictureResult decode_tiff(std::string_view bytes, const PictureView& view = {});
+// WebP by libwebp (an animation's first frame) and HEIF and AVIF by libheif
+// (the primary picture, turned as its irot and imir say), behind our own
+// structure checks; WebP is turned upright by its EXIF orientation. Each
+// hands back the colour profile it names: an ICC profile, or for HEIF and
+// AVIF the one equivalent to its nclx codes (platform/posix/nclx_profile.h).
+PictureResult decode_webp(std::string_view bytes, const PictureView& view = {});
+PictureResult decode_heif(std::string_view bytes, const PictureView& view = {});
 
 // Where libwmf looks for its fonts.
 inline constexpr const char* kMetafileFontFolder = "/usr/share/fonts/type1/urw-base35";
