@@ -13,13 +13,10 @@ namespace {
 constexpr uint16_t kOrientationTag = 0x0112;
 constexpr uint16_t kTypeShort = 3;
 constexpr uint16_t kTypeLong = 4;
+constexpr std::string_view kExifMark("Exif\0\0", 6);
 
-}  // namespace
-
-int exif_orientation(std::string_view payload) {
-  constexpr std::string_view kSignature("Exif\0\0", 6);
-  if (payload.substr(0, kSignature.size()) != kSignature) return 1;
-  const std::string_view tiff = payload.substr(kSignature.size());
+// IFD0's orientation in a TIFF header and what follows it.
+int tiff_block_orientation(std::string_view tiff) {
   const unsigned char* t = bytes_of(tiff);
   const size_t n = tiff.size();
   if (n < 8) return 1;
@@ -48,6 +45,18 @@ int exif_orientation(std::string_view payload) {
     return value >= 1 && value <= 8 ? static_cast<int>(value) : 1;
   }
   return 1;
+}
+
+}  // namespace
+
+int exif_orientation(std::string_view payload) {
+  if (payload.substr(0, kExifMark.size()) != kExifMark) return 1;
+  return tiff_block_orientation(payload.substr(kExifMark.size()));
+}
+
+int exif_block_orientation(std::string_view block) {
+  if (block.substr(0, kExifMark.size()) == kExifMark) block.remove_prefix(kExifMark.size());
+  return tiff_block_orientation(block);
 }
 
 Surface orient_picture(Surface picture, int orientation) {

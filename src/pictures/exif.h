@@ -14,6 +14,10 @@ namespace vs {
 // when the payload is not EXIF, has no such tag, or is damaged.
 int exif_orientation(std::string_view app1_payload);
 
+// The same of an EXIF block as PNG's eXIf and WebP's EXIF chunks hold it:
+// the TIFF header first, with or without the "Exif\0\0" mark before it.
+int exif_block_orientation(std::string_view block);
+
 // The picture as it is meant to be seen, for an EXIF orientation:
 // 1 as stored, 2 mirrored left-right, 3 turned half round, 4 mirrored
 // top-bottom, 5 mirrored along the main diagonal, 6 turned a quarter

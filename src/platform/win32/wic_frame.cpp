@@ -107,9 +107,7 @@ std::string WicFrame::open(std::string_view bytes, int64_t width, int64_t height
   if (FAILED(hr = decoder_->GetFrame(0, &frame_))) return failed(hr);
   UINT w = 0, h = 0;
   if (FAILED(hr = frame_->GetSize(&w, &h))) return failed(hr);
-  if (width == 0 && height == 0) {
-    if (std::string why = picture_size_problem(w, h); !why.empty()) return why;
-  } else if ((w != width || h != height) && !(turned && w == height && h == width)) {
+  if ((w != width || h != height) && !(turned && w == height && h == width)) {
     return "corrupt " + std::string(picture_kind_name(kind_.kind)) +
            " data (the system's decoder sees " + std::to_string(w) + " x " + std::to_string(h) +
            ", the file says " + std::to_string(width) + " x " + std::to_string(height) + ")";

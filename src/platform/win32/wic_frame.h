@@ -65,9 +65,7 @@ class WicFrame {
   // Opens the first frame for reading. width x height is the size our own
   // reader found in the file, which the decoder must agree with (or with
   // height x width, where `turned` allows: a picture the file says to turn a
-  // quarter); 0 x 0 when only the decoder can tell, whose size is then
-  // checked against the limit before anything is allocated. "" or the
-  // reason.
+  // quarter). "" or the reason.
   std::string open(std::string_view bytes, int64_t width, int64_t height, bool turned = false);
 
   // The reason for a failed step, in the words of the kind.

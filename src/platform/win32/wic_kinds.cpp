@@ -2,13 +2,15 @@
 // with the image extensions from the Microsoft Store, all by the Windows
 // Imaging Component (wic_frame.h). A system without a kind's decoder is told
 // by the reason which extension to install. Our own readers (png_structure.h,
-// tiff_structure.h) look at a file before WIC does, as they do before the
-// Linux edition's libraries; for WebP, HEIF and AVIF, until theirs come, the
-// size WIC reads is checked before anything is allocated.
+// tiff_structure.h, webp_structure.h, heif_structure.h) look at a file
+// before WIC does, as they do before the Linux edition's libraries.
 #include <string>
 
+#include "pictures/exif.h"
+#include "pictures/heif_structure.h"
 #include "pictures/png_structure.h"
 #include "pictures/tiff_structure.h"
+#include "pictures/webp_structure.h"
 #include "platform/win32/wic_frame.h"
 #include "platform/win32/windows_decoders.h"
 
@@ -80,15 +82,25 @@ PictureResult decode_tiff(std::string_view bytes, const PictureView& view) {
 }
 
 PictureResult decode_webp(std::string_view bytes, const PictureView& view) {
-  return decode_frame(bytes, view, kWebp, {});
+  const WebpStructure webp = read_webp_structure(bytes);
+  return decode_frame(bytes, view, kWebp,
+                      {.structure = webp,
+                       .orientation = exif_block_orientation(webp.exif),
+                       .colour_profile = webp.icc_profile});
 }
 
 PictureResult decode_heif(std::string_view bytes, const PictureView& view) {
-  return decode_frame(bytes, view, kHeif, {.heif_orientation = true});
+  return decode_frame(bytes, view, kHeif,
+                      {.structure = read_heif_structure(bytes),
+                       .size_may_be_turned = true,
+                       .heif_orientation = true});
 }
 
 PictureResult decode_avif(std::string_view bytes, const PictureView& view) {
-  return decode_frame(bytes, view, kAvif, {.heif_orientation = true});
+  return decode_frame(bytes, view, kAvif,
+                      {.structure = read_heif_structure(bytes),
+                       .size_may_be_turned = true,
+                       .heif_orientation = true});
 }
 
 }  // namespace vs
