@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <lcms2.h>
 
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,7 @@
 #include "platform/posix/decoder_process.h"
 #include "platform/posix/library_decoders.h"
 #include "png_tiff_writers.h"
+#include "support/temp_folder.h"
 
 namespace vs {
 namespace {
@@ -178,6 +180,28 @@ std::string tiff_with_profile(const Surface& picture, const std::string& profile
   return testing::write_tiff(spec);
 }
 
+// A version 5 bitmap whose header names the profile: embedded after the
+// pixels, or linked (the profile's bytes are then a file name).
+std::string bmp_with_profile(const Surface& picture, const std::string& profile,
+                             bool linked = false) {
+  samples::BmpSpec spec;
+  spec.width = picture.width(), spec.height = picture.height(), spec.header_size = 124;
+  spec.data = samples::encode_rows(spec.width, spec.height, 24, false, [&](int x, int y) {
+    return static_cast<uint32_t>(picture.at(x, y));
+  });
+  std::string bmp = samples::write_bmp(spec);
+  if (profile.empty()) return bmp;
+  auto put32 = [&](size_t at, uint32_t v) {
+    for (int i = 0; i < 4; ++i) bmp[at + i] = static_cast<char>(v >> (8 * i));
+  };
+  constexpr size_t kHeader = 14;
+  put32(kHeader + 56, linked ? 0x4C494E4Bu : 0x4D424544u);  // "LINK" or "MBED"
+  put32(kHeader + 112, static_cast<uint32_t>(bmp.size() - kHeader));
+  put32(kHeader + 116, static_cast<uint32_t>(profile.size()));
+  put32(2, static_cast<uint32_t>(bmp.size() + profile.size()));
+  return bmp + profile;
+}
+
 TEST(ColourProfile, EmbeddedProfilesAreAppliedForEveryKind) {
   // Halves of pure red and pure green: lossy JPEG keeps them pure enough
   // away from their edge.
@@ -199,6 +223,8 @@ TEST(ColourProfile, EmbeddedProfilesAreAppliedForEveryKind) {
       {"JPEG", decode_jpeg,
        samples::write_jpeg(picture, {samples::JpegSpec::Colour::Rgb, false, 100, 0}),
        jpeg_with_profile(picture, swap), jpeg_with_profile(picture, srgb), 6},
+      {"BMP", decode_bmp, bmp_with_profile(picture, ""), bmp_with_profile(picture, swap),
+       bmp_with_profile(picture, srgb), 2},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
@@ -224,6 +250,15 @@ TEST(ColourProfile, EmbeddedProfilesAreAppliedForEveryKind) {
       }
     }
   }
+  // A bitmap that links its profile by a file name leaves its colours be and
+  // never opens the file, even one that holds a profile.
+  testing::TempFolder dir;
+  const std::string linked_file = dir / "swap.icc";
+  std::ofstream(linked_file, std::ios::binary) << swap;
+  const PictureResult linked =
+      decode_picture(library_decoders(), bmp_with_profile(picture, linked_file + '\0', true));
+  ASSERT_TRUE(linked.ok) << linked.reason;
+  EXPECT_EQ(linked.picture.at(4, 8), pixel_rgb(255, 0, 0));
 }
 
 }  // namespace
