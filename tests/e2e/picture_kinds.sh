@@ -31,7 +31,9 @@ grep -qa "_4" "$VARNOSCAPE_INI" && e2e_fail "the settings file holds more than t
 render() { "$E2E_RENDER" --screen 1024x768 --size full --way dots "$1" "$2" || e2e_fail "render tool failed on $1"; }
 render "$source_bmp" "$E2E_TMP/source_relief.png"
 shown=(a_photo.jpeg b_screenshot.PNG c_scan.tiff d_web.webp e_phone.heic f_web.avif)
-e2e_windows && shown=(a_photo.jpeg b_screenshot.PNG c_scan.tiff)
+# WIC's JPEG decoder rounds differently from libjpeg: the Windows edition's
+# photo is not compared with the Linux render tool's, only its lossless kinds.
+e2e_windows && shown=(b_screenshot.PNG c_scan.tiff)
 for name in "${shown[@]}"; do
   render "$pics/$name" "$E2E_TMP/$name.png"
   case $name in
