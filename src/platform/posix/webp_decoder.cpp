@@ -141,21 +141,12 @@ PictureResult decode_first_frame(std::string_view bytes, const PictureView& view
   return sink.finish();
 }
 
-// The EXIF chunk holds what a JPEG's APP1 segment holds after its "Exif"
-// mark, though some writers keep the mark.
-int exif_chunk_orientation(std::string_view exif) {
-  if (exif.empty()) return 1;
-  constexpr std::string_view kMark("Exif\0\0", 6);
-  if (exif.substr(0, kMark.size()) == kMark) return exif_orientation(exif);
-  return exif_orientation(std::string(kMark) + std::string(exif));
-}
-
 }  // namespace
 
 PictureResult decode_webp(std::string_view bytes, const PictureView& view) {
   const WebpStructure webp = read_webp_structure(bytes);
   if (!webp.problem.empty()) return PictureResult::failure(webp.problem);
-  const int orientation = exif_chunk_orientation(webp.exif);
+  const int orientation = exif_block_orientation(webp.exif);
   // A turned picture is decoded whole and kept in part once it is upright.
   const PictureView decode_view = orientation == 1 ? view : PictureView{};
   PictureResult result;
