@@ -7,11 +7,12 @@
 // jpeg_read_scanlines loop into a buffer).
 //
 // The later kinds follow, each made here from a photo-like picture by its
-// library's own encoder: a 12-megapixel HEIC, a 3840 x 2160 WebP and a
-// 3840 x 2160 AVIF. Each is timed as decode_picture (the whole choice of
+// library's own encoder: a 12-megapixel HEIC, and a 3840 x 2160 WebP, AVIF,
+// PNG and LZW TIFF. Each is timed as decode_picture (the whole choice of
 // decoder, with our structure check and the kept pixels) against the
 // library's bare decode of the same bytes in memory (WebPDecodeRGBA; libheif's
-// decode of the primary picture to interleaved RGB).
+// decode of the primary picture to interleaved RGB; libpng's simplified
+// reader to RGB; TIFFReadRGBAImage).
 //
 // The bench also checks that it measured what the program does: the pixels
 // kept are those the fit reads, and their fit equals the fit of the whole
@@ -26,6 +27,8 @@
 // jpeglib.h needs size_t and FILE declared first.
 #include <jpeglib.h>
 #include <libheif/heif.h>
+#include <png.h>
+#include <tiffio.h>
 #include <webp/decode.h>
 #include <webp/encode.h>
 
@@ -227,6 +230,66 @@ uint64_t bare_heif_decode(const std::string& file) {
   return middle;
 }
 
+std::string png_of(const std::vector<uint8_t>& rgb, int width, int height) {
+  png_image image{};
+  image.version = PNG_IMAGE_VERSION;
+  image.width = static_cast<png_uint_32>(width), image.height = static_cast<png_uint_32>(height);
+  image.format = PNG_FORMAT_RGB;
+  png_alloc_size_t size = 0;
+  png_image_write_to_memory(&image, nullptr, &size, 0, rgb.data(), 0, nullptr);
+  std::string file(size, '\0');
+  png_image_write_to_memory(&image, file.data(), &size, 0, rgb.data(), 0, nullptr);
+  file.resize(size);
+  return file;
+}
+
+uint64_t bare_png_decode(const std::string& file) {
+  png_image image{};
+  image.version = PNG_IMAGE_VERSION;
+  if (!png_image_begin_read_from_memory(&image, file.data(), file.size())) return 0;
+  image.format = PNG_FORMAT_RGB;
+  std::vector<uint8_t> pixels(PNG_IMAGE_SIZE(image));
+  png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr);
+  return pixels[pixels.size() / 2];
+}
+
+// libtiff reads and writes through a file here: its memory streams need
+// callbacks, and a page-cached file costs the bare decode next to nothing.
+std::string tiff_of(const std::vector<uint8_t>& rgb, int width, int height,
+                    const std::string& path) {
+  if (TIFF* tiff = TIFFOpen(path.c_str(), "w")) {
+    TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, width);
+    TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, height);
+    TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, 3);
+    TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, 8);
+    TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
+    TIFFSetField(tiff, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+    TIFFSetField(tiff, TIFFTAG_COMPRESSION, COMPRESSION_LZW);
+    TIFFSetField(tiff, TIFFTAG_PREDICTOR, 2);
+    TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, 16);
+    for (int y = 0; y < height; ++y) {
+      TIFFWriteScanline(tiff, const_cast<uint8_t*>(rgb.data()) + size_t{3} * width * y,
+                        static_cast<uint32_t>(y), 0);
+    }
+    TIFFClose(tiff);
+  }
+  return read_all(path);
+}
+
+std::string tiff_path;  // the TIFF's bytes as a file, for the bare decode
+
+uint64_t bare_tiff_decode(const std::string&) {
+  TIFF* tiff = TIFFOpen(tiff_path.c_str(), "r");
+  if (!tiff) return 0;
+  uint32_t w = 0, h = 0;
+  TIFFGetField(tiff, TIFFTAG_IMAGEWIDTH, &w);
+  TIFFGetField(tiff, TIFFTAG_IMAGELENGTH, &h);
+  std::vector<uint32_t> pixels(size_t{w} * h);
+  TIFFReadRGBAImage(tiff, w, h, pixels.data(), 0);
+  TIFFClose(tiff);
+  return pixels[pixels.size() / 2];
+}
+
 struct KindBench {
   const char* name;
   int width;
@@ -365,6 +428,7 @@ int main(int argc, char** argv) {
 
   unlink(path.c_str());
 
+  tiff_path = std::string(folder) + "/bare.tif";
   const std::vector<uint8_t> photo_12mp = photo_rgb(4000, 3000);
   const std::vector<uint8_t> photo_4k = photo_rgb(3840, 2160);
   const KindBench kinds[] = {
@@ -373,12 +437,17 @@ int main(int argc, char** argv) {
       {"WebP", 3840, 2160, webp_of(photo_4k, 3840, 2160), "WebPDecodeRGBA", bare_webp_decode},
       {"AVIF", 3840, 2160, heif_of(photo_4k, 3840, 2160, heif_compression_AV1),
        "libheif to interleaved RGB", bare_heif_decode},
+      {"PNG", 3840, 2160, png_of(photo_4k, 3840, 2160), "png_image_finish_read, RGB",
+       bare_png_decode},
+      {"TIFF", 3840, 2160, tiff_of(photo_4k, 3840, 2160, tiff_path), "TIFFReadRGBAImage",
+       bare_tiff_decode},
   };
   std::vector<std::string> wrong_kinds;
   for (const KindBench& k : kinds) measure_kind(k, folder, reps, wrong_kinds, checksum);
   for (const std::string& w : wrong_kinds) std::printf("  WRONG: %s\n", w.c_str());
   std::printf("  (checksum %llu)\n", static_cast<unsigned long long>(checksum));
 
+  unlink(tiff_path.c_str());
   rmdir(folder);
   return wrong.empty() && wrong_kinds.empty() ? 0 : 1;
 }
