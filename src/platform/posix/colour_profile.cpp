@@ -12,19 +12,12 @@
 #include <type_traits>
 #include <vector>
 
+#include "pictures/colour_check.h"
 #include "platform/posix/library_decoders.h"
 
 namespace vs {
 
 namespace {
-
-// Real profiles are a few kilobytes (a printer's with large tables a few
-// hundred); more is not a profile a picture needs.
-constexpr size_t kMaxProfileBytes = size_t{4} << 20;
-// Profiles of sRGB from other makers give sRGB's colours back within a
-// rounding; those pictures stay exactly as decoded.
-constexpr int kSameColourTolerance = 1;
-constexpr int kGridStep = 15;  // 0, 15, ... 255: 18 levels a channel
 
 // Our pixels: blue, green, red and a byte kept 0, as lcms2 names it; and a
 // grey picture's pixels read by their blue byte alone.
@@ -62,64 +55,21 @@ std::string with_detail(const std::string& reason, const std::string& detail) {
   return detail.empty() ? reason : reason + " (" + detail + ")";
 }
 
-std::string signature_name(cmsUInt32Number signature) {
-  std::string name;
-  for (int shift = 24; shift >= 0; shift -= 8) {
-    const char c = static_cast<char>((signature >> shift) & 0xFF);
-    if (c != ' ' && c >= 0x20 && c < 0x7F) name += c;
-  }
-  return name.empty() ? "unknown" : name;
-}
-
-bool all_grey(const Surface& pixels) {
-  for (int y = 0; y < pixels.height(); ++y) {
-    const uint32_t* row = pixels.row(y);
-    for (int x = 0; x < pixels.width(); ++x) {
-      const uint32_t p = row[x];
-      if (((p >> 16) & 0xFF) != (p & 0xFF) || ((p >> 8) & 0xFF) != (p & 0xFF)) return false;
-    }
-  }
-  return true;
-}
-
-bool near(uint32_t a, uint32_t b) {
-  for (int shift = 0; shift <= 16; shift += 8) {
-    const int d = static_cast<int>((a >> shift) & 0xFF) - static_cast<int>((b >> shift) & 0xFF);
-    if (d > kSameColourTolerance || d < -kSameColourTolerance) return false;
-  }
-  return true;
-}
-
-// Whether the transform gives every colour of a grid through the cube (every
-// grey, for a grey profile) back as it was.
+// Whether the transform gives the colours of a check grid back as they were.
 bool gives_colours_back(cmsHTRANSFORM transform, bool grey) {
-  std::vector<uint32_t> colours;
-  for (int r = 0; r <= 255; r += kGridStep) {
-    if (grey) {
-      for (int v = r; v < std::min(r + kGridStep, 256); ++v) {
-        colours.push_back(pixel_rgb(v, v, v));
-      }
-      continue;
-    }
-    for (int g = 0; g <= 255; g += kGridStep) {
-      for (int b = 0; b <= 255; b += kGridStep) colours.push_back(pixel_rgb(r, g, b));
-    }
-  }
+  const std::vector<uint32_t> colours = colour_check_grid(grey);
   std::vector<uint32_t> converted(colours.size(), 0);
   cmsDoTransform(transform, colours.data(), converted.data(),
                  static_cast<cmsUInt32Number>(colours.size()));
-  for (size_t i = 0; i < colours.size(); ++i) {
-    if (!near(colours[i], converted[i])) return false;
-  }
-  return true;
+  return colours_came_back(colours, converted);
 }
 
 }  // namespace
 
 std::string convert_profile_to_srgb(std::string_view icc_profile, Surface& pixels) {
-  if (icc_profile.size() > kMaxProfileBytes) {
-    return "colour profile too large (" + std::to_string(icc_profile.size()) + " bytes)";
-  }
+  const ColourProfileHeader header = read_colour_profile_header(icc_profile);
+  if (!header.problem.empty()) return header.problem;
+  const bool grey = header.grey;
   FirstError first_error;
   Context context(cmsCreateContext(nullptr, &first_error));
   if (!context) return "out of memory for the colour profile";
@@ -127,16 +77,6 @@ std::string convert_profile_to_srgb(std::string_view icc_profile, Surface& pixel
   Profile profile(cmsOpenProfileFromMemTHR(context.get(), icc_profile.data(),
                                            static_cast<cmsUInt32Number>(icc_profile.size())));
   if (!profile) return with_detail("colour profile could not be read", first_error.text);
-  const cmsProfileClassSignature device = cmsGetDeviceClass(profile.get());
-  if (device != cmsSigInputClass && device != cmsSigDisplayClass && device != cmsSigOutputClass &&
-      device != cmsSigColorSpaceClass) {
-    return "colour profile is not a picture's (" + signature_name(device) + ")";
-  }
-  const cmsColorSpaceSignature space = cmsGetColorSpace(profile.get());
-  const bool grey = space == cmsSigGrayData;
-  if (space != cmsSigRgbData && !grey) {
-    return "colour profile is for " + signature_name(space) + " pictures, not RGB";
-  }
   // A grey picture's pixels came out of its decoder as RGB greys.
   if (grey && !all_grey(pixels)) return "grey colour profile on a colour picture";
   Profile srgb(cmsCreate_sRGBProfileTHR(context.get()));
