@@ -5,6 +5,7 @@
 
 #include "pictures/byte_order.h"
 #include "pictures/decoders.h"
+#include "pictures/exif.h"
 
 namespace vs {
 
@@ -118,6 +119,9 @@ std::string read_chunks(const unsigned char* p, size_t size, PngStructure& out) 
       out.picture_data_bytes += length;
     } else if (name == "iCCP" && out.picture_data_bytes == 0) {
       out.has_icc_profile = true;
+    } else if (name == "eXIf") {
+      out.orientation = exif_block_orientation(
+          std::string_view(reinterpret_cast<const char*>(p + at + kChunkHeader), length));
     } else if (name == "IEND") {
       ended = true;
     }

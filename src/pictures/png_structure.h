@@ -1,10 +1,9 @@
 // What both editions know of a PNG file before a library decodes it, read
 // by our own bounds-checked chunk walk: the header chunk (its length, its
 // checksum, the size and a valid bit depth for the colour type), whether an
-// ICC profile is embedded, and whether the file can hold all its picture.
-// The Linux edition's libpng and the Windows edition's decoder each check
-// some of this in their own words; the walk gives the same reason for the
-// same file on both.
+// ICC profile is embedded, the orientation its EXIF chunk gives, and whether the file can hold all
+// its picture. The Linux edition's libpng and the Windows edition's decoder each check some of this
+// in their own words; the walk gives the same reason for the same file on both.
 #pragma once
 
 #include <cstdint>
@@ -19,6 +18,7 @@ struct PngStructure : StructureCheck {
   int colour_type = 0;  // 0 grey, 2 RGB, 3 palette, 4 grey + alpha, 6 RGBA
   bool interlaced = false;
   bool has_icc_profile = false;    // an iCCP chunk before the picture data
+  int orientation = 1;             // from an eXIf chunk, as EXIF numbers it
   int64_t picture_data_bytes = 0;  // all IDAT chunks' data, compressed
 };
 

@@ -99,14 +99,6 @@ void convert_row(const unsigned char* in, uint32_t* out, int width, int channels
 }
 
 void read_metadata(PngJob& job) {
-  png_uint_32 exif_length = 0;
-  png_bytep exif = nullptr;
-  if (png_get_eXIf_1(job.png, job.info, &exif_length, &exif) != 0 && exif != nullptr) {
-    // The chunk holds what a JPEG's APP1 segment holds after its "Exif" mark.
-    std::string payload("Exif\0\0", 6);
-    payload.append(reinterpret_cast<const char*>(exif), exif_length);
-    job.orientation = exif_orientation(payload);
-  }
   png_charp name = nullptr;
   int compression = 0;
   png_bytep profile = nullptr;
@@ -199,6 +191,7 @@ PictureResult decode_png(std::string_view bytes, const PictureView& view) {
   auto job = std::make_unique<PngJob>();
   job->input = bytes;
   job->view = view;
+  job->orientation = structure.orientation;
   bool ok = false;
   try {
     ok = run(*job);

@@ -73,7 +73,8 @@ PictureResult decode_frame(std::string_view bytes, const PictureView& view, cons
 }  // namespace
 
 PictureResult decode_png(std::string_view bytes, const PictureView& view) {
-  return decode_frame(bytes, view, kPng, {.structure = read_png_structure(bytes)});
+  const PngStructure png = read_png_structure(bytes);
+  return decode_frame(bytes, view, kPng, {.structure = png, .orientation = png.orientation});
 }
 
 PictureResult decode_tiff(std::string_view bytes, const PictureView& view) {
