@@ -73,6 +73,10 @@ void load_settings(System& p, Settings& settings, Catalogue& catalogue) {
   Settings& s = settings;
   load_number(file, kChangeKey, 0, s.picture_order);
   load_number(file, kSizeKey, 0, s.picture_size);
+  // A garbled value keeps what the variable held, which for the first four
+  // kinds is 0 at the start: the later kinds start there too, so a garbled
+  // key hides its kind as it does theirs.
+  for (size_t i = kFirstKinds; i < s.kinds.size(); ++i) s.kinds[i] = 0;
   for (size_t i = 0; i < s.kinds.size(); ++i) load_number(file, kind_key(i), 1, s.kinds[i]);
 
   // The kinds come first: the catalogue is built for the shown ones only.
@@ -97,13 +101,13 @@ SaveResult save_settings(System& p, Settings& settings, const std::string& folde
   s.folder = folder_label;
 
   std::vector<std::string> keys{std::string(kChangeKey),
-                                        std::string(kSizeKey),
-                                        std::string(kFolderKey),
-                                        kind_key(0),
-                                        kind_key(1),
-                                        kind_key(2),
-                                        kind_key(3),
-                                        std::string(kWayKey)};
+                                std::string(kSizeKey),
+                                std::string(kFolderKey),
+                                kind_key(0),
+                                kind_key(1),
+                                kind_key(2),
+                                kind_key(3),
+                                std::string(kWayKey)};
 
   // Everything else in the file has to survive the save, so a file that
   // exists but cannot be read is not replaced.

@@ -175,11 +175,11 @@ TEST_F(SettingsFile, LaterKindKeysAreWrittenOnlyWhenTheySaySomething) {
                             "= 1\r\n" + kind(2) + "= 1\r\n" + kind(3) + "= 1\r\n" + kWay +
                             "= 0\r\n";
   struct Case {
-    std::string file;          // what the settings file holds before
-    size_t kind;               // the kind then switched
-    int16_t to;                // and its new value
-    int16_t catalogued;        // the files of the folder before the switch
-    std::string later_keys;    // what the save adds at the end
+    std::string file;        // what the settings file holds before
+    size_t kind;             // the kind then switched
+    int16_t to;              // and its new value
+    int16_t catalogued;      // the files of the folder before the switch
+    std::string later_keys;  // what the save adds at the end
   };
   for (const Case& c : {
            Case{first, 4, 1, 6, ""},
@@ -188,6 +188,8 @@ TEST_F(SettingsFile, LaterKindKeysAreWrittenOnlyWhenTheySaySomething) {
            Case{first + kind(7) + "=\r\n", 7, 1, 6, kind(7) + "=\r\n"},
            Case{first + kind(8) + "= 2\r\n", 8, 2, 5, kind(8) + "= 2\r\n"},
            Case{first + kind(8) + "=-1\r\n", 4, -3, 5, kind(8) + "=-1\r\n" + kind(4) + "=-3\r\n"},
+           // Garbled, as for the first four kinds: hidden, and saved as such.
+           Case{first + kind(5) + "=abc\r\n", 4, 1, 5, kind(5) + "= 0\r\n"},
        }) {
     testing::Loaded m = load(c.file);
     EXPECT_EQ(m.catalogue.count, c.catalogued) << c.file;
@@ -245,8 +247,8 @@ TEST_F(SettingsFile, UnreadableFileGivesTheDefaultsAndIsReported) {
 
 TEST_F(SettingsFile, FreshFileHoldsTheEightKeysInOrder) {
   testing::Loaded m;
-  m.settings.picture_order = 1, m.settings.picture_size = 0, m.settings.kinds = testing::first_kinds({1, -1, 0, 1}),
-  m.settings.drawing_method = 1;
+  m.settings.picture_order = 1, m.settings.picture_size = 0,
+  m.settings.kinds = testing::first_kinds({1, -1, 0, 1}), m.settings.drawing_method = 1;
   SaveResult r = save_settings(p, m.settings, "/pictures/" + kPhotoUtf8);
   EXPECT_TRUE(r.ok) << r.error;
   EXPECT_EQ(r.path, ini);
@@ -283,8 +285,8 @@ TEST_F(SettingsFile, SaveKeepsEverythingElseAndLoadsBack) {
       "x=y";
   put_file(ini, before);
   testing::Loaded m;
-  m.settings.picture_order = 1, m.settings.picture_size = 1, m.settings.kinds = testing::first_kinds({1, 1, 0, 1}),
-  m.settings.drawing_method = 1;
+  m.settings.picture_order = 1, m.settings.picture_size = 1,
+  m.settings.kinds = testing::first_kinds({1, 1, 0, 1}), m.settings.drawing_method = 1;
   SaveResult r = save_settings(p, m.settings, pictures.path());
   ASSERT_TRUE(r.ok) << r.error;
 
