@@ -4,9 +4,9 @@
 # The system layer: files, clock, processes, text, and the decoders of GIF,
 # JPEG, metafiles, PNG, WebP, HEIF and AVIF, and TIFF by giflib,
 # libjpeg-turbo, libwmf, libpng, libwebp, libheif and libtiff, with lcms2 for
-# their colour profiles.
+# their colour profiles; libseccomp for the decoder's confinement.
 vs_library(vs_posix platform/posix vs_pictures vs_platform PkgConfig::PNG PkgConfig::FONTS
-           PkgConfig::WMF PkgConfig::KINDS JPEG::JPEG GIF::GIF)
+           PkgConfig::WMF PkgConfig::KINDS PkgConfig::SECCOMP JPEG::JPEG GIF::GIF)
 # The system layer every backend of the edition builds on (the tests'
 # offscreen backend too).
 add_library(vs_native ALIAS vs_posix)

@@ -50,12 +50,13 @@ group_packages() {
       ;;
     build)
       # The Wayland backend: the client library with wayland-scanner, the
-      # protocol descriptions (xdg-shell) and the keymap library.
+      # protocol descriptions (xdg-shell) and the keymap library; libseccomp
+      # for the picture decoder's confinement.
       printf '%s\n' build-essential cmake ninja-build pkg-config \
         libx11-dev libxext-dev libxrandr-dev libxinerama-dev \
         libwayland-dev wayland-protocols libxkbcommon-dev \
         libjpeg62-turbo-dev libgif-dev libwmf-dev libpng-dev libfreetype-dev libfontconfig-dev \
-        libwebp-dev libheif-dev libtiff-dev liblcms2-dev
+        libwebp-dev libheif-dev libtiff-dev liblcms2-dev libseccomp-dev
       ;;
     test)
       # GoogleTest and Google Benchmark; clang with its sanitizer and fuzzer

@@ -1,6 +1,7 @@
 // varnoscape-decoder: decodes the picture file on its standard input and
 // writes the answer (see decoder_process.h) on its standard output. The
-// saver starts it for every picture, with its limits already in place.
+// saver starts it for every picture, with its limits already in place; it
+// confines itself (decoder_confinement.h) before it reads the picture.
 //
 //   varnoscape-decoder [--view=WxH:full|own] < picture > answer
 #include <sys/stat.h>
@@ -10,8 +11,10 @@
 #include <cstring>
 #include <new>
 #include <string>
+#include <string_view>
 
 #include "pictures/picture_reasons.h"
+#include "platform/posix/decoder_confinement.h"
 #include "platform/posix/decoder_process.h"
 #include "platform/posix/library_decoders.h"
 #include "platform/posix/regular_file.h"
@@ -39,34 +42,31 @@ std::string read_input(std::string& bytes) {
   return {};
 }
 
-bool write_all(const std::string& data) {
-  size_t done = 0;
-  while (done < data.size()) {
-    ssize_t n = ::write(1, data.data() + done, data.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    done += static_cast<size_t>(n);
+std::string refusal_answer(std::string_view call) {
+  return vs::encode_decoder_answer(vs::PictureResult::failure(vs::forbidden_call_reason(call)));
+}
+
+vs::PictureResult confined_decode(const vs::PictureView& view) {
+  vs::prepare_decoders_for_confinement();
+  if (std::string why = vs::confine_decoder(refusal_answer); !why.empty()) {
+    return vs::PictureResult::failure(vs::unconfined_decoder_reason(why));
   }
-  return true;
+  std::string bytes;
+  if (std::string why = read_input(bytes); !why.empty()) return vs::PictureResult::failure(why);
+  return vs::decode_picture(vs::library_decoders(), bytes, view);
 }
 
 }  // namespace
 
+// The process ends without running what libraries left for its exit: that
+// is code run after the answer, when nothing more of it is wanted.
 int main(int argc, char** argv) {
   const vs::PictureView view = argc > 1 ? vs::parse_view_argument(argv[1]) : vs::PictureView{};
   vs::PictureResult result;
   try {
-    std::string bytes;
-    if (std::string why = read_input(bytes); !why.empty()) {
-      result = vs::PictureResult::failure(why);
-    } else {
-      result = vs::decode_picture(vs::library_decoders(), bytes, view);
-    }
-    return write_all(vs::encode_decoder_answer(result)) ? 0 : 1;
+    result = confined_decode(view);
   } catch (const std::bad_alloc&) {
-    return write_all(
-               vs::encode_decoder_answer(vs::PictureResult::failure(vs::kOutOfMemoryForPicture)))
-               ? 0
-               : 1;
+    result = vs::PictureResult::failure(vs::kOutOfMemoryForPicture);
   }
+  _exit(vs::write_decoder_answer(1, result) ? 0 : 1);
 }

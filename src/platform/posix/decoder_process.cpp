@@ -2,16 +2,21 @@
 
 #include <signal.h>
 #include <sys/mman.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
+#include <set>
 #include <vector>
 
 #include "pictures/picture_reasons.h"
 #include "platform/posix/child_process.h"
+#include "platform/posix/decoder_confinement.h"
 #include "platform/posix/posix_platform.h"
 #include "platform/posix/regular_file.h"
 
@@ -100,8 +105,27 @@ std::string view_argument(const PictureView& view) {
   return "--view=" + std::to_string(view.box_width) + "x" + std::to_string(view.box_height) + mode;
 }
 
+constexpr std::string_view kForbiddenCall =
+    "picture could not be read: its decoder made a forbidden call";
+constexpr std::string_view kUnconfined = "picture decoder could not confine itself";
+
+// Where the kernel has no Landlock, the decoder is confined by the rest
+// alone: said once, by the program that starts it.
+void tell_once_whether_landlock_confines() {
+  static std::once_flag once;
+  std::call_once(once, [] {
+    if (landlock_abi() > 0) return;
+    std::fprintf(stderr,
+                 "%s: this kernel has no Landlock: the picture decoder is confined without it "
+                 "(by seccomp, no_new_privs and its limits)\n",
+                 program_invocation_short_name);
+    std::fflush(stderr);
+  });
+}
+
 PictureResult decode_in_child(int fd, const PictureView& view, std::stop_token stop,
                               const DecoderLimits& limits) {
+  tell_once_whether_landlock_confines();
   const std::string program = decoder_program();
   if (program.empty()) {
     return PictureResult::failure(std::string("picture decoder not installed (") + kDecoderName +
@@ -122,6 +146,9 @@ PictureResult decode_in_child(int fd, const PictureView& view, std::stop_token s
       return read_decoder_answer(r.output, view);
     case ChildResult::End::Signalled:
       if (r.status == SIGXCPU) return PictureResult::failure("picture took too long to decode");
+      // A forbidden call made with every signal blocked: its trap could not
+      // say which.
+      if (r.status == SIGSYS) return PictureResult::failure(forbidden_call_reason({}));
       return PictureResult::failure("picture decoder crashed (signal " + std::to_string(r.status) +
                                     ")");
     case ChildResult::End::TimedOut:
@@ -137,6 +164,19 @@ PictureResult decode_in_child(int fd, const PictureView& view, std::stop_token s
 }
 
 }  // namespace
+
+std::string forbidden_call_reason(std::string_view call) {
+  return call.empty() ? std::string(kForbiddenCall)
+                      : std::string(kForbiddenCall) + " (" + std::string(call) + ")";
+}
+
+std::string unconfined_decoder_reason(std::string_view why) {
+  return std::string(kUnconfined) + " (" + std::string(why) + ")";
+}
+
+bool is_confinement_reason(std::string_view reason) {
+  return reason.starts_with(kForbiddenCall) || reason.starts_with(kUnconfined);
+}
 
 PictureView parse_view_argument(std::string_view text) {
   PictureView view;
@@ -162,7 +202,11 @@ PictureView parse_view_argument(std::string_view text) {
   return view;
 }
 
-std::string encode_decoder_answer(const PictureResult& r) {
+namespace {
+
+// The answer up to its pixels: the header and the reason, or the header and
+// the kept columns and rows.
+std::string answer_head(const PictureResult& r) {
   AnswerHeader h;
   std::string out;
   if (!r.ok) {
@@ -176,15 +220,46 @@ std::string encode_decoder_answer(const PictureResult& r) {
   h.height = r.height();
   h.cols = static_cast<uint32_t>(r.kept.cols.size());
   h.rows = static_cast<uint32_t>(r.kept.rows.size());
-  out.reserve(sizeof h + 4 * (h.cols + h.rows) +
-              4 * static_cast<size_t>(r.picture.width()) * static_cast<size_t>(r.picture.height()));
   append(out, &h, 1);
   append(out, r.kept.cols.data(), r.kept.cols.size());
   append(out, r.kept.rows.data(), r.kept.rows.size());
-  for (int y = 0; y < r.picture.height(); ++y) {
-    append(out, r.picture.row(y), static_cast<size_t>(r.picture.width()));
-  }
   return out;
+}
+
+std::string_view answer_pixels(const PictureResult& r) {
+  if (!r.ok) return {};
+  return {reinterpret_cast<const char*>(r.picture.data()),
+          4 * static_cast<size_t>(r.picture.width()) * static_cast<size_t>(r.picture.height())};
+}
+
+}  // namespace
+
+std::string encode_decoder_answer(const PictureResult& r) {
+  return answer_head(r) + std::string(answer_pixels(r));
+}
+
+bool write_decoder_answer(int fd, const PictureResult& r) {
+  const std::string head = answer_head(r);
+  const std::string_view pixels = answer_pixels(r);
+  size_t done = 0;
+  const size_t total = head.size() + pixels.size();
+  while (done < total) {
+    iovec parts[2];
+    int count = 0;
+    if (done < head.size()) {
+      parts[count++] = {const_cast<char*>(head.data()) + done, head.size() - done};
+    }
+    const size_t into_pixels = done > head.size() ? done - head.size() : 0;
+    if (into_pixels < pixels.size()) {
+      parts[count++] = {const_cast<char*>(pixels.data()) + into_pixels,
+                        pixels.size() - into_pixels};
+    }
+    const ssize_t n = ::writev(fd, parts, count);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    done += static_cast<size_t>(n);
+  }
+  return true;
 }
 
 PictureResult read_decoder_answer(std::string_view answer, const PictureView& view) {
@@ -269,7 +344,17 @@ PictureResult decode_bytes_in_child(std::string_view bytes, const PictureView& v
 
 PictureResult PosixSystem::load_picture(const std::string& path, const PictureView& view,
                                         std::stop_token stop) {
-  return load_picture_file(path, view, stop);
+  PictureResult r = load_picture_file(path, view, stop);
+  if (!r.ok && is_confinement_reason(r.reason)) {
+    // Told once a picture (a decoder that cannot confine itself, once in
+    // all), however often the slide show comes back to it.
+    static std::mutex told_mutex;
+    static std::set<std::string> told;
+    const std::string key = r.reason.starts_with(kForbiddenCall) ? path : r.reason;
+    std::unique_lock lock(told_mutex);
+    if (told.insert(key).second) report(path + ": " + r.reason);
+  }
+  return r;
 }
 
 }  // namespace vs

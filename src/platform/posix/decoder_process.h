@@ -2,8 +2,9 @@
 // "varnoscape-decoder": a decoder that crashes, loops or runs out of memory
 // on a hostile file harms nothing, and every decode ends within the same
 // time limit. The file is opened here (only a regular file, never waiting
-// on it) and handed over as the decoder's standard input; the decoder sends
-// back the pixels that the view needs, or a reason.
+// on it) and handed over as the decoder's standard input; the decoder
+// confines itself before it reads a byte of it (decoder_confinement.h) and
+// sends back the pixels that the view needs, or a reason.
 #pragma once
 
 #include <cstdint>
@@ -41,10 +42,21 @@ PictureResult load_picture_file(const std::string& path, const PictureView& view
 PictureResult decode_bytes_in_child(std::string_view bytes, const PictureView& view = {},
                                     const DecoderLimits& limits = {});
 
+// Why a picture failed when its decoder made a call its confinement
+// forbids (decoder_confinement.h): the call is named where it is known.
+std::string forbidden_call_reason(std::string_view call);
+// Whether a load failed for that reason, or because the decoder could not
+// confine itself (and so did not decode): what the saver reports.
+bool is_confinement_reason(std::string_view reason);
+std::string unconfined_decoder_reason(std::string_view why);
+
 // The decoder's side: what it writes for a result, and the view its
 // argument carries. The parent reads the answer back with
 // read_decoder_answer.
 std::string encode_decoder_answer(const PictureResult& r);
+// The same written on fd, the pixels straight from the picture; false when
+// the reader has gone.
+bool write_decoder_answer(int fd, const PictureResult& r);
 PictureResult read_decoder_answer(std::string_view answer, const PictureView& view);
 PictureView parse_view_argument(std::string_view text);
 

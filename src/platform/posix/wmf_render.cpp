@@ -13,6 +13,7 @@
 #include "pictures/picture_sink.h"
 #include "pictures/wmf_frame.h"
 #include "platform/posix/library_decoders.h"
+#include "platform/posix/metafile_fonts.h"
 
 namespace vs {
 
@@ -144,15 +145,8 @@ std::string wmf_error(wmf_error_t e) {
 }  // namespace
 
 std::string metafile_fonts_problem(const std::string& font_folder) {
-  // The standard fonts libwmf maps every metafile font onto.
-  static constexpr const char* kFonts[] = {
-      "NimbusRoman-Regular.t1",    "NimbusRoman-Italic.t1",    "NimbusRoman-Bold.t1",
-      "NimbusRoman-BoldItalic.t1", "NimbusSans-Regular.t1",    "NimbusSans-Italic.t1",
-      "NimbusSans-Bold.t1",        "NimbusSans-BoldItalic.t1", "NimbusMonoPS-Regular.t1",
-      "NimbusMonoPS-Italic.t1",    "NimbusMonoPS-Bold.t1",     "NimbusMonoPS-BoldItalic.t1",
-      "StandardSymbolsPS.t1"};
   std::vector<std::string> missing;
-  for (const char* name : kFonts) {
+  for (const char* name : kMetafileFontFiles) {
     const std::string path = font_folder + "/" + name;
     if (access(path.c_str(), R_OK) != 0) missing.push_back(name);
   }

@@ -1,0 +1,436 @@
+// The decoder's confinement (platform/posix/decoder_confinement.h): a
+// process confined as the decoder confines itself tries each way out a
+// taken-over decoder would take, and each is refused while threads still
+// run, with Landlock and without it; every kind of picture decodes in the
+// confined decoder as it does here; the real decoder is seen confined, with
+// its limits, while it decodes.
+#include <gtest/gtest.h>
+#include <linux/netlink.h>
+#include <netinet/in.h>
+#include <sched.h>
+#include <seccomp.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/mount.h>
+#include <sys/ptrace.h>
+#include <sys/resource.h>
+#include <sys/shm.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <sys/uio.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "../../tools/picture_writers.h"
+#include "kind_tools.h"
+#include "picture_checks.h"
+#include "platform/posix/decoder_confinement.h"
+#include "platform/posix/decoder_process.h"
+#include "platform/posix/library_decoders.h"
+#include "png_tiff_writers.h"
+#include "support/temp_folder.h"
+
+extern char** environ;
+
+namespace vs {
+namespace {
+
+// What a confined process says of an attempt: "done", "failed" and the
+// error's name, or, when the call was one that ends the picture, the
+// refusal it wrote in the answer's place.
+std::string refusal(std::string_view call) {
+  return "refused " + std::string(call);
+}
+
+std::string outcome(long result) {
+  return result >= 0 ? "done" : std::string("failed ") + strerrorname_np(errno);
+}
+
+// Hides Landlock from the process, as a kernel without it would: its calls
+// say they do not exist.
+void hide_landlock() {
+  scmp_filter_ctx ctx = seccomp_init(SCMP_ACT_ALLOW);
+  for (int call :
+       {SYS_landlock_create_ruleset, SYS_landlock_add_rule, SYS_landlock_restrict_self}) {
+    seccomp_rule_add(ctx, SCMP_ACT_ERRNO(ENOSYS), call, 0);
+  }
+  seccomp_load(ctx);
+  seccomp_release(ctx);
+}
+
+// Runs the attempt in a child confined as the decoder is, the picture on
+// its standard input; what it said.
+std::string attempt_confined(const std::function<std::string()>& attempt,
+                             const std::string& picture, bool with_landlock) {
+  int out[2];
+  if (pipe2(out, O_CLOEXEC) != 0) return "no pipe";
+  const int in = open(picture.c_str(), O_RDONLY | O_CLOEXEC);
+  const pid_t pid = fork();
+  if (pid == 0) {
+    dup2(in, 0);
+    dup2(out[1], 1);
+    if (!with_landlock) hide_landlock();
+    std::string said;
+    if (!with_landlock && landlock_abi() != 0) {
+      said = "Landlock still seen";
+    } else if (std::string why = confine_decoder(refusal); !why.empty()) {
+      said = "not confined: " + why;
+    } else {
+      said = attempt();
+    }
+    (void)!write(1, said.data(), said.size());
+    _exit(0);
+  }
+  close(out[1]);
+  close(in);
+  std::string said;
+  char buffer[4096];
+  for (ssize_t n; (n = read(out[0], buffer, sizeof buffer)) > 0;) {
+    said.append(buffer, static_cast<size_t>(n));
+  }
+  close(out[0]);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  if (!WIFEXITED(status)) said += std::string("ended by SIG") + sigabbrev_np(WTERMSIG(status));
+  return said;
+}
+
+std::string socket_of(int family, int type, int protocol = 0) {
+  return outcome(socket(family, type, protocol));
+}
+
+TEST(Confinement, EveryWayOutIsRefusedAndThreadsStillRun) {
+  testing::TempFolder folder;
+  const std::string picture = folder / "picture";
+  const std::string existing = folder / "existing";
+  const std::string created = folder / "created";
+  std::ofstream(picture) << "PICT";
+  std::ofstream(existing) << "x";
+  const pid_t parent = getpid();
+  const struct {
+    const char* what;
+    std::function<std::string()> attempt;
+    std::string expected;
+  } cases[] = {
+      {"read /etc/hostname", [] { return outcome(open("/etc/hostname", O_RDONLY)); },
+       "failed EACCES"},
+      {"create a file in /tmp",
+       [&] { return outcome(open(created.c_str(), O_CREAT | O_WRONLY, 0600)); }, "failed EACCES"},
+      {"delete a file", [&] { return outcome(unlink(existing.c_str())); }, "failed EACCES"},
+      {"change a file's mode", [&] { return outcome(chmod(existing.c_str(), 0777)); },
+       "failed EACCES"},
+      {"open an AF_INET socket", [] { return socket_of(AF_INET, SOCK_STREAM); }, "refused socket"},
+      {"open an AF_INET6 socket", [] { return socket_of(AF_INET6, SOCK_DGRAM); }, "refused socket"},
+      {"open an AF_UNIX socket", [] { return socket_of(AF_UNIX, SOCK_STREAM); }, "refused socket"},
+      {"open an AF_NETLINK socket", [] { return socket_of(AF_NETLINK, SOCK_RAW, NETLINK_ROUTE); },
+       "refused socket"},
+      {"make a pair of local sockets",
+       [] {
+         int pair[2];
+         return outcome(socketpair(AF_UNIX, SOCK_STREAM, 0, pair));
+       },
+       "refused socketpair"},
+      {"execute /bin/true",
+       [] {
+         char* argv[] = {const_cast<char*>("/bin/true"), nullptr};
+         return outcome(execve("/bin/true", argv, environ));
+       },
+       "refused execve"},
+      {"start a process",
+       [] {
+         const pid_t child = fork();
+         if (child == 0) _exit(0);
+         return outcome(child);
+       },
+       "refused clone"},
+      {"spawn a program",
+       [] {
+         pid_t child = 0;
+         char* argv[] = {const_cast<char*>("/bin/true"), nullptr};
+         const int e = posix_spawn(&child, "/bin/true", nullptr, nullptr, argv, environ);
+         return e == 0 ? std::string("done") : std::string("failed ") + strerrorname_np(e);
+       },
+       // with every signal blocked: no handler names the call
+       "ended by SIGSYS"},
+      {"make a user namespace", [] { return outcome(unshare(CLONE_NEWUSER)); }, "refused unshare"},
+      {"mount a file system",
+       [] { return outcome(mount("none", "/nonexistent/varnoscape", "tmpfs", 0, nullptr)); },
+       "refused mount"},
+      {"signal the parent", [&] { return outcome(kill(parent, 0)); }, "refused kill"},
+      {"signal the process group", [] { return outcome(kill(0, 0)); }, "refused kill"},
+      {"trace the parent", [&] { return outcome(ptrace(PTRACE_SEIZE, parent, nullptr, nullptr)); },
+       "refused ptrace"},
+      {"read the parent's memory",
+       [&] {
+         char here[8], there[8] = {};
+         iovec local{here, sizeof here}, remote{there, sizeof there};
+         return outcome(process_vm_readv(parent, &local, 1, &remote, 1, 0));
+       },
+       "refused process_vm_readv"},
+      {"shared memory", [] { return outcome(shmget(IPC_PRIVATE, 4096, 0600)); }, "refused shmget"},
+      {"bpf", [] { return outcome(syscall(SYS_bpf, 0, nullptr, 0)); }, "refused bpf"},
+      {"perf events", [] { return outcome(syscall(SYS_perf_event_open, nullptr, 0, -1, -1, 0)); },
+       "refused perf_event_open"},
+      {"keys", [] { return outcome(syscall(SYS_keyctl, 0, 0, 0, 0, 0)); }, "refused keyctl"},
+      {"io_uring", [] { return outcome(syscall(SYS_io_uring_setup, 1, nullptr)); },
+       "refused io_uring_setup"},
+      {"raise a limit",
+       [] {
+         const rlimit more{64, 64};
+         return outcome(setrlimit(RLIMIT_NOFILE, &more));
+       },
+       "refused prlimit64"},
+      {"make a descriptor",
+       [] {
+         int p[2];
+         return outcome(pipe(p));
+       },
+       "failed EMFILE"},
+      // What the decoder needs still works.
+      {"read the picture",
+       [] {
+         char bytes[8] = {};
+         return read(0, bytes, sizeof bytes) == 4 ? std::string(bytes) : std::string("unread");
+       },
+       "PICT"},
+      {"start a thread",
+       [] {
+         std::atomic<int> ran{0};
+         std::thread([&ran] { ran = 1; }).join();
+         return ran ? std::string("thread ran") : std::string("thread did not run");
+       },
+       "thread ran"},
+      {"signal itself", [] { return outcome(kill(getpid(), 0)); }, "done"},
+  };
+  for (const bool with_landlock : {true, false}) {
+    if (with_landlock && landlock_abi() == 0) continue;  // this kernel's only way is without
+    for (const auto& c : cases) {
+      EXPECT_EQ(attempt_confined(c.attempt, picture, with_landlock), c.expected)
+          << c.what << (with_landlock ? "" : " (without Landlock)");
+    }
+  }
+  EXPECT_FALSE(std::filesystem::exists(created));
+  EXPECT_TRUE(std::filesystem::exists(existing));
+}
+
+// The decoder says a forbidden call's name back in a reason of its own,
+// which the saver tells apart from a picture's own fault.
+TEST(Confinement, AForbiddenCallIsTheReasonThePictureFails) {
+  const std::string reason = forbidden_call_reason("socket");
+  EXPECT_EQ(reason, "picture could not be read: its decoder made a forbidden call (socket)");
+  EXPECT_TRUE(is_confinement_reason(reason));
+  // A call made with every signal blocked ends the decoder by SIGSYS, unnamed.
+  EXPECT_EQ(forbidden_call_reason({}),
+            "picture could not be read: its decoder made a forbidden call");
+  EXPECT_TRUE(is_confinement_reason(unconfined_decoder_reason("seccomp")));
+  EXPECT_FALSE(is_confinement_reason("corrupt JPEG data (Bogus marker length)"));
+  PictureResult back =
+      read_decoder_answer(encode_decoder_answer(PictureResult::failure(reason)), {});
+  EXPECT_EQ(back.reason, reason);
+}
+
+// A folder of every kind: the old kinds' samples (damaged ones too) and the
+// later kinds made here in their variants.
+class EveryKind : public ::testing::Test {
+ protected:
+  void add(const std::string& name, const std::string& bytes) {
+    std::ofstream(folder_ / name, std::ios::binary) << bytes;
+    files_.push_back(folder_ / name);
+  }
+  void make(const std::vector<std::string>& tool, const std::string& input,
+            const std::string& name) {
+    std::vector<std::string> args = tool;
+    args.push_back(folder_ / input);
+    if (tool[0] != "avifenc") args.push_back("-o");
+    args.push_back(folder_ / name);
+    ASSERT_TRUE(testing::run_tool(args));
+    files_.push_back(folder_ / name);
+  }
+  void SetUp() override {
+    for (const std::string& dir : {testing::sample(""), testing::sample("bad")}) {
+      for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+        if (entry.is_regular_file() && entry.file_size() > 0 &&
+            entry.path().filename().string()[0] != '.') {
+          files_.push_back(entry.path().string());
+        }
+      }
+    }
+    ASSERT_GT(files_.size(), 20u) << "the samples are missing: build the samples target";
+    using testing::png_spec;
+    using testing::tiff_spec;
+    add("rgb8.png", testing::write_png(png_spec(PNG_COLOR_TYPE_RGB, 8)));
+    add("rgba16.png", testing::write_png(png_spec(PNG_COLOR_TYPE_RGB_ALPHA, 16)));
+    add("grey_alpha_interlaced.png",
+        testing::write_png(png_spec(PNG_COLOR_TYPE_GRAY_ALPHA, 8, true)));
+    add("rgb8.tif", testing::write_tiff(tiff_spec(PHOTOMETRIC_RGB, 3, 8)));
+    add("grey16_lzw.tif",
+        testing::write_tiff(tiff_spec(PHOTOMETRIC_MINISBLACK, 1, 16, COMPRESSION_LZW)));
+    // Large enough for libde265 and dav1d to decode with threads.
+    const Surface photo = testing::photo(800, 600);
+    const std::vector<uint8_t> alpha = testing::alpha_ramp(800, 600);
+    ASSERT_TRUE(testing::write_png(folder_ / "photo.png", photo));
+    ASSERT_TRUE(testing::write_png(folder_ / "clear.png", photo, &alpha));
+    ASSERT_TRUE(
+        testing::write_png(folder_ / "p3.png", photo, nullptr, testing::display_p3_profile()));
+    make({"cwebp", "-quiet"}, "photo.png", "lossy.webp");
+    make({"cwebp", "-quiet", "-lossless"}, "clear.png", "lossless.webp");
+    make({"heif-enc", "-q", "80"}, "photo.png", "photo.heic");
+    make({"heif-enc", "-q", "80"}, "clear.png", "clear.heic");
+    make({"avifenc", "-s", "10"}, "p3.png", "p3.avif");
+    make({"avifenc", "-s", "10", "-d", "10"}, "clear.png", "clear10.avif");
+  }
+
+  testing::TempFolder folder_;
+  std::vector<std::string> files_;
+};
+
+TEST_F(EveryKind, DecodesConfinedAsItDoesHere) {
+  int decoded = 0;
+  for (const std::string& path : files_) {
+    const std::string bytes = testing::read_bytes(path);
+    for (const PictureView& view : {PictureView{}, PictureView{320, 240, FitMode::FullScreen}}) {
+      SCOPED_TRACE(path + (view.whole_picture() ? " whole" : " in a 320 x 240 view"));
+      const PictureResult here = decode_picture(library_decoders(), bytes, view);
+      const PictureResult confined = load_picture_file(path, view);
+      EXPECT_EQ(confined.ok, here.ok);
+      EXPECT_EQ(confined.reason, here.reason);
+      EXPECT_EQ(confined.width(), here.width());
+      EXPECT_EQ(confined.height(), here.height());
+      EXPECT_EQ(confined.kept.cols, here.kept.cols);
+      EXPECT_EQ(confined.kept.rows, here.kept.rows);
+      EXPECT_EQ(testing::largest_difference(confined.picture, here.picture), 0);
+      decoded += confined.ok;
+    }
+  }
+  // Every good picture, both ways (the damaged samples fail alike).
+  EXPECT_GE(decoded, 2 * 30);
+}
+
+// A metafile that keeps libwmf busy for seconds: large ellipses, over and
+// over.
+std::string slow_metafile() {
+  samples::WmfWriter w;
+  w.map_mode(8);
+  w.window_ext(2000, 2000);
+  w.begin_shapes();
+  for (int i = 0; i < 30000; ++i) {
+    w.brush(static_cast<uint32_t>(i * 2654435761u) & 0xFFFFFF);
+    w.ellipse(-i % 50, -i % 70, 2000 + i % 30, 2000 + i % 40);
+  }
+  return w.finish();
+}
+
+std::string read_text(const std::string& path) {
+  std::ifstream in(path);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+// The decoder this process started, or 0.
+pid_t decoder_child() {
+  for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+    const std::string name = entry.path().filename();
+    if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+    const std::string stat = read_text(entry.path() / "stat");
+    const size_t paren = stat.rfind(')');
+    if (paren == std::string::npos || stat.find("(varnoscape-deco)") == std::string::npos) continue;
+    std::istringstream rest(stat.substr(paren + 2));
+    char state = 0;
+    pid_t ppid = 0;
+    rest >> state >> ppid;
+    if (ppid == getpid()) return static_cast<pid_t>(std::stoi(name));
+  }
+  return 0;
+}
+
+// The value of a line of /proc/<pid>/status ("Seccomp"), or of the limit of
+// /proc/<pid>/limits ("Max open files"), as "soft hard".
+std::string status_line(const std::string& status, const std::string& key) {
+  std::istringstream lines(status);
+  for (std::string line; std::getline(lines, line);) {
+    if (line.rfind(key + ":", 0) == 0) {
+      const size_t value = line.find_first_not_of(" \t", key.size() + 1);
+      return value == std::string::npos ? "" : line.substr(value);
+    }
+  }
+  return "(none)";
+}
+
+std::string limit_line(const std::string& limits, const std::string& key) {
+  std::istringstream lines(limits);
+  for (std::string line; std::getline(lines, line);) {
+    if (line.rfind(key, 0) == 0) {
+      std::istringstream values(line.substr(key.size()));
+      std::string soft, hard;
+      values >> soft >> hard;
+      return soft + " " + hard;
+    }
+  }
+  return "(none)";
+}
+
+TEST(Confinement, TheRealDecoderIsSeenConfinedWhileItDecodes) {
+  testing::TempFolder folder;
+  const std::string path = folder / "slow.wmf";
+  std::ofstream(path, std::ios::binary) << slow_metafile();
+  std::stop_source stop;
+  PictureResult result;
+  std::atomic<bool> ended{false};
+  std::thread load([&] {
+    result = load_picture_file(path, {}, stop.get_token());
+    ended = true;
+  });
+  // Until the decoder has confined itself; the bound catches a hang only.
+  std::string status, limits, descriptors;
+  const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (!ended && std::chrono::steady_clock::now() < give_up) {
+    if (const pid_t pid = decoder_child()) {
+      const std::string proc = "/proc/" + std::to_string(pid);
+      status = read_text(proc + "/status");
+      if (status_line(status, "Seccomp") == "2") {
+        limits = read_text(proc + "/limits");
+        for (const auto& fd : std::filesystem::directory_iterator(proc + "/fd")) {
+          descriptors += fd.path().filename().string() + " ";
+        }
+        break;
+      }
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  stop.request_stop();
+  load.join();
+  ASSERT_FALSE(limits.empty()) << "the decoder was never seen confined: " << result.reason;
+  EXPECT_EQ(status_line(status, "NoNewPrivs"), "1");
+  EXPECT_EQ(status_line(status, "Seccomp"), "2");
+  // One filter of its own beside what this process may run under itself.
+  const std::string here = status_line(read_text("/proc/self/status"), "Seccomp_filters");
+  EXPECT_EQ(status_line(status, "Seccomp_filters"), std::to_string(std::stoi(here) + 1));
+  const DecoderLimits decoder;
+  if (kAddressSpaceLimited) {
+    const std::string bytes = std::to_string(decoder.address_space);
+    EXPECT_EQ(limit_line(limits, "Max address space"), bytes + " " + bytes);
+  }
+  EXPECT_EQ(limit_line(limits, "Max cpu time"),
+            std::to_string(decoder.cpu_seconds) + " " + std::to_string(decoder.cpu_seconds + 1));
+  EXPECT_EQ(limit_line(limits, "Max file size"), "0 0");
+  EXPECT_EQ(limit_line(limits, "Max core file size"), "0 0");
+  EXPECT_EQ(limit_line(limits, "Max open files"), "2 2");
+  EXPECT_EQ(descriptors.size(), 4u) << "only the picture and the answer: " << descriptors;
+  EXPECT_EQ(result.reason, kPictureLoadStopped);
+}
+
+}  // namespace
+}  // namespace vs
