@@ -68,13 +68,14 @@ std::string shut_out_by_landlock() {
 }
 
 void close_all_but_picture_and_answer() {
-  if (::syscall(SYS_close_range, 2u, ~0u, 0u) == 0) return;
+  constexpr unsigned first = kConfinedDescriptors;
+  if (::syscall(SYS_close_range, first, ~0u, 0u) == 0) return;
   // Kernels before 5.9.
   rlimit r{};
   const int top = ::getrlimit(RLIMIT_NOFILE, &r) == 0 && r.rlim_cur < 65536
                       ? static_cast<int>(r.rlim_cur)
                       : 65536;
-  for (int fd = 2; fd < top; ++fd) ::close(fd);
+  for (int fd = kConfinedDescriptors; fd < top; ++fd) ::close(fd);
 }
 
 bool limit(int resource, rlim_t most) {
@@ -285,7 +286,8 @@ std::string confine_decoder(RefusalAnswer refusal) {
   // Landlock needs a descriptor of its own for a moment: before the limit
   // on open files.
   if (std::string why = shut_out_by_landlock(); !why.empty()) return why;
-  if (!limit(RLIMIT_NOFILE, 2) || !limit(RLIMIT_FSIZE, 0) || !limit(RLIMIT_CORE, 0)) {
+  if (!limit(RLIMIT_NOFILE, kConfinedDescriptors) || !limit(RLIMIT_FSIZE, 0) ||
+      !limit(RLIMIT_CORE, 0)) {
     return system_error("limits", errno);
   }
   if (std::string why = load_seccomp_filter(refusal); !why.empty()) return why;

@@ -25,6 +25,14 @@
 
 namespace vs {
 
+// The descriptors the confined decoder keeps: the picture and the answer;
+// in a sanitizer build also standard error, where the sanitizers report.
+#if defined(__SANITIZE_ADDRESS__)
+inline constexpr int kConfinedDescriptors = 3;
+#else
+inline constexpr int kConfinedDescriptors = 2;
+#endif
+
 // What the process writes on its standard output, in the place of its
 // answer, when it makes a forbidden call: `call` is the call's name.
 using RefusalAnswer = std::string (*)(std::string_view call);
