@@ -29,6 +29,8 @@ set_property(SOURCE ${rc} APPEND PROPERTY OBJECT_DEPENDS
 # pictures compared (tests/e2e/pictures_across_editions.sh in the Linux build).
 add_executable(decode-pictures tools/decode_pictures.cpp)
 target_link_libraries(decode-pictures PRIVATE vs_offscreen)
+# It decodes through the saver beside it, as the saver does.
+add_dependencies(decode-pictures Varnoscape)
 
 install(TARGETS Varnoscape RUNTIME DESTINATION .)
 install(FILES README.md LICENSE DESTINATION .)
@@ -44,3 +46,9 @@ if(VS_TESTS)
   # A GUI program that still prints the handle to whoever started it.
   target_link_options(e2e-host-window PRIVATE -mconsole)
 endif()
+
+# What the picture decoder process costs under Wine (or on Windows):
+# scripts/wine-run.sh build-windows/picture-decoder-bench.exe [repetitions].
+add_executable(picture-decoder-bench bench/win32/picture_decoder_bench.cpp)
+target_link_libraries(picture-decoder-bench PRIVATE vs_offscreen)
+add_dependencies(picture-decoder-bench Varnoscape)

@@ -97,6 +97,44 @@ inline std::string encode(const GUID& container, int w, int h) {
   return file;
 }
 
+inline void put_le16(std::string& b, unsigned v) {
+  b += static_cast<char>(v & 0xFF), b += static_cast<char>((v >> 8) & 0xFF);
+}
+inline void put_le32(std::string& b, uint32_t v) {
+  put_le16(b, v & 0xFFFF), put_le16(b, v >> 16);
+}
+
+// A placeable metafile of w x h pixels at 96 dpi: two coloured rectangles.
+inline std::string metafile(int w, int h) {
+  std::string records;
+  auto record = [&](unsigned function, std::vector<unsigned> params) {
+    put_le32(records, 3 + static_cast<uint32_t>(params.size())), put_le16(records, function);
+    for (unsigned p : params) put_le16(records, p);
+  };
+  record(0x02FC, {0, 0x00FF, 0x00, 0});  // solid red brush
+  record(0x012D, {0});
+  record(0x041B, {static_cast<unsigned>(h / 2), static_cast<unsigned>(w), 0, 0});
+  record(0x02FC, {0, 0xFF00, 0xFF, 0});  // solid cyan
+  record(0x012D, {1});
+  record(0x041B,
+         {static_cast<unsigned>(h), static_cast<unsigned>(w / 2), static_cast<unsigned>(h / 2), 0});
+  put_le32(records, 3), put_le16(records, 0);
+  std::string file;
+  put_le32(file, 0x9AC6CDD7), put_le16(file, 0), put_le16(file, 0), put_le16(file, 0);
+  put_le16(file, static_cast<unsigned>(w)), put_le16(file, static_cast<unsigned>(h)),
+      put_le16(file, 96);
+  put_le32(file, 0);
+  unsigned sum = 0;
+  for (size_t i = 0; i < 20; i += 2) {
+    sum ^= static_cast<unsigned char>(file[i]) | (static_cast<unsigned char>(file[i + 1]) << 8);
+  }
+  put_le16(file, sum);
+  put_le16(file, 1), put_le16(file, 9), put_le16(file, 0x0300);
+  put_le32(file, static_cast<uint32_t>(9 + records.size() / 2));
+  put_le16(file, 2), put_le32(file, 7), put_le16(file, 0);
+  return file + records;
+}
+
 inline void put_be16(std::string& b, unsigned v) {
   b += static_cast<char>((v >> 8) & 0xFF), b += static_cast<char>(v & 0xFF);
 }

@@ -26,6 +26,7 @@ namespace {
 
 using Microsoft::WRL::ComPtr;
 using testing::encode;
+using testing::metafile;
 using testing::TempFolder;
 
 void put16(std::string& b, unsigned v) {
@@ -57,36 +58,6 @@ std::string with_orientation(const std::string& jpeg, int orientation) {
   segment += static_cast<char>((exif.size() + 2) >> 8);
   segment += static_cast<char>((exif.size() + 2) & 0xFF);
   return jpeg.substr(0, 2) + segment + exif + jpeg.substr(2);
-}
-
-// A placeable metafile of w x h pixels at 96 dpi: two coloured rectangles.
-std::string metafile(int w, int h) {
-  std::string records;
-  auto record = [&](unsigned function, std::vector<unsigned> params) {
-    put32(records, 3 + static_cast<uint32_t>(params.size())), put16(records, function);
-    for (unsigned p : params) put16(records, p);
-  };
-  record(0x02FC, {0, 0x00FF, 0x00, 0});  // solid red brush
-  record(0x012D, {0});
-  record(0x041B, {static_cast<unsigned>(h / 2), static_cast<unsigned>(w), 0, 0});
-  record(0x02FC, {0, 0xFF00, 0xFF, 0});  // solid cyan
-  record(0x012D, {1});
-  record(0x041B,
-         {static_cast<unsigned>(h), static_cast<unsigned>(w / 2), static_cast<unsigned>(h / 2), 0});
-  put32(records, 3), put16(records, 0);
-  std::string file;
-  put32(file, 0x9AC6CDD7), put16(file, 0), put16(file, 0), put16(file, 0);
-  put16(file, static_cast<unsigned>(w)), put16(file, static_cast<unsigned>(h)), put16(file, 96);
-  put32(file, 0);
-  unsigned sum = 0;
-  for (size_t i = 0; i < 20; i += 2) {
-    sum ^= static_cast<unsigned char>(file[i]) | (static_cast<unsigned char>(file[i + 1]) << 8);
-  }
-  put16(file, sum);
-  put16(file, 1), put16(file, 9), put16(file, 0x0300);
-  put32(file, static_cast<uint32_t>(9 + records.size() / 2));
-  put16(file, 2), put32(file, 7), put16(file, 0);
-  return file + records;
 }
 
 // Every kind the system decodes, and a photo turned by its EXIF

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/whole_file.h"
+#include "platform/win32/owned_handle.h"
 #include "platform/win32/utf16.h"
 #include "platform/win32/win32_files.h"
 #include "platform/win32/win32_system.h"
@@ -64,21 +65,6 @@ bool missing_error(DWORD code) {
          code == ERROR_INVALID_NAME || code == ERROR_BAD_NETPATH;
 }
 
-class Handle {
- public:
-  explicit Handle(HANDLE h) : h_(h) {}
-  ~Handle() {
-    if (valid()) CloseHandle(h_);
-  }
-  Handle(const Handle&) = delete;
-  Handle& operator=(const Handle&) = delete;
-  bool valid() const { return h_ != INVALID_HANDLE_VALUE && h_ != nullptr; }
-  HANDLE get() const { return h_; }
-
- private:
-  HANDLE h_;
-};
-
 }  // namespace
 
 std::optional<std::vector<std::string>> Win32System::list_folder(const std::string& folder) {
@@ -113,12 +99,11 @@ std::optional<int> Win32System::file_attributes(const std::string& path) {
   return static_cast<int>(attributes & 0x3F);
 }
 
-WholeFile read_whole_file(const std::string& path, size_t max_bytes) {
-  WholeFile f;
-  auto failed = [&f](DWORD code) {
-    f.status = missing_error(code) ? WholeFile::Status::Missing : WholeFile::Status::Error;
-    f.error = win32::error_text(code);
-    return f;
+win32::OwnedHandle open_regular_file(const std::string& path, DWORD share, WholeFile& failure) {
+  auto failed = [&failure](DWORD code) {
+    failure.status = missing_error(code) ? WholeFile::Status::Missing : WholeFile::Status::Error;
+    failure.error = win32::error_text(code);
+    return win32::OwnedHandle();
   };
   const std::wstring wide = system_path(path);
   WIN32_FILE_ATTRIBUTE_DATA data{};
@@ -126,35 +111,51 @@ WholeFile read_whole_file(const std::string& path, size_t max_bytes) {
     return failed(GetLastError());
   }
   if (!regular_attributes(data.dwFileAttributes)) {
-    f.status = WholeFile::Status::NotRegular;
+    failure.status = WholeFile::Status::NotRegular;
     if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-      f.error = win32::error_text(ERROR_DIRECTORY);
+      failure.error = win32::error_text(ERROR_DIRECTORY);
     }
-    return f;
+    return {};
   }
-  Handle h(CreateFileW(wide.c_str(), GENERIC_READ,
-                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                       OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  win32::OwnedHandle h(CreateFileW(wide.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING,
+                                   FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
   if (!h.valid()) return failed(GetLastError());
   // A pipe or a device that was put in the file's place since it was looked
   // at is not read.
   if (GetFileType(h.get()) != FILE_TYPE_DISK) {
-    f.status = WholeFile::Status::NotRegular;
+    failure.status = WholeFile::Status::NotRegular;
+    return {};
+  }
+  return h;
+}
+
+WholeFile read_opened_handle(HANDLE file, size_t max_bytes) {
+  LARGE_INTEGER size{};
+  if (!GetFileSizeEx(file, &size)) {
+    WholeFile f;
+    f.error = win32::error_text(GetLastError());
     return f;
   }
-  LARGE_INTEGER size{};
-  if (!GetFileSizeEx(h.get(), &size)) return failed(GetLastError());
   DWORD err = 0;
-  f = read_opened_file(static_cast<size_t>(size.QuadPart), max_bytes, [&](char* to, size_t room) {
-    DWORD got = 0;
-    const DWORD want = static_cast<DWORD>(std::min<size_t>(room, 1u << 30));
-    if (ReadFile(h.get(), to, want, &got, nullptr)) return static_cast<int64_t>(got);
-    err = GetLastError();
-    return int64_t{-1};
-  });
+  WholeFile f =
+      read_opened_file(static_cast<size_t>(size.QuadPart), max_bytes, [&](char* to, size_t room) {
+        DWORD got = 0;
+        const DWORD want = static_cast<DWORD>(std::min<size_t>(room, 1u << 30));
+        if (ReadFile(file, to, want, &got, nullptr)) return static_cast<int64_t>(got);
+        err = GetLastError();
+        return int64_t{-1};
+      });
   if (f.status == WholeFile::Status::Error) f.error = win32::error_text(err);
   if (f.status == WholeFile::Status::TooLarge) f.error = win32::error_text(ERROR_FILE_TOO_LARGE);
   return f;
+}
+
+WholeFile read_whole_file(const std::string& path, size_t max_bytes) {
+  WholeFile failure;
+  const win32::OwnedHandle h =
+      open_regular_file(path, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, failure);
+  if (!h.valid()) return failure;
+  return read_opened_handle(h.get(), max_bytes);
 }
 
 ReadResult Win32System::read_file(const std::string& path) {

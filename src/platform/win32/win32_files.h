@@ -8,6 +8,7 @@
 #include <string>
 
 #include "core/whole_file.h"
+#include "platform/win32/owned_handle.h"
 
 namespace vs::win32 {
 
@@ -24,5 +25,14 @@ namespace vs {
 // opening a device can have effects of its own. A path that leads nowhere
 // (no such file, or a file where a folder should be) is Missing.
 WholeFile read_whole_file(const std::string& path, size_t max_bytes);
+
+// The opening alone, for a reader elsewhere (the picture decoder): the
+// file opened for reading with the given sharing, or no handle and why
+// (Missing, NotRegular, or Error with the system's words).
+win32::OwnedHandle open_regular_file(const std::string& path, DWORD share, WholeFile& failure);
+
+// Reads an opened file from where it stands to its end, never more than
+// max_bytes: Ok, TooLarge or Error with the system's words.
+WholeFile read_opened_handle(HANDLE file, size_t max_bytes);
 
 }  // namespace vs

@@ -67,6 +67,12 @@ std::wstring module_path() {
 
 }  // namespace
 
+std::string Win32System::program_path() {
+  std::wstring path = module_path();
+  if (path.rfind(L"\\\\?\\", 0) == 0) path.erase(0, 4);
+  return win32::narrow(path);
+}
+
 std::string Win32System::program_folder() const {
   std::wstring path = module_path();
   const size_t slash = path.find_last_of(L"\\/");

@@ -37,8 +37,16 @@ class Win32System : public System {
   bool folder_writable(const std::string& folder) override;
   WriteResult make_folders(const std::string& folder) override;
 
+  // In a child process: the program named here started with
+  // kDecodePictureSwitch (picture_decoder_process.h). The saver names
+  // itself; a program that is not the saver (a test, a tool) has the saver
+  // beside it decode for it.
   PictureResult load_picture(const std::string& path, const PictureView& view = {},
                              std::stop_token stop = {}) override;
+  void decode_pictures_with(std::string program);
+  static constexpr char kSaverProgramName[] = "Varnoscape.scr";
+  // The running program's own path (UTF-8).
+  static std::string program_path();
   // To a console when there is one, and to the debugger.
   void report(const std::string& line) override;
 
@@ -52,6 +60,7 @@ class Win32System : public System {
 
  protected:
   std::vector<std::string> args_;
+  std::string picture_decoder_;
 };
 
 }  // namespace vs
