@@ -80,8 +80,13 @@ bool send_answer(HANDLE pipe, const PictureResult& result) {
 
 int run_picture_decoder(std::string_view arguments) {
   // A crash ends this process at once, with its exception as its status:
-  // no dialog waits for a user, and no debugger is started.
+  // no dialog waits for a user, and no debugger is started (Wine starts
+  // one whatever the error mode says, unless a filter ends the process).
   SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
+  SetUnhandledExceptionFilter([](EXCEPTION_POINTERS* crash) -> LONG {
+    TerminateProcess(GetCurrentProcess(), crash->ExceptionRecord->ExceptionCode);
+    return EXCEPTION_EXECUTE_HANDLER;
+  });
   if (next_word(arguments) != kDecodePictureSwitch) return 2;
   const HANDLE file = handle_named(next_word(arguments));
   const HANDLE pipe = handle_named(next_word(arguments));

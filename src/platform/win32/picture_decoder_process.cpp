@@ -191,6 +191,8 @@ Child start_child(const DecoderLaunch& launch, HANDLE file, HANDLE answer,
   if (!view.whole_picture()) command += L" " + win32::widen(view_argument(view));
   STARTUPINFOEXW startup{};
   startup.StartupInfo.cb = sizeof startup;
+  // No busy pointer for every picture: the child opens no window.
+  startup.StartupInfo.dwFlags = STARTF_FORCEOFFFEEDBACK;
   startup.lpAttributeList = list;
   PROCESS_INFORMATION started{};
   if (!CreateProcessAsUserW(token.get(), launch.program.c_str(), command.data(), nullptr, nullptr,
