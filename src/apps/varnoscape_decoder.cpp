@@ -4,6 +4,10 @@
 // confines itself (decoder_confinement.h) before it reads the picture.
 //
 //   varnoscape-decoder [--view=WxH:full|own] < picture > answer
+//   varnoscape-decoder --wait-for-picture < socket > answer
+//
+// The second waits, with its libraries loaded, for the picture and the view
+// (ready_decoder.h).
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -17,6 +21,7 @@
 #include "platform/posix/decoder_confinement.h"
 #include "platform/posix/decoder_process.h"
 #include "platform/posix/library_decoders.h"
+#include "platform/posix/ready_decoder.h"
 #include "platform/posix/regular_file.h"
 
 namespace {
@@ -69,7 +74,12 @@ extern "C" const char* __asan_default_options() {
 // The process ends without running what libraries left for its exit: that
 // is code run after the answer, when nothing more of it is wanted.
 int main(int argc, char** argv) {
-  const vs::PictureView view = argc > 1 ? vs::parse_view_argument(argv[1]) : vs::PictureView{};
+  std::string argument = argc > 1 ? argv[1] : "";
+  if (argument == vs::kWaitForPicture) {
+    vs::prepare_decoders_for_confinement();
+    if (!vs::receive_picture(argument)) _exit(0);
+  }
+  const vs::PictureView view = vs::parse_view_argument(argument);
   vs::PictureResult result;
   try {
     result = confined_decode(view);

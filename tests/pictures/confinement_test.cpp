@@ -412,11 +412,10 @@ std::string slow_metafile() {
   return w.finish();
 }
 
-// The decoder this process started, or 0.
-pid_t decoder_child() {
+// The decoders this process started.
+std::vector<pid_t> decoder_children() {
+  std::vector<pid_t> found;
   for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
-    const std::string name = entry.path().filename();
-    if (name.find_first_not_of("0123456789") != std::string::npos) continue;
     const std::string stat = read_text_file(entry.path() / "stat");
     const size_t paren = stat.rfind(')');
     if (paren == std::string::npos || stat.find("(varnoscape-deco)") == std::string::npos) continue;
@@ -424,7 +423,17 @@ pid_t decoder_child() {
     char state = 0;
     pid_t ppid = 0;
     rest >> state >> ppid;
-    if (ppid == getpid()) return static_cast<pid_t>(std::stoi(name));
+    if (ppid == getpid()) found.push_back(static_cast<pid_t>(std::stoi(entry.path().filename())));
+  }
+  return found;
+}
+
+// A decoder this process started that has confined itself, or 0 (a
+// decoder started ahead of its picture may wait beside it, unconfined).
+pid_t confined_decoder_child() {
+  for (const pid_t child : decoder_children()) {
+    const std::string status = read_text_file("/proc/" + std::to_string(child) + "/status");
+    if (status.find("\nSeccomp:\t2") != std::string::npos) return child;
   }
   return 0;
 }
@@ -470,7 +479,7 @@ TEST(Confinement, TheRealDecoderIsSeenConfinedWhileItDecodes) {
   std::string status, limits, descriptors;
   const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(20);
   while (!ended && std::chrono::steady_clock::now() < give_up) {
-    if (const pid_t pid = decoder_child()) {
+    if (const pid_t pid = confined_decoder_child()) {
       const std::string proc = "/proc/" + std::to_string(pid);
       status = read_text_file(proc + "/status");
       if (status_line(status, "Seccomp") == "2") {
@@ -505,6 +514,72 @@ TEST(Confinement, TheRealDecoderIsSeenConfinedWhileItDecodes) {
   EXPECT_EQ(descriptors.size(), 2u * kConfinedDescriptors)
       << "only the picture and the answer: " << descriptors;
   EXPECT_EQ(result.reason, kPictureLoadStopped);
+}
+
+// The saver hands its pictures to a decoder started ahead of them: one waits
+// unconfined, holding no picture, until a picture comes; it then confines
+// itself as any decoder does. Run in a child process of the test, whose
+// decoders end with it.
+TEST(Confinement, TheSaversDecoderIsReadyBeforeItsPictureAndConfinedWithIt) {
+  testing::TempFolder folder;
+  const std::string slow = folder / "slow.wmf";
+  std::ofstream(slow, std::ios::binary) << slow_metafile();
+  int out[2];
+  ASSERT_EQ(pipe2(out, O_CLOEXEC), 0);
+  const pid_t pid = fork();
+  if (pid == 0) {
+    std::string wrong;
+    PosixSystem saver({});
+    const PictureResult first = saver.load_picture(testing::sample("rings.gif"));
+    if (!first.ok) wrong += "first picture: " + first.reason + "; ";
+    // The ready decoder: a decoder of ours not confined, waiting.
+    pid_t ready = 0;
+    for (int i = 0; i < 10000 && ready == 0; ++i) {
+      for (const pid_t child : decoder_children()) {
+        if (status_line(read_text_file("/proc/" + std::to_string(child) + "/status"), "Seccomp") ==
+            "0") {
+          ready = child;
+        }
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    if (ready == 0) wrong += "no decoder was ready; ";
+    std::stop_source stop;
+    std::atomic<bool> ended{false};
+    std::thread load([&] {
+      saver.load_picture(slow, {}, stop.get_token());
+      ended = true;
+    });
+    pid_t confined = 0;
+    for (int i = 0; i < 10000 && !ended && confined == 0; ++i) {
+      confined = confined_decoder_child();
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    const std::string limits = read_text_file("/proc/" + std::to_string(confined) + "/limits");
+    stop.request_stop();
+    load.join();
+    if (confined != ready) {
+      wrong += "the slow picture went to " + std::to_string(confined) + ", not to the ready " +
+               std::to_string(ready) + "; ";
+    }
+    const std::string kept = std::to_string(kConfinedDescriptors);
+    if (limit_line(limits, "Max open files") != kept + " " + kept) {
+      wrong += "its limits: " + limits;
+    }
+    (void)!write(out[1], wrong.data(), wrong.size());
+    _exit(0);
+  }
+  close(out[1]);
+  std::string wrong;
+  char buffer[4096];
+  for (ssize_t n; (n = read(out[0], buffer, sizeof buffer)) > 0;) {
+    wrong.append(buffer, static_cast<size_t>(n));
+  }
+  close(out[0]);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status)) << "the test's child ended by a signal";
+  EXPECT_EQ(wrong, "");
 }
 
 }  // namespace

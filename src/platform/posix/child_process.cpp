@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #include "platform/posix/wake_signal.h"
 
@@ -43,6 +44,7 @@ class Fd {
   Fd(const Fd&) = delete;
   Fd& operator=(const Fd&) = delete;
   int get() const { return fd_; }
+  int release() { return std::exchange(fd_, -1); }
   void reset() {
     if (fd_ >= 0) ::close(fd_);
     fd_ = -1;
@@ -206,14 +208,25 @@ std::string find_program(const std::string& name) {
   return {};
 }
 
-ChildResult run_child(const ChildSpec& spec, std::stop_token stop) {
-  ChildResult result;
+StartedChild::~StartedChild() {
+  if (pid_ > 0) Reaper(pid_).kill_now();
+  for (int fd : {out_, end_}) {
+    if (fd >= 0) ::close(fd);
+  }
+}
+
+bool StartedChild::ended() const {
+  if (end_ < 0) return false;  // a kernel before 5.3: not known
+  pollfd gone{end_, POLLIN, 0};
+  return ::poll(&gone, 1, 0) > 0;
+}
+
+std::unique_ptr<StartedChild> start_child(const ChildSpec& spec, std::string& error) {
   Launch l;
   l.path = spec.argv.empty() ? std::string() : find_program(spec.argv[0]);
   if (l.path.empty()) {
-    result.error =
-        "program not found: " + (spec.argv.empty() ? std::string("(none)") : spec.argv[0]);
-    return result;
+    error = "program not found: " + (spec.argv.empty() ? std::string("(none)") : spec.argv[0]);
+    return nullptr;
   }
   std::vector<std::string> args = spec.argv;
   for (std::string& a : args) l.argv.push_back(a.data());
@@ -222,13 +235,16 @@ ChildResult run_child(const ChildSpec& spec, std::stop_token stop) {
   Fd null(::open("/dev/null", O_RDWR | O_CLOEXEC));
   int out_pipe[2], report_pipe[2];
   if (null.get() < 0 || ::pipe2(out_pipe, O_CLOEXEC) != 0) {
-    result.error = std::strerror(errno);
-    return result;
+    error = std::strerror(errno);
+    return nullptr;
   }
   Fd out_read(out_pipe[0]), out_write(out_pipe[1]);
+  if (spec.output_pipe_bytes > 0) {
+    ::fcntl(out_read.get(), F_SETPIPE_SZ, static_cast<int>(spec.output_pipe_bytes));
+  }
   if (::pipe2(report_pipe, O_CLOEXEC) != 0) {
-    result.error = std::strerror(errno);
-    return result;
+    error = std::strerror(errno);
+    return nullptr;
   }
   Fd report_read(report_pipe[0]), report_write(report_pipe[1]);
   l.in = spec.stdin_fd >= 0 ? spec.stdin_fd : null.get();
@@ -240,21 +256,32 @@ ChildResult run_child(const ChildSpec& spec, std::stop_token stop) {
   l.address_space = static_cast<rlim_t>(spec.address_space);
   l.max_fd = max_descriptors();
 
-  const int64_t deadline = spec.wall_ms > 0 ? now_ms() + spec.wall_ms : INT64_MAX;
   pid_t pid = ::fork();
   if (pid < 0) {
-    result.error = std::strerror(errno);
-    return result;
+    error = std::strerror(errno);
+    return nullptr;
   }
   if (pid == 0) child(l);
-  Reaper reaper(pid);
+  auto started = std::unique_ptr<StartedChild>(new StartedChild(pid));
   out_write.reset();
   report_write.reset();
   if (int e = exec_error(report_read.get()); e != 0) {
-    result.error = std::strerror(e);
-    return result;  // the reaper collects the child
+    error = std::strerror(e);
+    return nullptr;  // which kills and reaps the child
   }
+  started->out_ = out_read.release();
+  started->end_ = static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
+  return started;
+}
 
+ChildResult finish_child(std::unique_ptr<StartedChild> started, const ChildSpec& spec,
+                         std::stop_token stop) {
+  ChildResult result;
+  Reaper reaper(std::exchange(started->pid_, -1));
+  Fd out_read(std::exchange(started->out_, -1));
+  const Fd child_end(std::exchange(started->end_, -1));
+  started.reset();
+  const int64_t deadline = spec.wall_ms > 0 ? now_ms() + spec.wall_ms : INT64_MAX;
   auto killed = [&](ChildResult::End why) {
     reaper.kill_now();
     result.end = why;
@@ -262,7 +289,6 @@ ChildResult run_child(const ChildSpec& spec, std::stop_token stop) {
   };
   // The wait sleeps until the output, the child's end (a pidfd), a stop
   // request (an eventfd the request raises) or the wall-clock limit: no tick.
-  const Fd child_end(static_cast<int>(::syscall(SYS_pidfd_open, pid, 0)));
   const WakeSignal stop_signal;
   const std::stop_callback on_stop(stop, [&stop_signal] { stop_signal.raise(); });
   bool open = true;
@@ -293,7 +319,11 @@ ChildResult run_child(const ChildSpec& spec, std::stop_token stop) {
     if (::poll(fds, 2, wait) <= 0 || !open || !(fds[0].revents & (POLLIN | POLLHUP | POLLERR))) {
       continue;
     }
-    ssize_t n = ::read(out_read.get(), buffer, sizeof buffer);
+    // Straight into the receiver's room when it has one; what comes beyond
+    // it lands in the buffer, and is too much.
+    const std::span<char> room = spec.output_to ? spec.output_to->room() : std::span<char>();
+    char* const into = room.empty() ? buffer : room.data();
+    ssize_t n = ::read(out_read.get(), into, room.empty() ? sizeof buffer : room.size());
     if (n < 0) {
       if (errno == EINTR || errno == EAGAIN) continue;
       n = 0;
@@ -303,11 +333,27 @@ ChildResult run_child(const ChildSpec& spec, std::stop_token stop) {
       out_read.reset();
       continue;
     }
+    if (spec.output_to != nullptr) {
+      if (room.empty()) return killed(ChildResult::End::OutputTooLong);
+      spec.output_to->took(static_cast<size_t>(n));
+      continue;
+    }
     if (result.output.size() + static_cast<size_t>(n) > spec.max_output) {
       return killed(ChildResult::End::OutputTooLong);
     }
     result.output.append(buffer, static_cast<size_t>(n));
   }
+}
+
+ChildResult run_child(const ChildSpec& spec, std::stop_token stop) {
+  std::string error;
+  std::unique_ptr<StartedChild> started = start_child(spec, error);
+  if (!started) {
+    ChildResult result;
+    result.error = error;
+    return result;
+  }
+  return finish_child(std::move(started), spec, stop);
 }
 
 bool start_detached(const std::vector<std::string>& argv) {

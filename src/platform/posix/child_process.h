@@ -14,11 +14,24 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <span>
 #include <stop_token>
 #include <string>
 #include <vector>
 
 namespace vs {
+
+// Where a child's standard output goes as it comes, when it should not be
+// gathered in ChildResult::output: room() is where the next bytes may go
+// (empty when no more are wanted: more ends the child as OutputTooLong),
+// and took(n) says that n bytes came there.
+class ChildOutput {
+ public:
+  virtual ~ChildOutput() = default;
+  virtual std::span<char> room() = 0;
+  virtual void took(size_t bytes) = 0;
+};
 
 struct ChildSpec {
   // argv[0] is a path, or a name looked up on PATH.
@@ -29,6 +42,12 @@ struct ChildSpec {
   int cpu_seconds = 0;          // 0: no limit
   uint64_t address_space = 0;   // bytes; 0: no limit
   size_t max_output = 1 << 20;  // more on standard output kills the child
+  // Standard output into this, instead of into ChildResult::output
+  // (max_output is then the receiver's to keep).
+  ChildOutput* output_to = nullptr;
+  // The output pipe's size; 0: the system's (64 KiB). A child that sends
+  // much (a picture's pixels) passes it in fewer turns with a larger one.
+  size_t output_pipe_bytes = 0;
 };
 
 struct ChildResult {
@@ -51,6 +70,33 @@ struct ChildResult {
 // Runs the child to its end (or its limits) and gathers its output. A stop
 // request ends it within a few milliseconds.
 ChildResult run_child(const ChildSpec& spec, std::stop_token stop = {});
+
+// A child started ahead of its work (a picture decoder waiting for its
+// picture), not yet waited for. Dropped, it is killed and reaped.
+class StartedChild {
+ public:
+  ~StartedChild();
+  StartedChild(const StartedChild&) = delete;
+  StartedChild& operator=(const StartedChild&) = delete;
+
+  // Whether it has ended already, by itself.
+  bool ended() const;
+
+ private:
+  explicit StartedChild(int pid) : pid_(pid) {}
+  friend std::unique_ptr<StartedChild> start_child(const ChildSpec&, std::string&);
+  friend ChildResult finish_child(std::unique_ptr<StartedChild>, const ChildSpec&, std::stop_token);
+  int pid_;
+  int out_ = -1;  // its standard output
+  int end_ = -1;  // a pidfd, readable once it has ended
+};
+
+// run_child in two steps: the start (nothing, and why, when the program
+// could not be started), then the wait for the end, as run_child's, with
+// the wall-clock limit counted from the wait's start.
+std::unique_ptr<StartedChild> start_child(const ChildSpec& spec, std::string& error);
+ChildResult finish_child(std::unique_ptr<StartedChild> child, const ChildSpec& spec,
+                         std::stop_token stop = {});
 
 // Starts a program that lives on without us (a web browser opened by
 // xdg-open): nothing of ours is inherited, it is not our child for long,

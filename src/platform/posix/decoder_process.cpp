@@ -12,12 +12,14 @@
 #include <cstring>
 #include <mutex>
 #include <set>
+#include <span>
 #include <vector>
 
 #include "pictures/picture_reasons.h"
 #include "platform/posix/child_process.h"
 #include "platform/posix/decoder_confinement.h"
 #include "platform/posix/posix_platform.h"
+#include "platform/posix/ready_decoder.h"
 #include "platform/posix/regular_file.h"
 
 #ifndef VS_DECODER_FROM_BIN
@@ -49,17 +51,6 @@ void append(std::string& out, const T* data, size_t count) {
   out.append(reinterpret_cast<const char*>(data), count * sizeof(T));
 }
 
-// Reads `count` values of T at `at`, moving on; false when the answer ends
-// before them.
-template <class T>
-bool take(std::string_view answer, size_t& at, T* out, size_t count) {
-  const size_t bytes = count * sizeof(T);
-  if (answer.size() - at < bytes) return false;
-  std::memcpy(out, answer.data() + at, bytes);
-  at += bytes;
-  return true;
-}
-
 bool ascending_within(const std::vector<int>& v, int limit) {
   for (size_t i = 0; i < v.size(); ++i) {
     if (v[i] < 0 || v[i] >= limit || (i > 0 && v[i] <= v[i - 1])) return false;
@@ -77,6 +68,139 @@ size_t largest_answer(const PictureView& view) {
       view.whole_picture() ? 0 : uint64_t{4} * (view.box_width + view.box_height);
   return static_cast<size_t>(sizeof(AnswerHeader) + kMaxReason + lists + pixels * 4);
 }
+
+template <class T>
+std::span<char> bytes_of(T* data, size_t count) {
+  return {reinterpret_cast<char*>(data), count * sizeof(T)};
+}
+
+// An answer read as it comes: each number the decoder sends is checked
+// before what it sizes is allocated (the decoder may be a hostile
+// picture's), and the pixels go straight into the picture.
+class AnswerReader final : public ChildOutput {
+ public:
+  explicit AnswerReader(const PictureView& view) : view_(view) {}
+
+  std::span<char> room() override { return part().subspan(got_); }
+  void took(size_t bytes) override {
+    got_ += bytes;
+    if (stage_ == Stage::Pixels) clear_fourth_bytes();
+    if (got_ == part().size()) next_stage();
+  }
+
+  // The result, once the decoder has ended by itself.
+  PictureResult finish() {
+    if (stage_ != Stage::Done) return PictureResult::failure(kDamagedAnswer);
+    return std::move(result_);
+  }
+
+ private:
+  enum class Stage { Header, Reason, Lists, Pixels, Done };
+  static constexpr char kDamagedAnswer[] = "picture decoder sent a damaged answer";
+
+  size_t pixel_count() const {
+    return static_cast<size_t>(result_.picture.width()) *
+           static_cast<size_t>(result_.picture.height());
+  }
+  std::span<char> part() {
+    switch (stage_) {
+      case Stage::Header:
+        return bytes_of(&header_, 1);
+      case Stage::Reason:
+        return bytes_of(reason_.data(), reason_.size());
+      case Stage::Lists:
+        return bytes_of(lists_.data(), lists_.size());
+      case Stage::Pixels:
+        return bytes_of(result_.picture.data(), pixel_count());
+      case Stage::Done:
+        break;
+    }
+    return {};
+  }
+  // Pixels as they come, while they are in the cache: the fourth byte is
+  // ours to keep 0.
+  void clear_fourth_bytes() {
+    uint32_t* pixels = result_.picture.data();
+    for (const size_t whole = got_ / 4; cleared_ < whole; ++cleared_) pixels[cleared_] &= 0xFFFFFF;
+  }
+  // Nothing more is wanted from a damaged answer: more ends the decoder.
+  void damaged() {
+    stage_ = Stage::Done;
+    result_ = PictureResult::failure(kDamagedAnswer);
+    got_ = 0;
+  }
+  void next_stage() {
+    got_ = 0;
+    switch (stage_) {
+      case Stage::Header:
+        return read_header();
+      case Stage::Reason:
+        result_ = PictureResult::failure(std::string(reason_.data(), reason_.size()));
+        stage_ = Stage::Done;
+        return;
+      case Stage::Lists:
+        return read_lists();
+      case Stage::Pixels:
+        stage_ = Stage::Done;
+        return;
+      case Stage::Done:
+        return;
+    }
+  }
+  void read_header() {
+    const AnswerHeader& h = header_;
+    if (h.magic != kAnswerMagic) return damaged();
+    if (h.ok == 0) {
+      if (h.reason_bytes == 0 || h.reason_bytes > kMaxReason) return damaged();
+      reason_.resize(h.reason_bytes);
+      stage_ = Stage::Reason;
+      return;
+    }
+    const int64_t w = h.width, hh = h.height;
+    if (w <= 0 || hh <= 0 || w * hh > kMaxPicturePixels) return damaged();
+    const bool whole = h.cols == 0 && h.rows == 0;
+    if (!whole && (h.cols == 0 || h.rows == 0 || h.cols > w || h.rows > hh)) return damaged();
+    const uint64_t pixels = whole ? static_cast<uint64_t>(w * hh) : uint64_t{h.cols} * h.rows;
+    if (sizeof h + 4 * (uint64_t{h.cols} + h.rows) + 4 * pixels > largest_answer(view_)) {
+      return damaged();
+    }
+    result_ = PictureResult::success({});
+    if (whole) {
+      // A picture the view reads only in part comes back in part.
+      if (!view_.whole_picture() &&
+          !needed_pixels(view_, static_cast<int>(w), static_cast<int>(hh)).whole()) {
+        return damaged();
+      }
+      return start_pixels(static_cast<int>(w), static_cast<int>(hh));
+    }
+    result_.kept.width = static_cast<int>(w);
+    result_.kept.height = static_cast<int>(hh);
+    lists_.resize(size_t{h.cols} + h.rows);
+    stage_ = Stage::Lists;
+  }
+  void read_lists() {
+    PixelSubset& kept = result_.kept;
+    kept.cols.assign(lists_.begin(), lists_.begin() + header_.cols);
+    kept.rows.assign(lists_.begin() + header_.cols, lists_.end());
+    if (!ascending_within(kept.cols, kept.width) || !ascending_within(kept.rows, kept.height)) {
+      return damaged();
+    }
+    start_pixels(static_cast<int>(header_.cols), static_cast<int>(header_.rows));
+  }
+  void start_pixels(int width, int height) {
+    result_.picture = Surface(width, height);
+    stage_ = Stage::Pixels;
+  }
+
+  const PictureView view_;
+  Stage stage_ = Stage::Header;
+  size_t got_ = 0;  // bytes of the stage's part so far
+  size_t cleared_ = 0;
+  AnswerHeader header_;
+  std::vector<char> reason_;
+  std::vector<int> lists_;
+  PictureResult result_;
+};
 
 std::string executable_folder() {
   std::string buf(4096, '\0');
@@ -123,27 +247,48 @@ void tell_once_whether_landlock_confines() {
   });
 }
 
+// The decoder a picture is handed to: the saver's ready one (ready_decoder.h)
+// when it may use one, else one started for it. A decoder that a variable
+// names is started for each picture: a stand-in need not wait for its
+// picture as ours does.
 PictureResult decode_in_child(int fd, const PictureView& view, std::stop_token stop,
-                              const DecoderLimits& limits) {
+                              const DecoderLimits& limits, bool ready = false) {
   tell_once_whether_landlock_confines();
   const std::string program = decoder_program();
   if (program.empty()) {
     return PictureResult::failure(std::string("picture decoder not installed (") + kDecoderName +
                                   ")");
   }
+  AnswerReader answer(view);
   ChildSpec spec;
   spec.argv = {program};
-  if (!view.whole_picture()) spec.argv.push_back(view_argument(view));
-  spec.stdin_fd = fd;
   spec.keep_stderr = true;
   spec.wall_ms = limits.wall_ms;
   spec.cpu_seconds = limits.cpu_seconds;
   spec.address_space = limits.address_space;
-  spec.max_output = largest_answer(view);
-  ChildResult r = run_child(spec, stop);
+  spec.output_pipe_bytes = size_t{1} << 20;
+  std::unique_ptr<StartedChild> child;
+  if (ready && !std::getenv("VARNOSCAPE_DECODER")) {
+    spec.argv.emplace_back(kWaitForPicture);
+    child = hand_to_ready_decoder(spec, fd, view.whole_picture() ? "" : view_argument(view));
+    spec.argv.pop_back();
+  }
+  std::string error;
+  if (!child) {
+    if (!view.whole_picture()) spec.argv.push_back(view_argument(view));
+    spec.stdin_fd = fd;
+    child = start_child(spec, error);
+  }
+  spec.output_to = &answer;
+  ChildResult r;
+  if (child) {
+    r = finish_child(std::move(child), spec, stop);
+  } else {
+    r.error = error;
+  }
   switch (r.end) {
     case ChildResult::End::Exited:
-      return read_decoder_answer(r.output, view);
+      return answer.finish();
     case ChildResult::End::Signalled:
       if (r.status == SIGXCPU) return PictureResult::failure("picture took too long to decode");
       // A forbidden call made with every signal blocked: its trap could not
@@ -263,61 +408,36 @@ bool write_decoder_answer(int fd, const PictureResult& r) {
 }
 
 PictureResult read_decoder_answer(std::string_view answer, const PictureView& view) {
-  const PictureResult damaged = PictureResult::failure("picture decoder sent a damaged answer");
-  AnswerHeader h;
-  size_t at = 0;
-  if (!take(answer, at, &h, 1) || h.magic != kAnswerMagic) return damaged;
-  if (h.ok == 0) {
-    if (h.reason_bytes == 0 || h.reason_bytes > kMaxReason ||
-        answer.size() - at != h.reason_bytes) {
-      return damaged;
-    }
-    return PictureResult::failure(std::string(answer.substr(at)));
+  AnswerReader reader(view);
+  while (!answer.empty()) {
+    const std::span<char> room = reader.room();
+    if (room.empty()) return PictureResult::failure("picture decoder sent a damaged answer");
+    const size_t n = std::min(room.size(), answer.size());
+    std::memcpy(room.data(), answer.data(), n);
+    reader.took(n);
+    answer.remove_prefix(n);
   }
-  // Everything the decoder says is checked before anything is allocated.
-  const int64_t w = h.width, hh = h.height;
-  if (w <= 0 || hh <= 0 || w * hh > kMaxPicturePixels) return damaged;
-  const bool whole = h.cols == 0 && h.rows == 0;
-  if (!whole && (h.cols == 0 || h.rows == 0 || h.cols > w || h.rows > hh)) return damaged;
-  const int64_t surface_w = whole ? w : h.cols, surface_h = whole ? hh : h.rows;
-  const uint64_t expected =
-      sizeof h + 4 * (uint64_t{h.cols} + h.rows) + 4 * static_cast<uint64_t>(surface_w * surface_h);
-  if (answer.size() != expected) return damaged;
-  PictureResult r = PictureResult::success({});
-  if (!whole) {
-    r.kept.width = static_cast<int>(w);
-    r.kept.height = static_cast<int>(hh);
-    r.kept.cols.resize(h.cols);
-    r.kept.rows.resize(h.rows);
-    take(answer, at, r.kept.cols.data(), h.cols);
-    take(answer, at, r.kept.rows.data(), h.rows);
-    if (!ascending_within(r.kept.cols, r.kept.width) ||
-        !ascending_within(r.kept.rows, r.kept.height)) {
-      return damaged;
-    }
-  } else if (!view.whole_picture() &&
-             !needed_pixels(view, static_cast<int>(w), static_cast<int>(hh)).whole()) {
-    // A picture the view reads only in part comes back in part.
-    return damaged;
-  }
-  r.picture = Surface(static_cast<int>(surface_w), static_cast<int>(surface_h));
-  for (int y = 0; y < r.picture.height(); ++y) {
-    uint32_t* row = r.picture.row(y);
-    take(answer, at, row, static_cast<size_t>(surface_w));
-    for (int x = 0; x < r.picture.width(); ++x) row[x] &= 0xFFFFFF;
-  }
-  return r;
+  return reader.finish();
 }
 
-PictureResult load_picture_file(const std::string& path, const PictureView& view,
-                                std::stop_token stop) {
+namespace {
+
+PictureResult load_file(const std::string& path, const PictureView& view, std::stop_token stop,
+                        bool ready) {
   const RegularFile file(path);
   if (file.fd() < 0) return PictureResult::failure(unreadable_file_reason(file.failure()));
   if (file.size() > static_cast<uint64_t>(kMaxPictureFileBytes)) {
     return PictureResult::failure(file_too_large_reason());
   }
   if (file.size() == 0) return PictureResult::failure(kEmptyFile);
-  return decode_in_child(file.fd(), view, stop, DecoderLimits{});
+  return decode_in_child(file.fd(), view, stop, DecoderLimits{}, ready);
+}
+
+}  // namespace
+
+PictureResult load_picture_file(const std::string& path, const PictureView& view,
+                                std::stop_token stop) {
+  return load_file(path, view, stop, false);
 }
 
 PictureResult decode_bytes_in_child(std::string_view bytes, const PictureView& view,
@@ -344,7 +464,7 @@ PictureResult decode_bytes_in_child(std::string_view bytes, const PictureView& v
 
 PictureResult PosixSystem::load_picture(const std::string& path, const PictureView& view,
                                         std::stop_token stop) {
-  PictureResult r = load_picture_file(path, view, stop);
+  PictureResult r = load_file(path, view, stop, true);
   if (!r.ok && is_confinement_reason(r.reason)) {
     // Told once a picture (a decoder that cannot confine itself, once in
     // all), however often the slide show comes back to it.
