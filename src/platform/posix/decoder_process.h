@@ -14,6 +14,7 @@
 
 #include "core/picture.h"
 #include "core/picture_fit.h"
+#include "pictures/decoder_answer.h"
 
 namespace vs {
 
@@ -50,14 +51,8 @@ std::string forbidden_call_reason(std::string_view call);
 bool is_confinement_reason(std::string_view reason);
 std::string unconfined_decoder_reason(std::string_view why);
 
-// The decoder's side: what it writes for a result, and the view its
-// argument carries. The parent reads the answer back with
-// read_decoder_answer.
-std::string encode_decoder_answer(const PictureResult& r);
-// The same written on fd, the pixels straight from the picture; false when
-// the reader has gone.
+// The decoder's side: its answer (pictures/decoder_answer.h) written on fd,
+// the pixels straight from the picture; false when the reader has gone.
 bool write_decoder_answer(int fd, const PictureResult& r);
-PictureResult read_decoder_answer(std::string_view answer, const PictureView& view);
-PictureView parse_view_argument(std::string_view text);
 
 }  // namespace vs

@@ -8,8 +8,8 @@
 #include <cstring>
 #include <string>
 
+#include "pictures/decoder_answer.h"
 #include "pictures/picture_reasons.h"
-#include "platform/win32/decoder_answer.h"
 #include "platform/win32/owned_handle.h"
 #include "platform/win32/picture_decoder_process.h"
 #include "platform/win32/wic_frame.h"

@@ -11,8 +11,8 @@
 #include <mutex>
 #include <vector>
 
+#include "pictures/decoder_answer.h"
 #include "pictures/picture_reasons.h"
-#include "platform/win32/decoder_answer.h"
 #include "platform/win32/owned_handle.h"
 #include "platform/win32/utf16.h"
 #include "platform/win32/win32_files.h"
