@@ -119,6 +119,16 @@ timed_presses() {
   summary "$name" "${lat[@]}"
 }
 
+# decoder_at_work PID: whether a decoder of the saver is at work, that is
+# confined (the one started ahead of the next picture waits unconfined).
+decoder_at_work() {
+  local decoder
+  for decoder in $(pgrep -P "$1" -x varnoscape-deco); do
+    grep -q '^Seccomp:[[:space:]]*2' "/proc/$decoder/status" 2>/dev/null && return 0
+  done
+  return 1
+}
+
 # during_slow_load NAME ACTION: on Linux, 20 times ACTION (press_and_time
 # or signal_and_time) while the decoder of a slow picture is at work (the
 # settings file names the folder); prints the median and the worst.
@@ -126,9 +136,9 @@ during_slow_load() {
   local name=$1 action=$2 lat=()
   while [ ${#lat[@]} -lt 20 ]; do
     start_and_show VARNOSCAPE_PACE=0
-    until pgrep -P "$pid" -x varnoscape-deco >/dev/null; do sleep 0.005; done
+    until decoder_at_work "$pid"; do sleep 0.005; done
     sleep "0.$((RANDOM % 3))$((RANDOM % 10))"
-    if pgrep -P "$pid" -x varnoscape-deco >/dev/null; then
+    if decoder_at_work "$pid"; then
       lat+=($("$action" "$pid"))
     else
       kill "$pid"

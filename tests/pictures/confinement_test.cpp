@@ -5,12 +5,14 @@
 // confined decoder as it does here; the real decoder is seen confined, with
 // its limits, while it decodes.
 #include <gtest/gtest.h>
+#include <linux/fs.h>
 #include <linux/netlink.h>
 #include <netinet/in.h>
 #include <sched.h>
 #include <seccomp.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/ioctl.h>
 #include <sys/mount.h>
 #include <sys/ptrace.h>
 #include <sys/resource.h>
@@ -138,6 +140,13 @@ TEST(Confinement, EveryWayOutIsRefusedAndThreadsStillRun) {
        [&] { return outcome(open(created.c_str(), O_CREAT | O_WRONLY, 0600)); }, "failed EACCES"},
       {"delete a file", [&] { return outcome(unlink(existing.c_str())); }, "failed EACCES"},
       {"change a file's mode", [&] { return outcome(chmod(existing.c_str(), 0777)); },
+       "failed EACCES"},
+      {"change the picture's mode", [] { return outcome(fchmod(0, 0777)); }, "failed EACCES"},
+      {"make the picture immutable",
+       [] {
+         long flags = FS_IMMUTABLE_FL;
+         return outcome(ioctl(0, FS_IOC_SETFLAGS, &flags));
+       },
        "failed EACCES"},
       {"open an AF_INET socket", [] { return socket_of(AF_INET, SOCK_STREAM); }, "refused socket"},
       {"open an AF_INET6 socket", [] { return socket_of(AF_INET6, SOCK_DGRAM); }, "refused socket"},

@@ -1,6 +1,7 @@
 #include "platform/posix/decoder_confinement.h"
 
 #include <libheif/heif.h>
+#include <linux/fs.h>
 #include <sched.h>
 #include <seccomp.h>
 #include <signal.h>
@@ -95,14 +96,53 @@ bool limit(int resource, rlim_t most) {
 // an optional file (glibc's processor count, a plugin folder) goes on
 // without it, and a picture that needs one fails with the library's reason.
 // Opening is Landlock's too; changing a file's mode, owner, times or
-// attributes is not, so they are here whether or not Landlock is.
-constexpr const char* kFileCalls[] = {
-    "open",     "openat",    "openat2",     "creat",        "open_by_handle_at", "uselib",
-    "truncate", "mkdir",     "mkdirat",     "mknod",        "mknodat",           "rmdir",
-    "unlink",   "unlinkat",  "rename",      "renameat",     "renameat2",         "link",
-    "linkat",   "symlink",   "symlinkat",   "chmod",        "fchmodat",          "chown",
-    "lchown",   "fchownat",  "utime",       "utimes",       "utimensat",         "futimesat",
-    "setxattr", "lsetxattr", "removexattr", "lremovexattr", "name_to_handle_at"};
+// attributes is not, so they are here whether or not Landlock is, by name
+// and by descriptor: the picture's own file is the user's, to be read only.
+constexpr const char* kFileCalls[] = {"open",
+                                      "openat",
+                                      "openat2",
+                                      "creat",
+                                      "open_by_handle_at",
+                                      "uselib",
+                                      "truncate",
+                                      "mkdir",
+                                      "mkdirat",
+                                      "mknod",
+                                      "mknodat",
+                                      "rmdir",
+                                      "unlink",
+                                      "unlinkat",
+                                      "rename",
+                                      "renameat",
+                                      "renameat2",
+                                      "link",
+                                      "linkat",
+                                      "symlink",
+                                      "symlinkat",
+                                      "chmod",
+                                      "fchmodat",
+                                      "fchmod",
+                                      "chown",
+                                      "lchown",
+                                      "fchownat",
+                                      "fchown",
+                                      "utime",
+                                      "utimes",
+                                      "utimensat",
+                                      "futimesat",
+                                      "setxattr",
+                                      "lsetxattr",
+                                      "fsetxattr",
+                                      "removexattr",
+                                      "lremovexattr",
+                                      "fremovexattr",
+                                      "name_to_handle_at"};
+
+// The picture's file's flags (immutable, append-only) and extended
+// attributes, which its owner may set through a descriptor opened only to
+// read it.
+constexpr unsigned long kFileFlagRequests[] = {FS_IOC_SETFLAGS, FS_IOC32_SETFLAGS,
+                                               FS_IOC_FSSETXATTR};
 
 // No library decoding a picture makes these calls: the process is then a
 // hostile picture's, or a library has gone wrong. They end the picture
@@ -247,6 +287,10 @@ std::string load_seccomp_filter(RefusalAnswer refusal) {
   // glibc starts threads by clone3 first, whose flags a filter cannot read:
   // "not here" makes it take clone, whose flags it can.
   filter.refuse("clone3", -1, SCMP_ACT_ERRNO(ENOSYS));
+  for (const unsigned long request : kFileFlagRequests) {
+    filter.refuse("ioctl", -1, SCMP_ACT_ERRNO(EACCES),
+                  {argument(1, SCMP_CMP_MASKED_EQ, 0xFFFFFFFFu, request)});
+  }
   // clone makes a thread only with CLONE_THREAD, and never a namespace.
   filter.trap("clone", {argument(0, SCMP_CMP_MASKED_EQ, CLONE_THREAD, 0)});
   for (const uint64_t space : {CLONE_NEWNS, CLONE_NEWUTS, CLONE_NEWIPC, CLONE_NEWUSER, CLONE_NEWPID,
