@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "dialog/settings_dialog.h"
+#include "platform/posix/decoder_process.h"
 #include "platform/posix/posix_platform.h"
 #include "platform/wayland/wayland_platform.h"
 #include "platform/x11/x11_platform.h"
@@ -31,6 +32,8 @@ int run(vs::Platform& platform) {
 
 int main(int argc, char** argv) {
   vs::set_up_signals();
+  // Its libraries load while the program sets itself up.
+  vs::start_picture_decoder_ahead();
   const std::vector<std::string> args(argv + 1, argv + argc);
   // Every mode needs the screen, if only for the single-copy check. A
   // Wayland session comes first: X programs there (XWayland) get no global

@@ -330,7 +330,7 @@ std::string confine_decoder(RefusalAnswer refusal) {
   // Landlock needs a descriptor of its own for a moment: before the limit
   // on open files.
   if (std::string why = shut_out_by_landlock(); !why.empty()) return why;
-  if (!limit(RLIMIT_NOFILE, kConfinedDescriptors) || !limit(RLIMIT_FSIZE, 0) ||
+  if (!limit(RLIMIT_NOFILE, kConfinedOpenFiles) || !limit(RLIMIT_FSIZE, 0) ||
       !limit(RLIMIT_CORE, 0)) {
     return system_error("limits", errno);
   }

@@ -27,10 +27,14 @@ namespace vs {
 
 // The descriptors the confined decoder keeps: the picture and the answer;
 // in a sanitizer build also standard error, where the sanitizers report.
+// The most it may have open: those, and in a sanitizer build a pipe more,
+// with which the sanitizers find out whether memory can be read.
 #if defined(__SANITIZE_ADDRESS__)
 inline constexpr int kConfinedDescriptors = 3;
+inline constexpr int kConfinedOpenFiles = kConfinedDescriptors + 2;
 #else
 inline constexpr int kConfinedDescriptors = 2;
+inline constexpr int kConfinedOpenFiles = kConfinedDescriptors;
 #endif
 
 // What the process writes on its standard output, in the place of its

@@ -82,6 +82,17 @@ void tell_once_whether_landlock_confines() {
   });
 }
 
+ChildSpec decoder_spec(const std::string& program, const DecoderLimits& limits) {
+  ChildSpec spec;
+  spec.argv = {program};
+  spec.keep_stderr = true;
+  spec.wall_ms = limits.wall_ms;
+  spec.cpu_seconds = limits.cpu_seconds;
+  spec.address_space = limits.address_space;
+  spec.output_pipe_bytes = size_t{1} << 20;
+  return spec;
+}
+
 // The decoder a picture is handed to: the saver's ready one (ready_decoder.h)
 // when it may use one, else one started for it. A decoder that a variable
 // names is started for each picture: a stand-in need not wait for its
@@ -95,13 +106,7 @@ PictureResult decode_in_child(int fd, const PictureView& view, std::stop_token s
                                   ")");
   }
   AnswerOutput answer(view);
-  ChildSpec spec;
-  spec.argv = {program};
-  spec.keep_stderr = true;
-  spec.wall_ms = limits.wall_ms;
-  spec.cpu_seconds = limits.cpu_seconds;
-  spec.address_space = limits.address_space;
-  spec.output_pipe_bytes = size_t{1} << 20;
+  ChildSpec spec = decoder_spec(program, limits);
   std::unique_ptr<StartedChild> child;
   if (ready && !std::getenv("VARNOSCAPE_DECODER")) {
     spec.argv.emplace_back(kWaitForPicture);
@@ -196,6 +201,14 @@ PictureResult load_file(const std::string& path, const PictureView& view, std::s
 }
 
 }  // namespace
+
+void start_picture_decoder_ahead() {
+  const std::string program = decoder_program();
+  if (program.empty() || std::getenv("VARNOSCAPE_DECODER")) return;
+  ChildSpec spec = decoder_spec(program, DecoderLimits{});
+  spec.argv.emplace_back(kWaitForPicture);
+  start_ready_decoder(spec);
+}
 
 PictureResult load_picture_file(const std::string& path, const PictureView& view,
                                 std::stop_token stop) {

@@ -39,6 +39,10 @@ struct DecoderLimits {
 PictureResult load_picture_file(const std::string& path, const PictureView& view = {},
                                 std::stop_token stop = {});
 
+// Starts the decoder of the saver's first picture now, while the program
+// sets itself up (ready_decoder.h): for a program's start.
+void start_picture_decoder_ahead();
+
 // Decodes bytes held in memory the same way (tests, damaged copies).
 PictureResult decode_bytes_in_child(std::string_view bytes, const PictureView& view = {},
                                     const DecoderLimits& limits = {});

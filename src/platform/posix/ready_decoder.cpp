@@ -96,21 +96,33 @@ class Keeper {
     {
       const std::lock_guard lock(mutex_);
       (ready_ && ready_->kind == kind_of(waiting) ? taken : other) = std::move(ready_);
-      wanted_ = waiting;
-      wanted_.output_to = nullptr;
-      asked_ = true;
-      if (!started_) {
-        std::thread([this] { keep(); }).detach();
-        started_ = true;
-      }
+      ask(waiting);
     }
     asked_for_.notify_one();
     if (taken && taken->child->ended()) taken.reset();
     return taken;
   }
+  void ask_for(const ChildSpec& waiting) {
+    {
+      const std::lock_guard lock(mutex_);
+      ask(waiting);
+    }
+    asked_for_.notify_one();
+  }
 
  private:
   Keeper() : owner_(::getpid()) {}
+
+  // With the mutex held.
+  void ask(const ChildSpec& waiting) {
+    wanted_ = waiting;
+    wanted_.output_to = nullptr;
+    asked_ = true;
+    if (!started_) {
+      std::thread([this] { keep(); }).detach();
+      started_ = true;
+    }
+  }
 
   void keep() {
     for (;;) {
@@ -148,6 +160,10 @@ std::unique_ptr<StartedChild> hand_to_ready_decoder(const ChildSpec& waiting, in
   std::unique_ptr<Ready> ready = keeper->take(waiting);
   if (!ready || !send_picture(ready->request, picture, view)) return nullptr;
   return std::move(ready->child);
+}
+
+void start_ready_decoder(const ChildSpec& waiting) {
+  if (Keeper* keeper = Keeper::of_this_process()) keeper->ask_for(waiting);
 }
 
 bool receive_picture(std::string& view) {

@@ -29,6 +29,9 @@ inline constexpr std::string_view kWaitForPicture = "--wait-for-picture";
 std::unique_ptr<StartedChild> hand_to_ready_decoder(const ChildSpec& waiting, int picture,
                                                     std::string_view view);
 
+// Starts a ready decoder, as `waiting` starts one, in the background.
+void start_ready_decoder(const ChildSpec& waiting);
+
 // The decoder's side: takes the picture from standard input, which then
 // becomes the picture; the view's argument, or false when the saver has gone
 // or let the decoder go without one.
