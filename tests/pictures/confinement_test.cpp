@@ -148,6 +148,12 @@ TEST(Confinement, EveryWayOutIsRefusedAndThreadsStillRun) {
          return outcome(ioctl(0, FS_IOC_SETFLAGS, &flags));
        },
        "failed EACCES"},
+      {"type into a terminal",
+       [] {
+         char key = 'x';
+         return outcome(ioctl(0, TIOCSTI, &key));
+       },
+       "failed EACCES"},
       {"open an AF_INET socket", [] { return socket_of(AF_INET, SOCK_STREAM); }, "refused socket"},
       {"open an AF_INET6 socket", [] { return socket_of(AF_INET6, SOCK_DGRAM); }, "refused socket"},
       {"open an AF_UNIX socket", [] { return socket_of(AF_UNIX, SOCK_STREAM); }, "refused socket"},

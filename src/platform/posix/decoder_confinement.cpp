@@ -5,6 +5,7 @@
 #include <sched.h>
 #include <seccomp.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/syscall.h>
@@ -138,11 +139,12 @@ constexpr const char* kFileCalls[] = {"open",
                                       "fremovexattr",
                                       "name_to_handle_at"};
 
-// The picture's file's flags (immutable, append-only) and extended
-// attributes, which its owner may set through a descriptor opened only to
-// read it.
-constexpr unsigned long kFileFlagRequests[] = {FS_IOC_SETFLAGS, FS_IOC32_SETFLAGS,
-                                               FS_IOC_FSSETXATTR};
+// Requests of ioctl refused: the picture's file's flags (immutable,
+// append-only) and extended attributes, which its owner may set through a
+// descriptor opened only to read it; and typing into a terminal, which a
+// sanitizer build's standard error may be.
+constexpr unsigned long kRefusedRequests[] = {FS_IOC_SETFLAGS, FS_IOC32_SETFLAGS, FS_IOC_FSSETXATTR,
+                                              TIOCSTI};
 
 // No library decoding a picture makes these calls: the process is then a
 // hostile picture's, or a library has gone wrong. They end the picture
@@ -287,7 +289,7 @@ std::string load_seccomp_filter(RefusalAnswer refusal) {
   // glibc starts threads by clone3 first, whose flags a filter cannot read:
   // "not here" makes it take clone, whose flags it can.
   filter.refuse("clone3", -1, SCMP_ACT_ERRNO(ENOSYS));
-  for (const unsigned long request : kFileFlagRequests) {
+  for (const unsigned long request : kRefusedRequests) {
     filter.refuse("ioctl", -1, SCMP_ACT_ERRNO(EACCES),
                   {argument(1, SCMP_CMP_MASKED_EQ, 0xFFFFFFFFu, request)});
   }
