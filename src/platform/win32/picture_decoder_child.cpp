@@ -1,8 +1,11 @@
-// The child's side of the picture decoder process: reads the picture from
-// the handle it inherited, decodes it with the system's decoders (WIC, with
-// COM set up on this thread, and GDI for metafiles), and writes the answer
-// into the section the saver hands it for it. The saver ends it then.
+// The child's side of the picture decoder process: waits for the picture's
+// handle on its pipe, reads the picture from it, decodes it with the
+// system's decoders (WIC, with COM set up on this thread, and GDI for
+// metafiles), and writes the answer into the section the saver hands it
+// for it. The saver ends it then.
+#include <wincodec.h>
 #include <windows.h>
+#include <wrl/client.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -37,7 +40,22 @@ HANDLE handle_named(std::string_view word) {
   return reinterpret_cast<HANDLE>(static_cast<uintptr_t>(value));
 }
 
-PictureResult decode_inherited_file(HANDLE file, const PictureView& view) {
+// WIC and GDI loaded while the child waits for its picture, started ahead
+// of it: not while the saver waits for the picture.
+void load_decoders_ahead() {
+  Microsoft::WRL::ComPtr<IWICImagingFactory> factory;
+  if (SUCCEEDED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
+                                 IID_PPV_ARGS(&factory)))) {
+    for (const GUID& kind : {GUID_ContainerFormatJpeg, GUID_ContainerFormatPng,
+                             GUID_ContainerFormatGif, GUID_ContainerFormatTiff}) {
+      Microsoft::WRL::ComPtr<IWICBitmapDecoder> decoder;
+      factory->CreateDecoder(kind, nullptr, &decoder);
+    }
+  }
+  if (HDC dc = CreateCompatibleDC(nullptr)) DeleteDC(dc);
+}
+
+PictureResult decode_handed_file(HANDLE file, const PictureView& view) {
   return without_exceptions([&] {
     WholeFile whole = read_opened_handle(file, static_cast<size_t>(kMaxPictureFileBytes));
     if (whole.status != WholeFile::Status::Ok) {
@@ -88,12 +106,16 @@ int run_picture_decoder(std::string_view arguments) {
     return EXCEPTION_EXECUTE_HANDLER;
   });
   if (next_word(arguments) != kDecodePictureSwitch) return 2;
-  const HANDLE file = handle_named(next_word(arguments));
   const HANDLE pipe = handle_named(next_word(arguments));
-  if (!file || !pipe) return 2;
-  const PictureView view = parse_view_argument(next_word(arguments));
+  if (!pipe) return 2;
   const ComScope com;
-  const PictureResult result = decode_inherited_file(file, view);
+  load_decoders_ahead();
+  DecoderMessage picture;
+  if (!exchange(pipe, picture, false) || picture.kind != DecoderMessage::kPicture) return 2;
+  const HANDLE file = reinterpret_cast<HANDLE>(static_cast<uintptr_t>(picture.value));
+  const PictureView view = parse_view_argument(
+      std::string_view(picture.view, strnlen(picture.view, sizeof picture.view)));
+  const PictureResult result = decode_handed_file(file, view);
   return send_answer(pipe, result) ? 0 : 3;
 }
 
