@@ -149,8 +149,9 @@ std::wstring saver_beside_this_program() {
   return path.substr(0, path.find_last_of(L"\\/") + 1) + L"Varnoscape.scr";
 }
 
-// Each case decodes the same file, after one that the child was kept from
-// answering: what happens to one child fails that picture alone. A picture
+// Each case decodes the same file, after one whose child was kept from
+// answering mid-picture: what happens to one child fails that picture
+// alone. A picture
 // that comes back was read by the child from the handle, which it shares
 // with the saver: the file stands at its end.
 TEST(Win32PictureDecoder, TheChildDecodesInItsJobAndFailsOnlyItsOwnPicture) {
@@ -169,6 +170,15 @@ TEST(Win32PictureDecoder, TheChildDecodesInItsJobAndFailsOnlyItsOwnPicture) {
   } cases[] = {
       {"killed", 5000, [](HANDLE process, std::stop_source&) { TerminateProcess(process, 99); },
        "picture decoder ended without an answer (exit code 99)"},
+      {"crashed", 5000,
+       [](HANDLE process, std::stop_source&) {
+         // A thread of the child's that runs at address 0, as a decoder
+         // taken over by its picture might.
+         const HANDLE thread =
+             CreateRemoteThread(process, nullptr, 0, nullptr, nullptr, 0, nullptr);
+         if (thread) CloseHandle(thread);
+       },
+       "picture decoder crashed (exception 0xC0000005)"},
       {"stopped", 5000, [](HANDLE, std::stop_source& stop) { stop.request_stop(); },
        "picture load stopped"},
       {"too slow", 1, {}, "picture took too long to decode"},
