@@ -107,12 +107,12 @@ PictureResult decode_in_child(int fd, const PictureView& view, std::stop_token s
   }
   AnswerOutput answer(view);
   ChildSpec spec = decoder_spec(program, limits);
+  ChildSpec waiting = spec;
+  waiting.argv.emplace_back(kWaitForPicture);
+  ready = ready && !std::getenv("VARNOSCAPE_DECODER");
   std::unique_ptr<StartedChild> child;
-  if (ready && !std::getenv("VARNOSCAPE_DECODER")) {
-    spec.argv.emplace_back(kWaitForPicture);
-    child = hand_to_ready_decoder(spec, fd, view.whole_picture() ? "" : view_argument(view));
-    spec.argv.pop_back();
-  }
+  if (ready)
+    child = hand_to_ready_decoder(waiting, fd, view.whole_picture() ? "" : view_argument(view));
   std::string error;
   if (!child) {
     if (!view.whole_picture()) spec.argv.push_back(view_argument(view));
@@ -126,6 +126,8 @@ PictureResult decode_in_child(int fd, const PictureView& view, std::stop_token s
   } else {
     r.error = error;
   }
+  // The next picture's decoder; not for a load stopped as the program ends.
+  if (ready && r.end != ChildResult::End::Stopped) start_ready_decoder(waiting);
   switch (r.end) {
     case ChildResult::End::Exited:
       return answer.finish();

@@ -89,16 +89,13 @@ class Keeper {
     return keeper->owner_ == ::getpid() ? keeper : nullptr;
   }
 
-  // The ready decoder when it is of that kind and has not ended; the next
-  // is asked for either way.
+  // The ready decoder when it is of that kind and has not ended.
   std::unique_ptr<Ready> take(const ChildSpec& waiting) {
     std::unique_ptr<Ready> taken, other;
     {
       const std::lock_guard lock(mutex_);
       (ready_ && ready_->kind == kind_of(waiting) ? taken : other) = std::move(ready_);
-      ask(waiting);
     }
-    asked_for_.notify_one();
     if (taken && taken->child->ended()) taken.reset();
     return taken;
   }

@@ -23,13 +23,14 @@ inline constexpr std::string_view kWaitForPicture = "--wait-for-picture";
 
 // Hands the picture (its descriptor, and the view as the decoder's argument
 // gives it, "" for the whole picture) to the program's ready decoder started
-// as `waiting` starts one, and starts the next in the background. Nothing
-// when there was none of that program and those limits, or it has ended:
-// the caller then starts a decoder of its own.
+// as `waiting` starts one. Nothing when there was none of that program and
+// those limits, or it has ended: the caller then starts a decoder of its own.
 std::unique_ptr<StartedChild> hand_to_ready_decoder(const ChildSpec& waiting, int picture,
                                                     std::string_view view);
 
-// Starts a ready decoder, as `waiting` starts one, in the background.
+// Starts the next ready decoder, as `waiting` starts one, in the background:
+// once a picture is decoded, so that its start does not take a core from
+// that decoding.
 void start_ready_decoder(const ChildSpec& waiting);
 
 // The decoder's side: takes the picture from standard input, which then
