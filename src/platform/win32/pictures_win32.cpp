@@ -21,7 +21,10 @@ PictureResult Win32System::load_picture(const std::string& path, const PictureVi
   if (stop.stop_requested()) return PictureResult::failure(kPictureLoadStopped);
   return without_exceptions([&] {
     WholeFile failure;
-    const win32::OwnedHandle file = open_regular_file(path, FILE_SHARE_READ, failure);
+    // Shared as any reader shares a file: a picture another program holds
+    // open (an editor, a sync client) is still read, as it always was.
+    const win32::OwnedHandle file =
+        open_regular_file(path, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, failure);
     if (!file.valid()) return PictureResult::failure(unreadable_file_reason(failure));
     LARGE_INTEGER size{};
     if (!GetFileSizeEx(file.get(), &size)) {
