@@ -278,10 +278,10 @@ void SettingsDialog::load() {
   // its selected member.
   std::vector<forms::Control*> tab_order = {&buttons_[0], &file_list_};
   for (forms::Label& kind : kind_labels_) tab_order.push_back(&kind);
-  tab_order.insert(tab_order.end(),
-                   {&buttons_[1], &order_labels_[0], &order_labels_[1], &size_labels_[0],
-                    &size_labels_[1], &method_labels_[0], &method_labels_[1], &buttons_[2],
-                    &buttons_[3], &address_label_});
+  tab_order.insert(
+      tab_order.end(),
+      {&buttons_[1], &order_labels_[0], &order_labels_[1], &size_labels_[0], &size_labels_[1],
+       &method_labels_[0], &method_labels_[1], &buttons_[2], &buttons_[3], &address_label_});
   form_->set_tab_order(tab_order);
 
   // The catalogue's files by name, and their number (blank without any).

@@ -45,9 +45,9 @@ struct Catalogue {
 // The picture files of a folder for the shown kinds, in the order the
 // listing takes them: three passes (files with no attribute, archived files,
 // read-only files), in each the kinds in order and the folder's own order
-// within a kind, a name belonging to a kind when one of its masks matches. A file is taken only when its attribute value is exactly
-// the pass's, so it comes at most once, and hidden, system or read-only and
-// archived files never. At most kMaxPictures files.
+// within a kind, a name belonging to a kind when one of its masks matches. A file is taken only
+// when its attribute value is exactly the pass's, so it comes at most once, and hidden, system or
+// read-only and archived files never. At most kMaxPictures files.
 //
 // The walk goes in bounded steps, so that a large folder is read while the
 // dialog goes on answering and painting; the folder itself is read once, and

@@ -13,8 +13,8 @@ namespace vs {
 // The user's choices, as the settings file keeps them. Every value starts at
 // zero (the folder empty) until loaded, but the later kinds' switches.
 struct Settings {
-  int16_t picture_order = 0;   // 0 in name order, anything else random
-  int16_t picture_size = 0;    // 0 each picture at its own size, anything else fitted to the screen
+  int16_t picture_order = 0;  // 0 in name order, anything else random
+  int16_t picture_size = 0;   // 0 each picture at its own size, anything else fitted to the screen
   // BMP, GIF, JPEG, WMF, PNG, WebP, HEIF, AVIF, TIFF; 1 = shown. The later
   // kinds start at what their missing keys mean.
   KindSwitches kinds{0, 0, 0, 0, 1, 1, 1, 1, 1};

@@ -302,8 +302,8 @@ TEST_F(DialogTest, ALaterKindIsPreviewedOrSaysWhatToInstall) {
     EXPECT_EQ(d.preview_size_label(), "2 * 2");
   } else {
     ASSERT_EQ(p.message_boxes.size(), 1u);
-    EXPECT_TRUE(p.message_boxes[0].text.starts_with(
-        "No decoder for WebP pictures on this system (install"))
+    EXPECT_TRUE(
+        p.message_boxes[0].text.starts_with("No decoder for WebP pictures on this system (install"))
         << p.message_boxes[0].text;
     EXPECT_EQ(d.preview_size_label(), "4 * 4");
   }

@@ -153,9 +153,15 @@ TEST(Catalogue, MatchesExtensionsWithoutRegardToCase) {
 // off takes all of its names with it, and the others stay.
 TEST(Catalogue, EveryKindByEachOfItsNames) {
   const std::vector<std::vector<std::string>> names_by_kind = {
-      {"a.bmp"},  {"b.GIF"},  {"c.jpg", "d.JPEG", "e.jpe", "f.Jfif"},
-      {"g.wmf"},  {"h.png"},  {"i.WebP"},
-      {"j.heic", "k.HEIF"}, {"l.avif"}, {"m.tif", "n.TIFF"},
+      {"a.bmp"},
+      {"b.GIF"},
+      {"c.jpg", "d.JPEG", "e.jpe", "f.Jfif"},
+      {"g.wmf"},
+      {"h.png"},
+      {"i.WebP"},
+      {"j.heic", "k.HEIF"},
+      {"l.avif"},
+      {"m.tif", "n.TIFF"},
   };
   TempFolder dir;
   for (const auto& names : names_by_kind)
