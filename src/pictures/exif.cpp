@@ -109,7 +109,9 @@ Surface orient_picture(Surface picture, int orientation) {
   return out;
 }
 
-PictureResult upright_picture(PictureResult decoded, int orientation, const PictureView& view) {
+namespace {
+
+PictureResult turned_picture(PictureResult decoded, int orientation, const PictureView& view) {
   if (orientation == 1 || !decoded.ok) return decoded;
   Surface turned = orient_picture(std::move(decoded.picture), orientation);
   if (needed_pixels(view, turned.width(), turned.height()).whole()) {
@@ -125,6 +127,15 @@ PictureResult upright_picture(PictureResult decoded, int orientation, const Pict
     kept.row_done(y);
   }
   return kept.finish();
+}
+
+}  // namespace
+
+PictureResult upright_picture(PictureResult decoded, int orientation, const PictureView& view,
+                              std::string colour_profile) {
+  PictureResult result = turned_picture(std::move(decoded), orientation, view);
+  if (result.ok) result.colour_profile = std::move(colour_profile);
+  return result;
 }
 
 }  // namespace vs

@@ -26,7 +26,9 @@ int exif_block_orientation(std::string_view block);
 Surface orient_picture(Surface picture, int orientation);
 
 // A photo decoded whole as stored, turned upright and then kept in part as
-// the view asks (a turned picture's kept rows are only known once upright).
-PictureResult upright_picture(PictureResult decoded, int orientation, const PictureView& view);
+// the view asks (a turned picture's kept rows are only known once upright),
+// with the colour profile its file embeds, if any.
+PictureResult upright_picture(PictureResult decoded, int orientation, const PictureView& view,
+                              std::string colour_profile = {});
 
 }  // namespace vs

@@ -225,9 +225,8 @@ PictureResult decode_jpeg(std::string_view bytes, const PictureView& view) {
   jpeg_destroy_decompress(&job->cinfo);
   if (truncated || (!ok && job->eof.seen)) return PictureResult::failure("truncated JPEG data");
   if (ok) {
-    PictureResult result = upright_picture(job->picture.finish(), job->orientation, view);
-    if (result.ok) result.colour_profile = std::move(job->colour_profile);
-    return result;
+    return upright_picture(job->picture.finish(), job->orientation, view,
+                           std::move(job->colour_profile));
   }
   switch (job->stop) {
     case Stop::Truncated:

@@ -201,9 +201,8 @@ PictureResult decode_png(std::string_view bytes, const PictureView& view) {
   }
   png_destroy_read_struct(&job->png, &job->info, nullptr);
   if (ok) {
-    PictureResult result = upright_picture(job->picture.finish(), job->orientation, view);
-    if (result.ok) result.colour_profile = std::move(job->colour_profile);
-    return result;
+    return upright_picture(job->picture.finish(), job->orientation, view,
+                           std::move(job->colour_profile));
   }
   switch (job->stop) {
     case Stop::Truncated:

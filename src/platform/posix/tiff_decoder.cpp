@@ -334,16 +334,16 @@ PictureResult decode_first_page(TIFF* tif, const TiffJob& job, const PictureView
   const std::string why = read_as_samples(tif, layout) ? read_samples(tif, job, layout, picture)
                                                        : read_rgba(tif, job, picture);
   if (!why.empty()) return PictureResult::failure(why);
-  PictureResult result = upright_picture(picture.finish(), orientation, view);
   // A CMYK picture's profile describes inks, which libtiff has already
   // turned into RGB by a plain formula: it no longer applies.
   uint32_t profile_length = 0;
   void* profile = nullptr;
-  if (result.ok && photometric != PHOTOMETRIC_SEPARATED &&
+  std::string colour_profile;
+  if (photometric != PHOTOMETRIC_SEPARATED &&
       TIFFGetField(tif, TIFFTAG_ICCPROFILE, &profile_length, &profile) && profile != nullptr) {
-    result.colour_profile.assign(static_cast<const char*>(profile), profile_length);
+    colour_profile.assign(static_cast<const char*>(profile), profile_length);
   }
-  return result;
+  return upright_picture(picture.finish(), orientation, view, std::move(colour_profile));
 }
 
 }  // namespace

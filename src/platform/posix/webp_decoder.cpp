@@ -156,9 +156,7 @@ PictureResult decode_webp(std::string_view bytes, const PictureView& view) {
   } catch (const std::bad_alloc&) {
     return PictureResult::failure("out of memory for the WebP picture");
   }
-  result = upright_picture(std::move(result), orientation, view);
-  if (result.ok) result.colour_profile = std::string(webp.icc_profile);
-  return result;
+  return upright_picture(std::move(result), orientation, view, std::string(webp.icc_profile));
 }
 
 }  // namespace vs

@@ -325,9 +325,7 @@ PictureResult read_frame_picture(WicFrame& frame, int orientation, const Picture
                                        picture.row_done(y);
                                      });
   if (FAILED(hr)) return PictureResult::failure(frame.failed(hr));
-  PictureResult result = upright_picture(picture.finish(), orientation, view);
-  if (result.ok) result.colour_profile = frame.colour_profile();
-  return result;
+  return upright_picture(picture.finish(), orientation, view, frame.colour_profile());
 }
 
 }  // namespace vs
