@@ -24,6 +24,7 @@
 #include <string>
 #include <thread>
 
+#include "../tools/decoder_children.h"
 #include "../tools/picture_writers.h"
 #include "bench_timing.h"
 #include "platform/posix/child_process.h"
@@ -60,28 +61,14 @@ double confinement_ms() {
   return ms;
 }
 
-std::string read_text(const std::string& path) {
-  std::ifstream in(path);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
+using vs::samples::read_text_file;
 
 // A decoder this process started that has confined itself, or 0 (a
 // decoder started ahead of its picture may wait beside it, unconfined).
 pid_t confined_decoder_child() {
-  for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
-    const std::string stat = read_text(entry.path() / "stat");
-    const size_t paren = stat.rfind(')');
-    if (paren == std::string::npos || stat.find("(varnoscape-deco)") == std::string::npos) continue;
-    std::istringstream rest(stat.substr(paren + 2));
-    char state = 0;
-    pid_t ppid = 0;
-    rest >> state >> ppid;
-    if (ppid != getpid()) continue;
-    if (read_text(entry.path() / "status").find("\nSeccomp:\t2") != std::string::npos) {
-      return static_cast<pid_t>(std::stoi(entry.path().filename()));
-    }
+  for (pid_t pid : vs::samples::decoder_children()) {
+    const std::string status = read_text_file("/proc/" + std::to_string(pid) + "/status");
+    if (status.find("\nSeccomp:\t2") != std::string::npos) return pid;
   }
   return 0;
 }
@@ -121,9 +108,9 @@ void show_a_decoder_at_work(const std::string& folder) {
   while (!ended && std::chrono::steady_clock::now() < give_up && limits.empty()) {
     if (const pid_t pid = confined_decoder_child()) {
       const std::string proc = "/proc/" + std::to_string(pid);
-      status = read_text(proc + "/status");
+      status = read_text_file(proc + "/status");
       if (status.find("\nSeccomp:\t2") != std::string::npos) {
-        limits = read_text(proc + "/limits");
+        limits = read_text_file(proc + "/limits");
         seen = pid;
       }
     }

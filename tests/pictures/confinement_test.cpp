@@ -35,6 +35,7 @@
 #include <thread>
 #include <vector>
 
+#include "../../tools/decoder_children.h"
 #include "../../tools/picture_writers.h"
 #include "kind_tools.h"
 #include "picture_checks.h"
@@ -61,12 +62,7 @@ std::string outcome(long result) {
   return result >= 0 ? "done" : std::string("failed ") + strerrorname_np(errno);
 }
 
-std::string read_text_file(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
+using samples::read_text_file;
 
 // Hides Landlock from the process, as a kernel without it would: its calls
 // say they do not exist.
@@ -428,21 +424,7 @@ std::string slow_metafile() {
   return w.finish();
 }
 
-// The decoders this process started.
-std::vector<pid_t> decoder_children() {
-  std::vector<pid_t> found;
-  for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
-    const std::string stat = read_text_file(entry.path() / "stat");
-    const size_t paren = stat.rfind(')');
-    if (paren == std::string::npos || stat.find("(varnoscape-deco)") == std::string::npos) continue;
-    std::istringstream rest(stat.substr(paren + 2));
-    char state = 0;
-    pid_t ppid = 0;
-    rest >> state >> ppid;
-    if (ppid == getpid()) found.push_back(static_cast<pid_t>(std::stoi(entry.path().filename())));
-  }
-  return found;
-}
+using samples::decoder_children;
 
 // A decoder this process started that has confined itself, or 0 (a
 // decoder started ahead of its picture may wait beside it, unconfined).
