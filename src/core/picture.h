@@ -48,4 +48,11 @@ constexpr long long kMaxPicturePixels = 1LL << 28;
 // Picture files larger than this are not read at all, on either edition.
 constexpr int64_t kMaxPictureFileBytes = int64_t{256} << 20;
 
+// What the process that decodes one picture may take, on either edition:
+// its wall-clock time before it is ended, and its memory (the file, the
+// decoder's working memory and a picture of the largest size that may be
+// decoded whole).
+constexpr int kDecoderWallMs = 5000;
+constexpr uint64_t kDecoderMemoryBytes = uint64_t{1280} << 20;
+
 }  // namespace vs

@@ -28,11 +28,10 @@ constexpr bool kAddressSpaceLimited = true;
 #endif
 
 struct DecoderLimits {
-  int wall_ms = 5000;  // the decoder is killed after this long
-  int cpu_seconds = 5;
-  // Its whole address space: the file, the decoder's working memory and a
-  // picture of the largest size that may be decoded whole.
-  uint64_t address_space = kAddressSpaceLimited ? uint64_t{1280} << 20 : 0;
+  int wall_ms = kDecoderWallMs;  // the decoder is killed after this long
+  int cpu_seconds = kDecoderWallMs / 1000;
+  // Its whole address space.
+  uint64_t address_space = kAddressSpaceLimited ? kDecoderMemoryBytes : 0;
 };
 
 // Reads and decodes a picture file; the reason never repeats the path.

@@ -29,10 +29,9 @@ inline constexpr char kDecodePictureSwitch[] = "--decode-picture";
 
 struct DecoderLaunch {
   std::wstring program;  // the .scr that answers kDecodePictureSwitch
-  int wall_ms = 5000;    // the child is ended after this long
-  // The most memory the child may commit: the file, the decoder's working
-  // memory and a picture of the largest size that may be decoded whole.
-  uint64_t memory = uint64_t{1280} << 20;
+  int wall_ms = kDecoderWallMs;  // the child is ended after this long
+  // The most memory the child may commit.
+  uint64_t memory = kDecoderMemoryBytes;
   // Where a confinement that the system accepts but does not apply (Wine's)
   // is said, once in the program's life.
   std::function<void(const std::string&)> report;
