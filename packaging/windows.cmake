@@ -1,5 +1,6 @@
-# The Windows edition: Varnoscape.scr on the Win32 backend, and a ZIP of it
-# with the README and the licence (`cpack -G ZIP` in the build folder).
+# The Windows edition: Varnoscape.scr on the Win32 backend, a ZIP of it with
+# the README and the licence, and a per-user installer of the same files
+# (`cpack` in the build folder makes both; `-G ZIP` or `-G NSIS` one).
 
 vs_library(vs_win32 platform/win32 vs_pictures vs_forms)
 target_link_libraries(vs_win32 PUBLIC user32 gdi32 shell32 ole32 oleaut32 uuid windowscodecs
@@ -35,9 +36,24 @@ add_dependencies(decode-pictures Varnoscape)
 install(TARGETS Varnoscape RUNTIME DESTINATION .)
 install(FILES README.md LICENSE DESTINATION .)
 set(CPACK_PACKAGE_NAME Varnoscape)
+set(CPACK_PACKAGE_VENDOR Varnoscape)
 set(CPACK_PACKAGE_FILE_NAME "Varnoscape-${PROJECT_VERSION}-windows")
-set(CPACK_GENERATOR ZIP)
+set(CPACK_GENERATOR ZIP NSIS)
 set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
+# The installer is our own script (packaging/varnoscape.nsi, run by Debian's
+# makensis, package nsis): CPack's generator stages the files and takes its
+# template from packaging/, which hands the script those files and names.
+set(CPACK_MODULE_PATH ${CMAKE_CURRENT_SOURCE_DIR}/packaging)
+set(CPACK_VS_INSTALLER_SCRIPT ${CMAKE_CURRENT_SOURCE_DIR}/packaging/varnoscape.nsi)
+set(CPACK_VS_ICON ${SRC}/platform/win32/varnoscape.ico)
+set(CPACK_VS_VERSION4 "${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}.0.0")
+# The installer's own name: CPack reads this file once per generator.
+set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_BINARY_DIR}/cpack-options.cmake)
+file(CONFIGURE OUTPUT ${CPACK_PROJECT_CONFIG_FILE} @ONLY CONTENT [[
+if(CPACK_GENERATOR STREQUAL "NSIS")
+  set(CPACK_PACKAGE_FILE_NAME "Varnoscape-@PROJECT_VERSION@-setup")
+endif()
+]])
 include(CPack)
 
 # The end-to-end tests' stand-in for the control panel's preview window.

@@ -79,8 +79,9 @@ group_packages() {
       # Wine's X11 driver loads these X libraries itself, and its package
       # only recommends them. Wine speaks the locale's language only where
       # the locale exists: locales has the sources scripts/wine-run.sh
-      # compiles a missing one from.
-      printf '%s\n' g++-mingw-w64-x86-64-posix googletest wine64 locales \
+      # compiles a missing one from. NSIS's makensis builds the installer
+      # (its 64-bit stubs come with it, in nsis-common).
+      printf '%s\n' g++-mingw-w64-x86-64-posix googletest wine64 locales nsis \
         libxrender1 libxrandr2 libxi6 libxcursor1 libxcomposite1 libxfixes3
       ;;
     *)

@@ -17,6 +17,8 @@ bash scripts/build.sh "$root/build"
 echo "== build the Windows edition"
 cmake --preset windows >/dev/null
 cmake --build --preset windows
+echo "== the Windows edition's installer and ZIP"
+(cd "$root/build-windows" && cpack)
 echo "== unit and end-to-end tests (both editions end to end)"
 # The Windows edition was just built and sway and its tools installed: the
 # end-to-end tests of that edition and of the Wayland backend must run, not
