@@ -30,12 +30,12 @@ struct Texts {
   const char* order[2];    // sequential, random
   const char* size[2];     // own size, full screen
   const char* method[2];   // dots, lines
+  const char* subfolders;  // the check that takes the folders below too
   const char* chooser_title;
   const char* no_pictures;  // the saver found nothing to show
   // "{1}" is why, "{2}" the folder.
   const char* folder_unusable;
   const char* name_has_line_break;
-  const char* name_not_cp932;
   // "{1}" is the settings file, "{2}" why.
   const char* save_failed;
   const char* values_unwritten;

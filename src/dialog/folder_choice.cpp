@@ -3,8 +3,6 @@
 // the form's loop: a bounded number of names a step.
 #include "dialog/settings_dialog.h"
 
-#include "core/cp932.h"
-
 namespace vs {
 
 namespace {
@@ -21,15 +19,17 @@ constexpr int kNamesPerStep = 1024;
 // Why a folder cannot be kept in the settings file as it is, or "".
 std::string unstorable(const std::string& folder, const Texts& t) {
   if (folder.find_first_of("\r\n") != std::string::npos) return t.name_has_line_break;
-  if (!utf8_to_cp932(folder)) return t.name_not_cp932;
   return {};
 }
 
 }  // namespace
 
-std::string SettingsDialog::name_on_disk(const std::string& path) {
+std::string SettingsDialog::name_on_disk(const std::string& path, const std::string& prefix) {
   std::optional<int> attr = p_.system().file_attributes(path);
   if (!attr || (*attr & (kAttrHidden | kAttrSystem)) != 0) return {};
+  if (path.size() > prefix.size() && path.compare(0, prefix.size(), prefix) == 0) {
+    return path.substr(prefix.size());
+  }
   const size_t slash = path.find_last_of(p_.system().path_style().separator);
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
@@ -96,10 +96,11 @@ void SettingsDialog::start_listing(const std::string& folder, Listing kind) {
     size_t filled = 0;
     bool walked = false;
   };
-  auto state = std::make_shared<State>(
-      State{PictureWalk(p_.system(), folder, settings_.kinds), {}, 0, false});
+  auto state = std::make_shared<State>(State{
+      PictureWalk(p_.system(), folder, settings_.kinds, settings_.subfolders == 1), {}, 0, false});
+  const std::string prefix = pictures_prefix(folder, p_.system().path_style());
   listing_job_ = form_->loop().add(
-      p_.system().now_us(), [this, state, kind](int64_t now) -> std::optional<int64_t> {
+      p_.system().now_us(), [this, state, kind, prefix](int64_t now) -> std::optional<int64_t> {
         State& s = *state;
         if (!s.walked) {
           s.walk.step(kNamesPerStep, [&](const std::string& path) {
@@ -121,7 +122,7 @@ void SettingsDialog::start_listing(const std::string& folder, Listing kind) {
           file_list_.clear();
         }
         const size_t end = std::min(s.found.size(), s.filled + kNamesPerStep);
-        for (; s.filled < end; ++s.filled) file_list_.add(name_on_disk(s.found[s.filled]));
+        for (; s.filled < end; ++s.filled) file_list_.add(name_on_disk(s.found[s.filled], prefix));
         if (s.filled < s.found.size()) return now;
         // A rebuilt catalogue without files leaves the count blank.
         if (kind == Listing::ChosenFolder || !s.found.empty()) {
@@ -142,6 +143,18 @@ void SettingsDialog::toggle_kind(int16_t index) {
   }
   // The new mark shows before the folder is read again.
   if (form_) form_->paint_now();
+  rebuild_catalogue();
+}
+
+void SettingsDialog::toggle_subfolders() {
+  int16_t& subfolders = settings_.subfolders;
+  subfolders = subfolders == 1 ? 0 : 1;
+  subfolders_check_.set_picture(check_mark_images_[static_cast<size_t>(subfolders)]);
+  if (form_) form_->paint_now();
+  rebuild_catalogue();
+}
+
+void SettingsDialog::rebuild_catalogue() {
   settings_.folder = folder_label_.caption();
   if (settings_.folder.empty() || !folder_exists(p_.system(), settings_.folder)) return;
   count_label_.set_caption("");

@@ -43,7 +43,7 @@ std::string all_captions(const Texts& t) {
   for (const char* c : t.headings) s += c;
   for (const char* c : kKindCaptions) s += c;
   for (const char* c : t.buttons) s += c;
-  return s;
+  return s + t.subfolders;
 }
 
 }  // namespace
@@ -155,6 +155,9 @@ void SettingsDialog::lay_out() {
     place(kind_checks_[k], later_kinds_panel_, left, top, 12, 12);
     place_label(kind_labels_[k], later_kinds_panel_, left + 16, top, 60, 13, kKindCaptions[k]);
   }
+  // The subfolders switch in the place left after the last kind.
+  place(subfolders_check_, later_kinds_panel_, 108, 66, 12, 12);
+  place_label(subfolders_label_, later_kinds_panel_, 124, 66, 60, 13, t.subfolders);
   place(buttons_[1], files, 192, 256, 97, 21);
 
   // The options: three pairs, each under its heading.
@@ -206,6 +209,12 @@ void SettingsDialog::connect_handlers() {
       if (e.key == Key::Space) toggle_kind(i);
     };
   }
+  subfolders_check_.on_mouse_down = [this](auto&) { toggle_subfolders(); };
+  subfolders_label_.on_mouse_down = [this](auto&) { toggle_subfolders(); };
+  subfolders_label_.takes_focus = true;
+  subfolders_label_.on_key = [this](const Event& e) {
+    if (e.key == Key::Space) toggle_subfolders();
+  };
   for (int16_t i = 0; i < 4; ++i) {
     buttons_[static_cast<size_t>(i)].on_click = [this, i] { press(static_cast<Button>(i)); };
   }
@@ -278,6 +287,7 @@ void SettingsDialog::load() {
   // its selected member.
   std::vector<forms::Control*> tab_order = {&buttons_[0], &file_list_};
   for (forms::Label& kind : kind_labels_) tab_order.push_back(&kind);
+  tab_order.push_back(&subfolders_label_);
   tab_order.insert(
       tab_order.end(),
       {&buttons_[1], &order_labels_[0], &order_labels_[1], &size_labels_[0], &size_labels_[1],
@@ -287,7 +297,8 @@ void SettingsDialog::load() {
   // The catalogue's files by name, and their number (blank without any).
   file_list_.clear();
   if (catalogue_.count != 0) {
-    for (const std::string& path : catalogue_.paths()) file_list_.add(name_on_disk(path));
+    const std::string prefix = pictures_prefix(settings_.folder, p_.system().path_style());
+    for (const std::string& path : catalogue_.paths()) file_list_.add(name_on_disk(path, prefix));
     count_label_.set_caption(std::to_string(file_list_.count()));
   }
   preview_size_label_.set_caption("");
@@ -308,6 +319,7 @@ void SettingsDialog::load() {
   for (size_t i = 0; i < kKindCount; ++i) {
     kind_checks_[i].pointer = kind_labels_[i].pointer = PointerShape::Hand;
   }
+  subfolders_check_.pointer = subfolders_label_.pointer = PointerShape::Hand;
   for (forms::CommandButton& b : buttons_) b.pointer = PointerShape::Hand;
   file_list_.pointer = address_label_.pointer = PointerShape::Hand;
 
@@ -322,6 +334,8 @@ void SettingsDialog::load() {
   form_->set_focus(&buttons_[2]);
   // The window shows once the opening outline has reached it.
   animate(true, [this] { form_->show(); });
+  // A tree of folders is walked by the loop, the dialog answering meanwhile.
+  if (catalogue_walk_pending(settings_)) start_listing(settings_.folder, Listing::Catalogue);
 }
 
 std::unique_ptr<Font> SettingsDialog::open_font(double scale) {
@@ -349,6 +363,9 @@ void SettingsDialog::dress() {
     if (kind == 0 || kind == 1) {
       kind_checks_[i].set_picture(check_mark_images_[static_cast<size_t>(kind)]);
     }
+  }
+  if (settings_.subfolders == 0 || settings_.subfolders == 1) {
+    subfolders_check_.set_picture(check_mark_images_[static_cast<size_t>(settings_.subfolders)]);
   }
   // The empty preview frame, or the picture previewed again at this size.
   if (file_list_.selected() >= 0) {
@@ -401,6 +418,7 @@ void SettingsDialog::fit_labels_to_text() {
     for (forms::Label& l : *group) fit(l, l.caption());
   }
   for (forms::Label& l : kind_labels_) fit(l, l.caption());
+  fit(subfolders_label_, subfolders_label_.caption());
   for (forms::Label& l : headings_) fit(l, l.caption());
 }
 

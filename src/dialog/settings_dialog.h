@@ -110,6 +110,10 @@ class SettingsDialog {
   void show_option(const OptionPair& pair);
   void select_option(const OptionPair& pair, int16_t index);
   void toggle_kind(int16_t index);
+  void toggle_subfolders();
+  // After a kind or the subfolders switch changed: the catalogue of the
+  // folder label made again, as the list shows it.
+  void rebuild_catalogue();
   void choose_folder();
   void take_chosen_folder(const std::optional<std::string>& chosen);
   void show_preview();
@@ -126,9 +130,10 @@ class SettingsDialog {
   void start_listing(const std::string& folder, Listing kind);
   void stop_listing();
   void stop_preview_load();
-  // The name of a listed file as the folder holds it now: empty when it has
-  // gone, or become hidden or a system file.
-  std::string name_on_disk(const std::string& path);
+  // The name of a listed file as the folder holds it now, with the folders
+  // between the listed folder (whose paths start with `prefix`) and it:
+  // empty when it has gone, or become hidden or a system file.
+  std::string name_on_disk(const std::string& path, const std::string& prefix);
   // Shows a listing's problem, once per listing.
   void listing_error(PictureWalk::Problem problem);
 
@@ -154,6 +159,8 @@ class SettingsDialog {
   forms::PictureBox preview_box_;
   std::array<forms::ImageControl, kKindCount> kind_checks_;  // by the settings' kind index
   std::array<forms::Label, kKindCount> kind_labels_;
+  forms::ImageControl subfolders_check_;
+  forms::Label subfolders_label_;
   std::array<forms::ImageControl, 2> order_marks_, size_marks_, method_marks_;
   std::array<forms::Label, 2> order_labels_, size_labels_, method_labels_;
 

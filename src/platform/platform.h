@@ -34,6 +34,17 @@ enum FileAttr : int {
   kAttrArchive = 32,
 };
 
+// One name of a folder listing, with what the listing itself tells of it.
+struct FolderEntry {
+  std::string name;
+  // The attribute value (FileAttr bits) where the listing gives it, as
+  // Windows' does; nothing: file_attributes tells.
+  std::optional<int> attributes;
+  // False when the listing knows the name is neither a folder nor a link,
+  // so a walk over folders need not ask.
+  bool may_be_folder = true;
+};
+
 struct ReadResult {
   enum class Status { Ok, Missing, Error };
   Status status = Status::Missing;
@@ -238,9 +249,16 @@ class System {
 
   virtual PathStyle path_style() const = 0;
 
-  // Names in a folder (not "." and ".."), in the listing's own order; nothing
-  // when the folder cannot be listed.
-  virtual std::optional<std::vector<std::string>> list_folder(const std::string& folder) = 0;
+  // The names in a folder (not "." and ".."), in the listing's own order;
+  // nothing when the folder cannot be listed. Files whose contents live
+  // elsewhere until they are opened (cloud files not yet on this computer)
+  // are left out, so that listing a folder never fetches them.
+  virtual std::optional<std::vector<FolderEntry>> list_folder(const std::string& folder) = 0;
+
+  // What a folder is, however it is reached (through a link, a junction or a
+  // bind mount): equal for two paths exactly when they name the same folder;
+  // nothing when it cannot be told.
+  virtual std::optional<std::string> folder_identity(const std::string& path) = 0;
 
   // The attribute value of a path (FileAttr bits; links count as what they
   // point to); nothing when it does not exist or cannot be queried.

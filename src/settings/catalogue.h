@@ -45,13 +45,22 @@ struct Catalogue {
 // The picture files of a folder for the shown kinds, in the order the
 // listing takes them: three passes (files with no attribute, archived files,
 // read-only files), in each the kinds in order and the folder's own order
-// within a kind, a name belonging to a kind when one of its masks matches. A file is taken only
-// when its attribute value is exactly the pass's, so it comes at most once, and hidden, system or
-// read-only and archived files never. At most kMaxPictures files.
+// within a kind, a name belonging to a kind when one of its masks matches. A
+// file is taken only when its attribute value is exactly the pass's, so it
+// comes at most once, and hidden, system or read-only and archived files
+// never. At most kMaxPictures files.
+//
+// With subfolders, the folders below are walked too, depth first, each
+// folder's names and folders taken together in the order of their bytes, so
+// that files come in the order of their full paths and the limit keeps the
+// first of them; a file is taken when its attribute value is one of the
+// three passes'. Hidden and system folders are left out as such files are,
+// and a folder reached a second time (through a link back up, a junction, a
+// bind mount) is walked once.
 //
 // The walk goes in bounded steps, so that a large folder is read while the
-// dialog goes on answering and painting; the folder itself is read once, and
-// each name's attributes are asked once.
+// dialog or the saver goes on answering and painting; each folder is read
+// once, and each name's attributes are asked once.
 class PictureWalk {
  public:
   enum class Problem {
@@ -61,9 +70,10 @@ class PictureWalk {
     TooMany,           // the walk ended at kMaxPictures
   };
 
-  PictureWalk(System& p, const std::string& folder, const KindSwitches& kinds);
+  PictureWalk(System& p, const std::string& folder, const KindSwitches& kinds,
+              bool with_subfolders = false);
 
-  // Looks at up to `budget` names and hands each file taken to `take`; true
+  // Looks at about `budget` names and hands each file taken to `take`; true
   // once the walk has ended.
   bool step(int budget, const std::function<void(const std::string& path)>& take);
   bool done() const { return done_; }
@@ -72,25 +82,46 @@ class PictureWalk {
   Problem problem() const { return problem_; }
 
  private:
+  struct Folder {
+    std::string prefix;  // the folder's path and a separator
+    std::vector<FolderEntry> entries;
+    size_t next = 0;
+  };
+
   void note(Problem problem);
+  // True when the file's attributes could be had; false, noted, when not.
+  bool know_attributes(const std::string& path, FolderEntry& entry);
+  void take_file(const std::string& path, const std::function<void(const std::string&)>& take);
+  void step_folder(int& budget, const std::function<void(const std::string&)>& take);
+  void step_tree(int& budget, const std::function<void(const std::string&)>& take);
+  // Puts a listed folder on top of the walk, its names in the order taken.
+  void enter(std::string prefix, std::vector<FolderEntry> entries);
 
   System& p_;
   KindSwitches kinds_;
-  std::string prefix_;  // the folder part and a separator
-  std::vector<std::string> names_;
-  std::vector<std::optional<int>> attrs_;
+  bool with_subfolders_;
+  PathStyle style_;
+  // The one folder of a walk without subfolders.
+  Folder folder_;
   std::vector<bool> asked_;
   size_t pass_ = 0;
   size_t kind_ = 0;
-  size_t name_ = 0;
+  // The folders of a walk with subfolders, the one being read on top.
+  std::vector<Folder> open_folders_;
+  std::vector<std::string> seen_folders_;  // identities, sorted
   int taken_ = 0;
   bool done_ = false;
   Problem problem_ = Problem::None;
 };
 
-// Rebuilds the catalogue of the folder for the shown kinds, sorted.
+// The text every path of a walk over the folder starts with: the folder and
+// a separator (a root's doubled).
+std::string pictures_prefix(const std::string& folder, PathStyle style);
+
+// Rebuilds the catalogue of the folder (and its subfolders) for the shown
+// kinds, sorted.
 void build_catalogue(System& p, const KindSwitches& kinds, const std::string& folder,
-                     Catalogue& catalogue);
+                     Catalogue& catalogue, bool with_subfolders = false);
 // The catalogue of the files a walk found, sorted.
 void fill_catalogue(Catalogue& catalogue, std::vector<std::string> found);
 // Sorts positions 1..count by their bytes.

@@ -19,6 +19,9 @@ constexpr std::string_view kSizeKey = "画像のｻｲｽﾞ";
 constexpr std::string_view kFolderKey = "画像のﾌｫﾙﾀﾞ";
 constexpr std::string_view kKindKey = "画像種類_";  // followed by the index digit
 constexpr std::string_view kWayKey = "描画方法";
+constexpr std::string_view kSubfoldersKey = "ｻﾌﾞﾌｫﾙﾀﾞ";
+// The folder when code page 932 cannot spell it (see load_settings).
+constexpr std::string_view kUnicodeFolderKey = "画像のﾌｫﾙﾀﾞ_UTF8";
 
 std::string kind_key(size_t index) {
   return std::string(kKindKey) + static_cast<char>('0' + index);
@@ -58,6 +61,53 @@ std::string folder_from_file(std::string_view bytes) {
   return cp932_to_utf8(bytes).value_or("");
 }
 
+bool plain_ascii(unsigned char c) {
+  return c >= 0x20 && c < 0x7F && c != '%';
+}
+
+// UTF-8 in printable ASCII, which any code page holds: other bytes as %XX.
+std::string escaped_utf8(std::string_view utf8) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  for (unsigned char c : utf8) {
+    if (plain_ascii(c)) {
+      out += static_cast<char>(c);
+    } else {
+      out += '%';
+      out += kHex[c >> 4];
+      out += kHex[c & 15];
+    }
+  }
+  return out;
+}
+
+int hex_digit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  return -1;
+}
+
+// Empty when the text is not what escaped_utf8 writes: a broken escape or a
+// NUL names no folder. Other bytes pass as they are: a Linux folder's name
+// need not be UTF-8.
+std::string unescaped_utf8(std::string_view text) {
+  std::string out;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '%') {
+      out += text[i];
+      continue;
+    }
+    const int high = i + 2 < text.size() ? hex_digit(text[i + 1]) : -1;
+    const int low = high < 0 ? -1 : hex_digit(text[i + 2]);
+    if (low < 0) return {};
+    out += static_cast<char>(high * 16 + low);
+    i += 2;
+  }
+  if (out.find('\0') != std::string::npos) return {};
+  return out;
+}
+
 }  // namespace
 
 void load_settings(System& p, Settings& settings, Catalogue& catalogue) {
@@ -80,13 +130,17 @@ void load_settings(System& p, Settings& settings, Catalogue& catalogue) {
   for (size_t i = 0; i < s.kinds.size(); ++i) load_number(file, kind_key(i), 1, s.kinds[i]);
 
   // The kinds come first: the catalogue is built for the shown ones only.
+  load_number(file, kSubfoldersKey, 0, s.subfolders);
   catalogue.count = 0;
-  s.folder = folder_from_file(ini::read_value(file, kSection, file_key(kFolderKey)));
+  const std::string folder_bytes = ini::read_value(file, kSection, file_key(kFolderKey));
+  s.folder = folder_bytes.empty()
+                 ? unescaped_utf8(ini::read_value(file, kSection, file_key(kUnicodeFolderKey)))
+                 : folder_from_file(folder_bytes);
   if (!s.folder.empty()) {
-    if (folder_exists(p, s.folder)) {
-      build_catalogue(p, s.kinds, s.folder, catalogue);
-    } else {
+    if (!folder_exists(p, s.folder)) {
       s.folder.clear();
+    } else if (!catalogue_walk_pending(s)) {
+      build_catalogue(p, s.kinds, s.folder, catalogue);
     }
   }
 
@@ -131,21 +185,36 @@ SaveResult save_settings(System& p, Settings& settings, const std::string& folde
 
   put_number(keys[0], s.picture_order);
   put_number(keys[1], s.picture_size);
-  if (std::optional<std::string> folder = utf8_to_cp932(s.folder)) {
-    put(keys[2], ini::write_value(file, kSection, file_key(keys[2]), *folder));
+  // A folder code page 932 cannot spell goes to a key of its own, and the
+  // folder key is emptied.
+  std::optional<std::string> cp932_folder = utf8_to_cp932(s.folder);
+  const std::string unicode_folder = cp932_folder ? std::string() : escaped_utf8(s.folder);
+  const bool folder_fits = s.folder.find_first_of("\r\n") == std::string::npos;
+  if (folder_fits) {
+    put(keys[2], ini::write_value(file, kSection, file_key(keys[2]), cp932_folder.value_or("")));
   } else {
-    put(keys[2], {false, "the folder name holds characters that code page 932 cannot hold"});
+    put(keys[2], ini::write_value(file, kSection, file_key(keys[2]), s.folder));
   }
   for (size_t i = 0; i < kFirstKinds; ++i) put_number(keys[3 + i], s.kinds[i]);
   put_number(keys[7], s.drawing_method);
   // A file that never held a later kind's key keeps not holding it while
   // the kind is shown, so it stays what the first four kinds' saves wrote.
-  for (size_t i = kFirstKinds; i < s.kinds.size(); ++i) {
-    const std::string key = kind_key(i);
-    if (s.kinds[i] != 1 || !ini::read_value(file, kSection, file_key(key)).empty()) {
-      keys.push_back(key);
-      put_number(key, s.kinds[i]);
+  auto needed = [&](const std::string& key, bool differs_from_missing) {
+    if (!differs_from_missing && ini::read_value(file, kSection, file_key(key)).empty()) {
+      return false;
     }
+    keys.push_back(key);
+    return true;
+  };
+  for (size_t i = kFirstKinds; i < s.kinds.size(); ++i) {
+    if (needed(kind_key(i), s.kinds[i] != 1)) put_number(kind_key(i), s.kinds[i]);
+  }
+  if (needed(std::string(kSubfoldersKey), s.subfolders != 0)) {
+    put_number(std::string(kSubfoldersKey), s.subfolders);
+  }
+  if (folder_fits && needed(std::string(kUnicodeFolderKey), !unicode_folder.empty())) {
+    put(std::string(kUnicodeFolderKey),
+        ini::write_value(file, kSection, file_key(kUnicodeFolderKey), unicode_folder));
   }
 
   if (!where.per_user_folder.empty()) {

@@ -27,6 +27,12 @@ namespace {
 
 namespace fs = std::filesystem;
 
+#ifdef _WIN32
+const std::string kSep = "\\";
+#else
+const std::string kSep = "/";
+#endif
+
 // Where controls sit in the window (their panel's place plus their own).
 constexpr Point kRandomLabel{336 + 124 + 10, 12 + 40 + 5};
 constexpr Point kFullScreenLabel{336 + 124 + 10, 12 + 100 + 5};
@@ -35,6 +41,7 @@ constexpr Point kSelectedMark[2] = {{336 + 24 + 6, 12 + 40 + 6}, {336 + 108 + 6,
 constexpr Point kBmpCheck{12 + 208 + 6, 12 + 188 + 6};
 constexpr Point kGifCheck{12 + 208 + 6, 12 + 188 + 16 + 6};
 constexpr Point kSequentialLabel{336 + 40 + 10, 12 + 40 + 5};
+constexpr Point kSubfoldersCheck{336 + 108 + 6, 206 + 66 + 6};
 constexpr Point kFolderButton{12 + 12 + 48, 12 + 40 + 10};
 constexpr Point kSaveButton{336 + 50, 320 + 10};
 constexpr Point kCancelButton{440 + 48, 320 + 10};
@@ -243,6 +250,49 @@ TEST_F(DialogTest, KindTogglesRebuildTheListUnlessTheFolderIsGone) {
   run();
   EXPECT_EQ(settings.kinds[0], 1);
   EXPECT_EQ(d.count_label(), "");  // as it was: nothing listed anew
+}
+
+// The subfolders check: the list then holds the pictures of the folders
+// below, by their paths below the folder, a hidden folder and a link back up
+// left out; saved, the dialog opens on them again, walked by its loop; a
+// picture two folders down previews.
+TEST_F(DialogTest, SubfoldersAreListedByTheirPathsBelowTheFolder) {
+  picture("a.bmp", 4, 4);
+  fs::create_directories(pics + "/2019/summer");
+  fs::create_directories(pics + "/.hidden");
+  picture("beach.bmp", 6, 3, pics + "/2019/summer");
+  picture("secret.bmp", 4, 4, pics + "/.hidden");
+  std::error_code no_links;
+  fs::create_directory_symlink(pics, pics + "/up", no_links);
+  SettingsDialog& d = load();
+  EXPECT_EQ(entries(), std::vector<std::string>{"a.bmp"});
+  click(0, kSubfoldersCheck);
+  run();
+  const std::vector<std::string> both = {std::string("2019") + kSep + "summer" + kSep + "beach.bmp",
+                                         "a.bmp"};
+  EXPECT_EQ(settings.subfolders, 1);
+  EXPECT_EQ(entries(), both);
+  EXPECT_EQ(d.count_label(), "2");
+  EXPECT_EQ(catalogue.count, 2);
+  const_cast<forms::ListBox&>(d.file_list()).select(0);
+  run();
+  EXPECT_EQ(d.preview_size_label(), "6 * 3");
+  d.press(Button::Save);
+  run();
+
+  Settings stored;
+  Catalogue walked_later;
+  load_settings(p, stored, walked_later);
+  EXPECT_EQ(stored.subfolders, 1);
+  EXPECT_EQ(walked_later.count, 0);
+  dialog = std::make_unique<SettingsDialog>(p, stored, walked_later);
+  dialog->load();
+  run();
+  EXPECT_EQ(entries(), both);
+  EXPECT_EQ(dialog->count_label(), "2");
+  click(p.now_us(), kSubfoldersCheck);
+  run();
+  EXPECT_EQ(entries(), std::vector<std::string>{"a.bmp"});
 }
 
 TEST_F(DialogTest, PreviewsHaveTheirLongerSideAt100) {
@@ -508,11 +558,12 @@ TEST_F(DialogTest, TheKeyboardAloneReachesAndChangesEveryChoice) {
     const char* keys;  // t: Tab, T: Shift+Tab, s: Space, > and v: arrows
     KindSwitches kinds;
     int16_t order, size, method;
+    int16_t subfolders = 0;
   };
   // From 設定: Tab goes to ｷｬﾝｾﾙ, the address, the folder button, the list,
-  // then the kinds, the later ones after the first four; Shift+Tab to the
-  // method, size and order pairs, the preview button, then the kinds from
-  // the last.
+  // then the kinds, the later ones after the first four, then the
+  // subfolders; Shift+Tab to the method, size and order pairs, the preview
+  // button, the subfolders, then the kinds from the last.
   for (const Case& c : {
            Case{"ttttts", {0, 1, 1, 1, 1, 1, 1, 1, 1}, 0, 0, 0},
            Case{"tttttttts", {1, 1, 1, 0, 1, 1, 1, 1, 1}, 0, 0, 0},
@@ -521,8 +572,10 @@ TEST_F(DialogTest, TheKeyboardAloneReachesAndChangesEveryChoice) {
            Case{"TTv", {1, 1, 1, 1, 1, 1, 1, 1, 1}, 0, 1, 0},
            Case{"TTTvv", {1, 1, 1, 1, 1, 1, 1, 1, 1}, 0, 0, 0},
            Case{"TTT>t>", {1, 1, 1, 1, 1, 1, 1, 1, 1}, 1, 1, 0},
-           Case{"TTTTTs", {1, 1, 1, 1, 1, 1, 1, 1, 0}, 0, 0, 0},
-           Case{"TTTTTTTTTTs", {1, 1, 1, 0, 1, 1, 1, 1, 1}, 0, 0, 0},
+           Case{"TTTTTs", {1, 1, 1, 1, 1, 1, 1, 1, 1}, 0, 0, 0, 1},
+           Case{"TTTTTss", {1, 1, 1, 1, 1, 1, 1, 1, 1}, 0, 0, 0, 0},
+           Case{"TTTTTTs", {1, 1, 1, 1, 1, 1, 1, 1, 0}, 0, 0, 0},
+           Case{"TTTTTTTTTTTs", {1, 1, 1, 0, 1, 1, 1, 1, 1}, 0, 0, 0},
        }) {
     load();
     int64_t at = p.now_us() + 300000;  // once the opening outline is done
@@ -547,6 +600,7 @@ TEST_F(DialogTest, TheKeyboardAloneReachesAndChangesEveryChoice) {
     EXPECT_EQ(stored.picture_order, c.order) << c.keys;
     EXPECT_EQ(stored.picture_size, c.size) << c.keys;
     EXPECT_EQ(stored.drawing_method, c.method) << c.keys;
+    EXPECT_EQ(stored.subfolders, c.subfolders) << c.keys;
   }
 }
 
@@ -588,7 +642,8 @@ TEST_F(DialogTest, ClearThenCancelOrSaveAndAFailedSave) {
 }
 
 // The folder chooser: a cancel changes nothing; a folder that the settings
-// file cannot hold is refused at once; a good one is listed, with its count.
+// file cannot hold (a line break) is refused at once; a good one, in any
+// script, is listed, with its count.
 TEST_F(DialogTest, FolderChoices) {
   picture("a.bmp", 4, 4);
   SettingsDialog& d = load();
@@ -605,11 +660,21 @@ TEST_F(DialogTest, FolderChoices) {
   EXPECT_EQ(d.file_list().count(), 1);
   EXPECT_EQ(d.count_label(), "1");
 
-  p.folder_answers = {std::string(dir / "한국")};
+  p.folder_answers = {std::string(dir / "a\nb")};
   d.press(Button::ChooseFolder);
   run();
   EXPECT_EQ(d.folder_label(), pics);
   ASSERT_EQ(p.message_boxes.size(), 1u);
+
+  // Any script: the settings file keeps what code page 932 cannot spell.
+  const std::string korean = dir / "한국";
+  fs::create_directory(korean);
+  std::ofstream(korean + "/가.bmp") << "x";
+  p.folder_answers = {korean};
+  d.press(Button::ChooseFolder);
+  run();
+  EXPECT_EQ(d.folder_label(), korean);
+  EXPECT_EQ(entries(), std::vector<std::string>{"가.bmp"});
 
   p.folder_answers = {other};
   d.press(Button::ChooseFolder);

@@ -295,18 +295,87 @@ class FakeListing : public OffscreenPlatform {
   std::vector<std::string> listed;
 
   PathStyle path_style() const override { return style; }
-  std::optional<std::vector<std::string>> list_folder(const std::string& folder) override {
+  std::optional<std::vector<FolderEntry>> list_folder(const std::string& folder) override {
     listed.push_back(folder);
     auto it = folders.find(folder);
     if (it == folders.end()) return std::nullopt;
-    return it->second;
+    std::vector<FolderEntry> entries;
+    for (const std::string& name : it->second) entries.push_back({name, std::nullopt, true});
+    return entries;
   }
   std::optional<int> file_attributes(const std::string& path) override {
     auto it = attrs.find(path);
     if (it == attrs.end()) return std::nullopt;
     return it->second;
   }
+  // A folder is itself unless it is a junction to another.
+  std::map<std::string, std::string> junctions;
+  std::optional<std::string> folder_identity(const std::string& path) override {
+    std::string folder = path.back() == '\\' ? path.substr(0, path.size() - 1) : path;
+    if (auto it = junctions.find(folder); it != junctions.end()) return it->second;
+    return folder;
+  }
 };
+
+// Subfolders, as Windows lists them: hidden and system folders left out,
+// a junction back up walked once, files in the order of their full paths
+// ("a b\" before "a\" before "a_b\"), and the limit over the whole tree.
+TEST(Catalogue, SubfoldersAreWalkedInPathOrderOnce) {
+  FakeListing p;
+  auto folder = [&](const std::string& path, int attrs, std::vector<std::string> names) {
+    p.attrs[path] = attrs;
+    p.folders[path] = std::move(names);
+  };
+  folder("D:\\P\\", kAttrDirectory, {"z.jpg", "a_b", "a", "a b", "hid", "sys", "up", "b.gif"});
+  folder("D:\\P\\a", kAttrDirectory | kAttrReadOnly, {"x.jpg", "deeper"});
+  folder("D:\\P\\a\\deeper", kAttrDirectory, {"y.png"});
+  folder("D:\\P\\a b", kAttrDirectory, {"x.jpg"});
+  folder("D:\\P\\a_b", kAttrDirectory, {"x.jpg", "ro_arc.jpg", "hidden.jpg"});
+  folder("D:\\P\\hid", kAttrDirectory | kAttrHidden, {"x.jpg"});
+  folder("D:\\P\\sys", kAttrDirectory | kAttrSystem, {"x.jpg"});
+  folder("D:\\P\\up", kAttrDirectory, {"z.jpg"});
+  p.junctions["D:\\P\\up"] = "D:\\P";
+  for (const char* file : {"z.jpg", "b.gif", "a\\x.jpg", "a\\deeper\\y.png", "a b\\x.jpg",
+                           "a_b\\x.jpg", "hid\\x.jpg", "sys\\x.jpg", "up\\z.jpg"}) {
+    p.attrs[std::string("D:\\P\\") + file] = kAttrArchive;
+  }
+  p.attrs["D:\\P\\a_b\\ro_arc.jpg"] = kAttrArchive | kAttrReadOnly;
+  p.attrs["D:\\P\\a_b\\hidden.jpg"] = kAttrHidden;
+  const std::vector<std::string> all = {"D:\\P\\a b\\x.jpg", "D:\\P\\a\\deeper\\y.png",
+                                        "D:\\P\\a\\x.jpg",   "D:\\P\\a_b\\x.jpg",
+                                        "D:\\P\\b.gif",      "D:\\P\\z.jpg"};
+  for (int budget : {1, 3, 1000}) {
+    PictureWalk walk(p, "D:\\P", testing::first_kinds({1, 1, 1, 1}), true);
+    std::vector<std::string> taken;
+    while (!walk.step(budget, [&](const std::string& path) { taken.push_back(path); })) {
+    }
+    EXPECT_EQ(taken, all) << budget;
+    EXPECT_EQ(walk.problem(), PictureWalk::Problem::None);
+  }
+  testing::Loaded m = all_kinds();
+  build_catalogue(p, m.settings.kinds, "D:\\P", m.catalogue, true);
+  EXPECT_EQ(entries(m), all);
+  // Without subfolders: the folder alone, as ever.
+  build_catalogue(p, m.settings.kinds, "D:\\P", m.catalogue);
+  EXPECT_EQ(entries(m), (std::vector<std::string>{"D:\\P\\b.gif", "D:\\P\\z.jpg"}));
+
+  // The limit counts the whole tree and keeps the first paths.
+  FakeListing big;
+  big.style = kPosixPaths;
+  for (int f = 0; f < 40; ++f) {
+    const std::string sub = "/big/" + std::to_string(100 + f);
+    big.attrs[sub] = kAttrDirectory;
+    big.folders["/big/"].push_back(std::to_string(100 + f));
+    for (int i = 0; i < 1000; ++i) {
+      big.folders[sub].push_back(std::to_string(1000 + i) + ".jpg");
+      big.attrs[sub + "/" + big.folders[sub].back()] = 0;
+    }
+  }
+  build_catalogue(big, m.settings.kinds, "/big", m.catalogue, true);
+  ASSERT_EQ(m.catalogue.count, kMaxPictures);
+  EXPECT_EQ(m.catalogue.files[1], "/big/100/1000.jpg");
+  EXPECT_EQ(m.catalogue.files[kMaxPictures], "/big/132/1766.jpg");
+}
 
 TEST(Catalogue, OnlyExactAttributeValuesZeroArchiveOrReadOnly) {
   FakeListing p;

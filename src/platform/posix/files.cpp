@@ -46,16 +46,27 @@ bool write_all(int fd, std::string_view bytes, int& err) {
 
 }  // namespace
 
-std::optional<std::vector<std::string>> PosixSystem::list_folder(const std::string& folder) {
+std::optional<std::vector<FolderEntry>> PosixSystem::list_folder(const std::string& folder) {
   DIR* dir = opendir(folder.empty() ? "." : folder.c_str());
   if (!dir) return std::nullopt;
-  std::vector<std::string> names;
+  std::vector<FolderEntry> entries;
   while (dirent* entry = readdir(dir)) {
     if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0) continue;
-    names.emplace_back(entry->d_name);
+    // A plain file, a pipe or a device is known from the listing alone; a
+    // link or an unknown type needs a look at what it names.
+    const bool may_be_folder =
+        entry->d_type == DT_DIR || entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN;
+    entries.push_back(FolderEntry{entry->d_name, std::nullopt, may_be_folder});
   }
   closedir(dir);
-  return names;
+  return entries;
+}
+
+// The device and the node: a bind mount or a link reaches the same pair.
+std::optional<std::string> PosixSystem::folder_identity(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return std::nullopt;
+  return std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino);
 }
 
 // POSIX files have no attribute bits: a directory is 16, a dot-name is hidden

@@ -31,7 +31,8 @@ class PosixSystem : public System {
   std::string user_config_folder() const override;
 
   PathStyle path_style() const override { return kPosixPaths; }
-  std::optional<std::vector<std::string>> list_folder(const std::string& folder) override;
+  std::optional<std::vector<FolderEntry>> list_folder(const std::string& folder) override;
+  std::optional<std::string> folder_identity(const std::string& path) override;
   std::optional<int> file_attributes(const std::string& path) override;
   ReadResult read_file(const std::string& path) override;
   WriteResult replace_file(const std::string& path, std::string_view bytes) override;

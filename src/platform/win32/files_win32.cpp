@@ -67,7 +67,7 @@ bool missing_error(DWORD code) {
 
 }  // namespace
 
-std::optional<std::vector<std::string>> Win32System::list_folder(const std::string& folder) {
+std::optional<std::vector<FolderEntry>> Win32System::list_folder(const std::string& folder) {
   std::wstring pattern = system_path(folder);
   if (!pattern.empty() && pattern.back() != L'\\') pattern += L'\\';
   pattern += L'*';
@@ -76,27 +76,59 @@ std::optional<std::vector<std::string>> Win32System::list_folder(const std::stri
                               nullptr, FIND_FIRST_EX_LARGE_FETCH);
   if (h == INVALID_HANDLE_VALUE) {
     // An empty folder (a drive root has no "." entry) is still a folder.
-    if (GetLastError() == ERROR_FILE_NOT_FOUND) return std::vector<std::string>{};
+    if (GetLastError() == ERROR_FILE_NOT_FOUND) return std::vector<FolderEntry>{};
     return std::nullopt;
   }
-  std::vector<std::string> names;
+  std::vector<FolderEntry> entries;
   do {
     const std::wstring_view name = found.cFileName;
     if (name == L"." || name == L"..") continue;
-    names.push_back(win32::narrow(name));
+    if (!win32::listed_as_local(found.dwFileAttributes)) continue;
+    entries.push_back(FolderEntry{win32::narrow(name),
+                                  win32::compared_attributes(found.dwFileAttributes),
+                                  (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0});
   } while (FindNextFileW(h, &found));
   FindClose(h);
-  return names;
+  return entries;
 }
 
-// The bits the listing compares: read-only, hidden, system, folder and
-// archive (and the volume bit, which files never have). The system's other
-// bits (normal, not indexed, compressed...) say nothing about whether a
-// picture is shown.
+// The volume and the file index: a junction or a link to a folder reaches
+// the same pair. Opening a folder for no access reads nothing of it.
+std::optional<std::string> Win32System::folder_identity(const std::string& path) {
+  win32::OwnedHandle h(CreateFileW(system_path(path).c_str(), 0,
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                   OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  if (!h.valid()) return std::nullopt;
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!GetFileInformationByHandle(h.get(), &info) ||
+      (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+    return std::nullopt;
+  }
+  const uint64_t index = (uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow;
+  return std::to_string(info.dwVolumeSerialNumber) + ":" + std::to_string(index);
+}
+
+namespace win32 {
+
+bool listed_as_local(DWORD attributes) {
+  // Cloud files carry one of these until they are on this computer:
+  // OneDrive's "online-only" files have the recall-on-data-access bit with
+  // the offline bit clear, so the offline bit alone would miss them.
+  constexpr DWORD kNotHere =
+      0x400000 /* recall on data access */ | 0x40000 /* recall on open */ | FILE_ATTRIBUTE_OFFLINE;
+  return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 || (attributes & kNotHere) == 0;
+}
+
+int compared_attributes(DWORD attributes) {
+  return static_cast<int>(attributes & 0x3F);
+}
+
+}  // namespace win32
+
 std::optional<int> Win32System::file_attributes(const std::string& path) {
   const DWORD attributes = GetFileAttributesW(system_path(path).c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) return std::nullopt;
-  return static_cast<int>(attributes & 0x3F);
+  return win32::compared_attributes(attributes);
 }
 
 win32::OwnedHandle open_regular_file(const std::string& path, DWORD share, WholeFile& failure) {

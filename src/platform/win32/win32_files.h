@@ -15,6 +15,16 @@ namespace vs::win32 {
 // A system error code as a short sentence ("Access is denied.").
 std::string error_text(DWORD code);
 
+// False for a file a folder listing reports as kept elsewhere until it is
+// opened (a cloud file): opening or reading it would fetch it. Folders are
+// always listed.
+bool listed_as_local(DWORD attributes);
+
+// The attribute bits the catalogue compares: read-only, hidden, system,
+// folder and archive (and the volume bit, which files never have). The
+// system's other bits say nothing about whether a picture is shown.
+int compared_attributes(DWORD attributes);
+
 }  // namespace vs::win32
 
 namespace vs {
