@@ -17,18 +17,37 @@ std::unique_ptr<BackgroundLoad> Platform::start_picture_load(const std::string& 
   return load;
 }
 
+namespace {
+
+// Failures never escape a step: a load, or its next step, that throws is a
+// failed load.
+void run_guarded(const std::function<void()>& work, PictureResult& result) {
+  try {
+    work();
+  } catch (const std::exception& e) {
+    result = PictureResult::failure(e.what());
+  }
+}
+
+}  // namespace
+
 void BackgroundLoad::start(Job job, std::function<void()> on_end) {
   stop();
+  loaded_ = false;
   done_ = false;
+  then_ = {};
   thread_ =
       std::jthread([this, job = std::move(job), on_end = std::move(on_end)](std::stop_token token) {
         PictureResult r;
-        try {
-          r = job(token);
-        } catch (const std::exception& e) {
-          // Failures never escape a step: a load that throws is a failed load.
-          r = PictureResult::failure(e.what());
+        run_guarded([&] { r = job(token); }, r);
+        std::function<void(const PictureResult&)> step;
+        {
+          std::lock_guard lock(mutex_);
+          loaded_ = true;
+          step = std::move(then_);
         }
+        // A stopped load's result is not wanted.
+        if (step && !token.stop_requested()) run_guarded([&] { step(r); }, r);
         {
           std::lock_guard lock(mutex_);
           result_ = std::move(r);
@@ -37,6 +56,19 @@ void BackgroundLoad::start(Job job, std::function<void()> on_end) {
         }
         if (on_end) on_end();
       });
+}
+
+void BackgroundLoad::then(std::function<void(const PictureResult&)> step) {
+  std::unique_lock lock(mutex_);
+  if (thread_.joinable() && !loaded_) {
+    then_ = std::move(step);
+    return;
+  }
+  // Too late for the load's thread (a load that fails at once ends before
+  // its caller gets here): its result is a moment away, if not there.
+  if (thread_.joinable()) ended_.wait(lock, [this] { return done_; });
+  lock.unlock();
+  run_guarded([&] { step(result_); }, result_);
 }
 
 bool BackgroundLoad::wait_for(int ms) {

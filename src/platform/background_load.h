@@ -26,6 +26,12 @@ class BackgroundLoad {
   // Starts a load; one at a time. on_end runs on the load's thread once its
   // result can be taken.
   void start(Job job, std::function<void()> on_end = {});
+  // Work on the loaded picture that belongs off the caller's thread as well
+  // (the saver fits it to the screen there): it runs on the load's thread
+  // once the load has ended, before the result can be taken and before
+  // on_end; not after a stop. A load that has already ended runs it on the
+  // caller's thread, at once. One per load, given after start.
+  void then(std::function<void(const PictureResult&)> step);
   // Waits up to ms milliseconds for the load to end; true once it has.
   bool wait_for(int ms);
   // True once a started load has ended (its result waits to be taken).
@@ -45,7 +51,9 @@ class BackgroundLoad {
  private:
   std::mutex mutex_;
   std::condition_variable ended_;
+  bool loaded_ = false;  // the job has ended; `then` comes too late for its thread
   bool done_ = false;
+  std::function<void(const PictureResult&)> then_;
   PictureResult result_;
   std::jthread thread_;
 };

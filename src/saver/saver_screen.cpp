@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <string>
+#include <utility>
 
 #include "core/numeric.h"
 #include "settings/mode_letter.h"
@@ -88,22 +89,50 @@ int SaverScreen::run() {
 }
 
 void SaverScreen::start_loading() {
-  std::optional<std::string> path = begin_next_picture(show_, catalogue_);
-  if (!path) {
-    finish_next_picture(show_, settings_, catalogue_, PictureResult::failure("no picture"), rng_);
-    start_drawing();
+  prepare_next_picture();
+  take_next_picture_when_ready();
+}
+
+void SaverScreen::prepare_next_picture() {
+  next_ = plan_next_picture(show_, settings_, catalogue_);
+  if (!next_->path) {
+    next_fitted_ = fit_next_picture(*next_, PictureResult::failure("no picture"), show_);
     return;
   }
-  // The load runs off the loop; its end wakes the loop, which takes it.
-  load_ = p_.start_picture_load(*path, saver_view(show_, settings_));
+  // The load runs off the loop and so does the fit, into a picture of its
+  // own: the drawing reads the one shown meanwhile.
+  load_ = p_.start_picture_load(*next_->path, next_->view);
+  load_->then([this](const PictureResult& loaded) {
+    next_fitted_ = fit_next_picture(*next_, loaded, show_);
+  });
+}
+
+void SaverScreen::take_next_picture_when_ready() {
+  // A load that ended during the drawing has woken the loop already.
+  if (!load_ || load_->finished()) {
+    take_next_picture();
+    return;
+  }
+  // The load's end wakes the loop, which takes it.
   loop_.watch([this] {
     if (!load_->finished()) return false;
-    PictureResult loaded = load_->take();
-    load_.reset();
-    finish_next_picture(show_, settings_, catalogue_, std::move(loaded), rng_);
-    start_drawing();
+    take_next_picture();
     return true;
   });
+}
+
+void SaverScreen::take_next_picture() {
+  PictureResult loaded = load_ ? load_->take() : PictureResult::failure("no picture");
+  load_.reset();
+  const NextPicture next = *std::exchange(next_, std::nullopt);
+  Surface fitted = std::exchange(next_fitted_, Surface());
+  if (next.view.box_width != show_.screen_width || next.view.box_height != show_.screen_height) {
+    // Made for a screen that has changed since: loaded and fitted anew.
+    start_loading();
+    return;
+  }
+  show_next_picture(show_, next, std::move(loaded), std::move(fitted), settings_, catalogue_, rng_);
+  start_drawing();
 }
 
 void SaverScreen::start_drawing() {
@@ -117,6 +146,9 @@ void SaverScreen::start_drawing() {
   const int64_t now = p_.system().now_us();
   pacer_.start_drawing(now);
   loop_.add(now, [this](int64_t at) { return draw_step(at); });
+  // The next picture is read while this one is drawn; the one picture is
+  // drawn again as it is.
+  if (catalogue_.count > 1) prepare_next_picture();
 }
 
 std::optional<int64_t> SaverScreen::draw_step(int64_t now) {
@@ -145,7 +177,11 @@ void SaverScreen::start_pause() {
               // A changed screen (a monitor plugged in, the host's window resized)
               // needs the picture fitted anew, even the only one.
               const bool screen_changed = follow_screen();
-              if (catalogue_.count > 1 || screen_changed) {
+              if (next_) {
+                // Read for the screen as it was: it is read again once it ends.
+                if (screen_changed && load_) load_->request_stop();
+                take_next_picture_when_ready();
+              } else if (catalogue_.count > 1 || screen_changed) {
                 start_loading();
               } else {
                 start_drawing();  // the one picture, drawn again without a reload

@@ -5,7 +5,9 @@
 // One loop owns time. A turn of it runs whichever of these is due: the
 // picture load (a completion, polled), the drawing (a step of rows at the
 // pace), the one-second pause; then it waits for input or the next due
-// time. Input ends the loop, and with it the saver.
+// time. Input ends the loop, and with it the saver. The next picture is
+// loaded and fitted off the loop while the one before it is drawn, so that
+// it is ready when the pause ends, however long it takes to decode.
 #pragma once
 
 #include <cstdint>
@@ -51,6 +53,11 @@ class SaverScreen {
  private:
   // The loop's work, each a job of its own.
   void start_loading();
+  // Names the next picture and starts its load, which fits it too.
+  void prepare_next_picture();
+  // Takes the prepared picture once its load has ended, and draws it.
+  void take_next_picture_when_ready();
+  void take_next_picture();
   void start_drawing();
   std::optional<int64_t> draw_step(int64_t now);
   void start_pause();
@@ -75,6 +82,12 @@ class SaverScreen {
   SlideShow show_;
   Surface display_;
   Pacer pacer_;
+  // The next picture while it is made ready: named by the loop, loaded and
+  // fitted (into next_fitted_) on the load's thread. Neither it nor the
+  // show's loaded picture, which a failed load fits again, changes while
+  // load_ runs.
+  std::optional<NextPicture> next_;
+  Surface next_fitted_;
   std::unique_ptr<BackgroundLoad> load_;
   std::optional<ReliefDrawing> drawing_;
   WindowId window_ = 0;

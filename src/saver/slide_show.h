@@ -34,15 +34,46 @@ struct SlideShow {
 using PictureLoader =
     std::function<PictureResult(const std::string& path, const PictureView& view)>;
 
-// The first half of a step: advances the position, clears the fitted
-// picture and names the file to load (nothing when the play order has no
-// such entry).
+// The picture that follows the one shown, made ready while that one is drawn:
+// which it is, and the screen it is loaded and fitted for.
+struct NextPicture {
+  // Its position in the play order (as begin_next_picture advances it).
+  int16_t position = 0;
+  std::optional<std::string> path;  // nothing: the play order has no such entry
+  PictureView view;                 // the screen, as saver_view gave it
+  // The size of the fitted picture shown now, which a failed load of a
+  // picture within the screen leaves black.
+  int shown_width = 0;
+  int shown_height = 0;
+};
+
+// Names the picture after the one shown, leaving the show as it is: its
+// drawing goes on meanwhile.
+NextPicture plan_next_picture(const SlideShow& show, const Settings& settings,
+                              const Catalogue& catalogue);
+// The next picture fitted to its screen, from its load's outcome: a picture
+// that could not be loaded gives the previous one (show.loaded) fitted again,
+// and under the own-size rule for pictures within the screen a black one.
+// Reads only show.loaded and show.loaded_kept, so it may run on a thread of
+// its own while the show's owner draws, as long as the owner changes neither.
+Surface fit_next_picture(const NextPicture& next, const PictureResult& loaded,
+                         const SlideShow& show);
+// Makes it the picture shown: its position, the loaded picture (a failed
+// load keeps the previous one), its fit; after the last position the play
+// order is rebuilt (when there is more than one picture) and the position
+// goes back to 0.
+void show_next_picture(SlideShow& show, const NextPicture& next, PictureResult loaded,
+                       Surface fitted, const Settings& settings, const Catalogue& catalogue,
+                       RandomSource& rng);
+
+// The same step in halves for callers that load in between: the first
+// advances the position, clears the fitted picture and names the file to load
+// (nothing when the play order has no such entry).
 std::optional<std::string> begin_next_picture(SlideShow& show, const Catalogue& catalogue);
-// The second half, once the load has answered: a picture that could not be
-// loaded leaves `loaded` as it was, so the previous picture is fitted again
-// (and under the own-size rule for pictures within the screen the fitted
-// picture stays black). After the last position the play order is rebuilt
-// (when there is more than one picture) and the position goes back to 0.
+// The second, once the load has answered: fits it (a picture that could not
+// be loaded leaves `loaded` as it was, so the previous picture is fitted
+// again, and under the own-size rule for pictures within the screen the
+// fitted picture stays black) and shows it.
 void finish_next_picture(SlideShow& show, const Settings& settings, const Catalogue& catalogue,
                          PictureResult loaded, RandomSource& rng);
 // Both halves with the load in between, for callers that may wait for it.
