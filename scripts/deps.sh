@@ -36,8 +36,9 @@ groups=("$@")
 group_packages() {
   case $1 in
     run)
-      # Fonts for metafile text and the message box; the .deb depends on
-      # the same list, so the two cannot drift apart.
+      # Fonts for metafile text, the message box and the dialog's names in
+      # other scripts; the .deb depends on the same list, so the two cannot
+      # drift apart.
       sed -e 's/#.*//' -e 's/[[:space:]]//g' -e '/^$/d' "$root/packaging/runtime-packages.txt"
       ;;
     headless)

@@ -20,8 +20,9 @@ constexpr int kClientHeight = 385;
 constexpr int kFrameWidth = 6;
 constexpr int kFrameHeight = 25;
 
-// "ＭＳ Ｐゴシック" where Windows has it, else the look-alikes of Linux
-// desktops.
+// In Japanese: "ＭＳ Ｐゴシック" where Windows has it, else the look-alikes
+// of Linux desktops. In English the desktop's own text font comes first:
+// these draw the backslash of a Windows path as a yen sign.
 const std::vector<std::string> kFontFamilies = {"ＭＳ Ｐゴシック", "MS PGothic", "Meiryo UI",
                                                 "Yu Gothic UI",    "IPAPGothic", "VL PGothic",
                                                 "Noto Sans CJK JP"};
@@ -339,7 +340,12 @@ void SettingsDialog::load() {
 }
 
 std::unique_ptr<Font> SettingsDialog::open_font(double scale) {
-  return p_.system().open_font(kFontFamilies, kFontPoints * scale, all_captions(texts_));
+  std::vector<std::string> families;
+  if (p_.system().language() != Language::Japanese) {
+    families = p_.system().interface_font_families();
+  }
+  families.insert(families.end(), kFontFamilies.begin(), kFontFamilies.end());
+  return p_.system().open_font(families, kFontPoints * scale, all_captions(texts_));
 }
 
 void SettingsDialog::dress() {

@@ -300,6 +300,11 @@ class System {
   // else a stand-in with those characters; null when there is none.
   virtual std::unique_ptr<Font> open_font(const std::vector<std::string>& families, double points,
                                           const std::string& sample) = 0;
+
+  // The families of the desktop's own text font, best first: for a
+  // language whose look the program does not set itself (Windows: the
+  // message font, "Segoe UI" or "Tahoma"; Linux: fontconfig's sans-serif).
+  virtual std::vector<std::string> interface_font_families() = 0;
 };
 
 // The screen: windows, their events and the wait for them, the pointer.

@@ -1,8 +1,12 @@
 // Text drawn with FreeType, the font found through fontconfig. Fonts differ
 // in width from system to system, so everything is measured at run time.
+// A character the font lacks (a Korean or accented Greek file name in a
+// Japanese font) comes from the first font fontconfig ranks after it that
+// has it, at the same size and on the same baseline.
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -20,6 +24,9 @@ class FreetypeFont : public Font {
   // font, often one without them).
   static std::unique_ptr<FreetypeFont> find(const std::vector<std::string>& families,
                                             const std::string& sample, int pixel_size);
+  // The installed family fontconfig gives for a name ("sans-serif": the
+  // desktop's choice); nothing when it gives none.
+  static std::optional<std::string> installed_family(const std::string& family);
   ~FreetypeFont() override;
   FreetypeFont(const FreetypeFont&) = delete;
   FreetypeFont& operator=(const FreetypeFont&) = delete;

@@ -47,6 +47,7 @@ class PosixSystem : public System {
   // FreeType and fontconfig.
   std::unique_ptr<Font> open_font(const std::vector<std::string>& families, double points,
                                   const std::string& sample) override;
+  std::vector<std::string> interface_font_families() override;
 
   int64_t now_us() override;
   void sleep_ms(int ms) override;

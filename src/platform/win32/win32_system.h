@@ -58,6 +58,8 @@ class Win32System : public System {
   // GDI fonts.
   std::unique_ptr<Font> open_font(const std::vector<std::string>& families, double points,
                                   const std::string& sample) override;
+  // The message font's face (SystemParametersInfoW).
+  std::vector<std::string> interface_font_families() override;
 
  protected:
   std::vector<std::string> args_;
