@@ -1,8 +1,10 @@
 #include "saver/saver_screen.h"
 
 #include <algorithm>
+#include <memory>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "core/numeric.h"
 #include "settings/mode_letter.h"
@@ -19,6 +21,8 @@ constexpr int kLoadStopMs = 20;
 // millisecond of work, so input is answered between any two steps even when
 // the drawing runs unpaced or has fallen behind its pace.
 constexpr int kPixelsPerStep = 1 << 16;
+// Names a step of a folder walk looks at: a few milliseconds at most.
+constexpr int kWalkNamesPerStep = 1024;
 
 // Screen size in pixels the way the screen is measured: twips divided by
 // twips per pixel, narrowed to 16 bits (a failed step leaves 0).
@@ -35,7 +39,7 @@ int32_t show_cursor(Platform& p, int32_t show) {
   return p.window_system().show_cursor(show != 0);
 }
 
-SaverScreen::SaverScreen(Platform& p, const Settings& settings, const Catalogue& catalogue,
+SaverScreen::SaverScreen(Platform& p, const Settings& settings, Catalogue& catalogue,
                          PlayOrder play_order, RandomSource& rng,
                          std::optional<int32_t> cursor_count, std::optional<ForeignWindow> host)
     : p_(p),
@@ -54,24 +58,15 @@ char SaverScreen::mode() const {
 }
 
 int SaverScreen::run() {
+  const bool walk = catalogue_walk_pending(settings_);
   if (host_) {
     // A host's window: its size, no window of ours, no grab.
     window_ = p_.saver_host() ? p_.saver_host()->use_host_window(*host_).id : 0;
     if (window_ == 0) return 1;
-    if (catalogue_.count == 0) {
-      // No message box over the host's screen: the reason goes to the log,
-      // and the saver waits for its host to end it.
-      p_.system().report(std::string(kNoPicturesTitle) + ": " +
-                         texts_for(p_.system().language()).no_pictures);
-      return loop_.run([this](const Event& e) { handle(e); });
-    }
+  } else if (!walk && catalogue_.count == 0) {
+    no_pictures();
+    return 0;
   } else {
-    if (catalogue_.count == 0) {
-      if (mode() == 'S') cursor_count_ = show_cursor(p_, cursor_count_.value_or(0));
-      p_.desktop().message_box(0, texts_for(p_.system().language()).no_pictures, kNoPicturesTitle,
-                               MessageIcon::Warning);
-      return 0;
-    }
     // Without a window the saver would run on unseen and could never be
     // ended.
     window_ = p_.window_system().create_saver_window(kSaverTitle);
@@ -79,13 +74,64 @@ int SaverScreen::run() {
   }
   follow_screen();
   show_.position = 0;
-  start_loading();
+  if (walk) {
+    walk_catalogue();
+  } else if (catalogue_.count == 0) {
+    no_pictures();  // a host's: the saver waits for its host to end it
+  } else {
+    start_loading();
+  }
   const int status = loop_.run([this](const Event& e) { handle(e); });
   // Ending means ending at once: a decoder that does not stop soon (the
   // system's own cannot be interrupted) is not waited for. The end
   // procedure has already restored what the system needs back.
   if (load_ && !load_->stop_within(kLoadStopMs)) p_.system().end_program_now(status);
   return status;
+}
+
+void SaverScreen::no_pictures() {
+  const char* text = texts_for(p_.system().language()).no_pictures;
+  if (host_) {
+    // No message box over the host's screen: the reason goes to the log.
+    p_.system().report(std::string(kNoPicturesTitle) + ": " + text);
+    return;
+  }
+  if (window_ != 0) {
+    p_.window_system().destroy_window(window_);
+    window_ = 0;
+  }
+  if (mode() == 'S') cursor_count_ = show_cursor(p_, cursor_count_.value_or(0));
+  p_.desktop().message_box(0, text, kNoPicturesTitle, MessageIcon::Warning);
+  loop_.quit(0);
+}
+
+void SaverScreen::walk_catalogue() {
+  // The black screen shows while the folders are walked, so that a key ends
+  // the saver already; the first picture follows once the walk is done.
+  if (!host_) {
+    shown_ = true;
+    p_.window_system().show_window(window_);
+  }
+  struct Walk {
+    PictureWalk walk;
+    std::vector<std::string> found;
+  };
+  auto state = std::make_shared<Walk>(
+      Walk{PictureWalk(p_.system(), settings_.folder, settings_.kinds, true), {}});
+  loop_.add(p_.system().now_us(), [this, state](int64_t now) -> std::optional<int64_t> {
+    if (!state->walk.step(kWalkNamesPerStep,
+                          [&](const std::string& path) { state->found.push_back(path); })) {
+      return now;  // on after a look at the input
+    }
+    fill_catalogue(catalogue_, std::move(state->found));
+    if (catalogue_.count == 0) {
+      no_pictures();
+    } else {
+      make_play_order(show_.play_order, catalogue_.count, settings_.picture_order, rng_);
+      start_loading();
+    }
+    return std::nullopt;
+  });
 }
 
 void SaverScreen::start_loading() {

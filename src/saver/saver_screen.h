@@ -38,8 +38,10 @@ class SaverScreen {
   // With a host window (a screen-saver host's), the saver draws into it and
   // leaves input to the host. cursor_count is the display counter the
   // start-up left when it hid the pointer (nothing: it did not).
-  SaverScreen(Platform& p, const Settings& settings, const Catalogue& catalogue,
-              PlayOrder play_order, RandomSource& rng, std::optional<int32_t> cursor_count,
+  // A catalogue still to be walked (see catalogue_walk_pending) is walked
+  // by the saver's loop, over a black screen that a key already ends.
+  SaverScreen(Platform& p, const Settings& settings, Catalogue& catalogue, PlayOrder play_order,
+              RandomSource& rng, std::optional<int32_t> cursor_count,
               std::optional<ForeignWindow> host = std::nullopt);
 
   // Opens the screen and runs the saver until it ends; returns the process
@@ -52,6 +54,10 @@ class SaverScreen {
 
  private:
   // The loop's work, each a job of its own.
+  void walk_catalogue();
+  // Says that there is nothing to show; the program ends unless a host
+  // holds the saver.
+  void no_pictures();
   void start_loading();
   // Names the next picture and starts its load, which fits it too.
   void prepare_next_picture();
@@ -74,7 +80,7 @@ class SaverScreen {
 
   Platform& p_;
   const Settings& settings_;
-  const Catalogue& catalogue_;
+  Catalogue& catalogue_;
   RandomSource& rng_;
   std::optional<int32_t> cursor_count_;
   std::optional<ForeignWindow> host_;

@@ -16,7 +16,7 @@ namespace {
 
 // Fills the play order, hides the cursor under the saver switch and runs the
 // saver screen until the program ends.
-int run_saver(Platform& p, const Settings& settings, const Catalogue& catalogue,
+int run_saver(Platform& p, const Settings& settings, Catalogue& catalogue,
               std::optional<ForeignWindow> host) {
   ClockRandomSource rng([&p] { return p.system().clock_seed(); }, p.system().clock_seed());
   PlayOrder order;

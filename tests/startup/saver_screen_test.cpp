@@ -72,6 +72,48 @@ TEST(SaverScreen, PicturesFollowThePlayOrderAndCycle) {
   EXPECT_EQ(std::vector<std::string>(r.p.loads.begin(), r.p.loads.begin() + 5), want);
 }
 
+// With subfolders the saver's loop walks the tree over a black screen: the
+// pictures then come in path order; a key ends the saver during the walk;
+// a tree without pictures is said as a folder without them.
+TEST(SaverScreen, SubfoldersAreWalkedByTheLoopWhichAKeyEnds) {
+  {
+    ProgramRun r;
+    std::filesystem::create_directories(TempFolder::from_utf8(r.pics_path("2019")));
+    std::string b = r.add_picture("2019" + std::string(1, r.p.path_style().separator) + "b.gif",
+                                  gradient(10, 20));
+    std::string a = r.add_picture("a.bmp", gradient(20, 10));
+    r.settings(0, 0, 0, 1);
+    r.p.script(3500000, key());
+    EXPECT_EQ(r.run({"/s"}), 0);
+    ASSERT_GE(r.p.loads.size(), 3u);
+    EXPECT_EQ(std::vector<std::string>(r.p.loads.begin(), r.p.loads.begin() + 3),
+              (std::vector<std::string>{b, a, b}));
+  }
+  {
+    ProgramRun r;
+    for (int i = 0; i < 300; ++i) {
+      const std::string folder = r.pics_path(std::to_string(100 + i));
+      std::filesystem::create_directories(TempFolder::from_utf8(folder));
+      for (int k = 0; k < 10; ++k)
+        std::ofstream(TempFolder::from_utf8(folder + "/" + std::to_string(k) + ".jpg"));
+    }
+    r.settings(0, 0, 0, 1);
+    r.p.script(0, key());
+    EXPECT_EQ(r.run({"/s"}), 0);
+    EXPECT_LT(r.p.folders_listed, 100);
+    EXPECT_TRUE(r.p.loads.empty());
+    EXPECT_TRUE(r.p.message_boxes.empty());
+  }
+  {
+    ProgramRun r;
+    std::filesystem::create_directories(TempFolder::from_utf8(r.pics_path("empty")));
+    r.settings(0, 0, 0, 1);
+    EXPECT_EQ(r.run({"/s"}), 0);
+    ASSERT_EQ(r.p.message_boxes.size(), 1u);
+    EXPECT_EQ(r.p.message_boxes[0].text, "画像ﾌｧｲﾙを指定して下さい ！");
+  }
+}
+
 // What ends up on the screen is exactly the relief of the fitted picture.
 TEST(SaverScreen, TheFinishedDrawingIsOnScreen) {
   for (int16_t way : {0, 1}) {

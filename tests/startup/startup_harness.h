@@ -30,6 +30,7 @@ class RunPlatform : public OffscreenPlatform {
   // decoders on Windows do.
   int load_ms = 0;
   std::atomic<int> loads_ended{0};
+  int folders_listed = 0;
 
   // The program's immediate end, which a test catches.
   struct EndedNow {
@@ -53,6 +54,10 @@ class RunPlatform : public OffscreenPlatform {
       pauses_at.push_back(now_us());
     }
     return OffscreenPlatform::next_event(timeout_ms);
+  }
+  std::optional<std::vector<FolderEntry>> list_folder(const std::string& folder) override {
+    ++folders_listed;
+    return OffscreenPlatform::list_folder(folder);
   }
   int show_cursor(bool show) override {
     int c = OffscreenPlatform::show_cursor(show);
@@ -84,8 +89,9 @@ class ProgramRun {
     return path;
   }
 
-  void settings(int16_t size = 0, int16_t way = 0, int16_t change = 0) {
+  void settings(int16_t size = 0, int16_t way = 0, int16_t change = 0, int16_t subfolders = 0) {
     Loaded m;
+    m.settings.subfolders = subfolders;
     m.settings.picture_size = size;
     m.settings.drawing_method = way;
     m.settings.picture_order = change;
