@@ -668,8 +668,8 @@ TEST_F(DialogTest, FolderChoices) {
 
   // Any script: the settings file keeps what code page 932 cannot spell.
   const std::string korean = dir / "한국";
-  fs::create_directory(korean);
-  std::ofstream(korean + "/가.bmp") << "x";
+  fs::create_directory(testing::TempFolder::from_utf8(korean));
+  std::ofstream(testing::TempFolder::from_utf8(korean + "/가.bmp")) << "x";
   p.folder_answers = {korean};
   d.press(Button::ChooseFolder);
   run();

@@ -390,8 +390,8 @@ TEST_F(SettingsFile, EveryFolderNameAndTheSubfoldersSwitchComeBack) {
   };
   const std::string munich = "Urlaub M\xC3\xBCnchen Zo\xC3\xAB \xED\x95\x9C\xEA\xB5\xAD";
   for (const Case& c : {
-           Case{kPhotoUtf8, "", 0, root / kPhotoCp932, ""},
-           Case{kPhotoUtf8, "", 1, root / kPhotoCp932, subfolders + "= 1\r\n"},
+           Case{kPhotoUtf8, "", 0, root.path() + kSep + kPhotoCp932, ""},
+           Case{kPhotoUtf8, "", 1, root.path() + kSep + kPhotoCp932, subfolders + "= 1\r\n"},
            Case{munich, "", 0, "",
                 unicode + "=" + root.path() + kSep +
                     "Urlaub M%C3%BCnchen Zo%C3%AB %ED%95%9C%EA%B5%AD\r\n"},
@@ -401,7 +401,8 @@ TEST_F(SettingsFile, EveryFolderNameAndTheSubfoldersSwitchComeBack) {
                 subfolders + "= 0\r\n" + unicode + "=" + root.path() + kSep + "caf%C3%A9\r\n"},
            // A name code page 932 spells again empties the other key, which
            // would otherwise name a folder once the folder key is emptied.
-           Case{kPhotoUtf8, unicode + "=/x%C3%A9\r\n", 0, root / kPhotoCp932, unicode + "=\r\n"},
+           Case{kPhotoUtf8, unicode + "=/x%C3%A9\r\n", 0, root.path() + kSep + kPhotoCp932,
+                unicode + "=\r\n"},
        }) {
     const std::string folder = root / c.name;
     fs::create_directories(TempFolder::from_utf8(folder));
@@ -429,8 +430,8 @@ TEST_F(SettingsFile, EveryFolderNameAndTheSubfoldersSwitchComeBack) {
   }
   // The folder key wins over the other one; a broken escape names nothing.
   for (const auto& [file, folder] : std::vector<std::pair<std::string, std::string>>{
-           {kFolder + "=" + root / kPhotoCp932 + "\r\n" + unicode + "=" + root.path() + kSep +
-                "caf%C3%A9\r\n",
+           {kFolder + "=" + root.path() + kSep + kPhotoCp932 + "\r\n" + unicode + "=" +
+                root.path() + kSep + "caf%C3%A9\r\n",
             root / kPhotoUtf8},
            {unicode + "=" + root.path() + kSep + "caf%C3%A\r\n", ""},
            {unicode + "=" + root.path() + kSep + "caf%00\r\n", ""},
