@@ -26,30 +26,11 @@ settings() {
     "$1" "$2" "$(e2e_native_path "$pics")" "$4" "$3" | iconv -f UTF-8 -t CP932
 }
 
-# open_dialog: starts /c and sets dialog to its window id once it is up
-# (not in a command substitution, which would wait for the program), and
-# client_x, client_y to where its client area starts in that window: Wine
-# draws a window's frame itself, inside its X window.
-open_dialog() {
-  e2e_start /c
-  dialog=$(e2e_wait_window 'Varnoscapeの設定' 30) ||
-    e2e_fail "no settings dialog: $(cat "$E2E_TMP/saver.err")"
-  eval "$(xdotool getwindowgeometry --shell "$dialog")"
-  client_x=$(((WIDTH - 549) / 2))
-  client_y=$((HEIGHT - 385 - client_x))
-}
-
-# click WINDOW X Y: a left click at a point of the window's client area.
-click() {
-  xdotool mousemove --window "$1" $(($2 + client_x)) $(($3 + client_y)) click 1
-  sleep 0.15
-}
-
 # close_box: what the close box of the dialog's frame does.
 close_box() {
   if e2e_windows; then
     # Wine's own frame: its close button sits in the caption's right end.
-    click "$dialog" $((549 - 10)) $((-client_y / 2))
+    e2e_click $((549 - 10)) $((-client_y / 2))
   else
     "$E2E_BUILD/e2e-close-window" "$dialog"
   fi
@@ -72,7 +53,7 @@ ends_with() {
 # 1. Place and size; the window search of a second copy finds it.
 settings 0 0 0 0 >"$VARNOSCAPE_INI"
 cp "$VARNOSCAPE_INI" "$E2E_TMP/before.ini"
-open_dialog
+e2e_open_dialog
 geometry=$(xdotool getwindowgeometry "$dialog")
 # 555 x 410 with the frame, centred on 1024 x 768 (the X window holds the
 # frame too on Wine).
@@ -90,40 +71,40 @@ done
 import -window "$dialog" "$E2E_TMP/dialog.png"
 
 # 2. Cancel and the close box change nothing.
-click "$dialog" 470 57    # ﾗﾝﾀﾞﾑ
-click "$dialog" 488 330   # ｷｬﾝｾﾙ
+e2e_click 470 57    # ﾗﾝﾀﾞﾑ
+e2e_click 488 330   # ｷｬﾝｾﾙ
 ends_with "ｷｬﾝｾﾙ"
 cmp -s "$VARNOSCAPE_INI" "$E2E_TMP/before.ini" || e2e_fail "cancel changed the settings file"
-open_dialog
-click "$dialog" 470 117   # ﾌﾙｽｸﾘｰﾝ
+e2e_open_dialog
+e2e_click 470 117   # ﾌﾙｽｸﾘｰﾝ
 close_box
 ends_with "the close box"
 cmp -s "$VARNOSCAPE_INI" "$E2E_TMP/before.ini" || e2e_fail "the close box changed the settings file"
-open_dialog
-click "$dialog" 470 177   # ﾗｲﾝ
+e2e_open_dialog
+e2e_click 470 177   # ﾗｲﾝ
 xdotool key Escape
 ends_with "Escape"
 cmp -s "$VARNOSCAPE_INI" "$E2E_TMP/before.ini" || e2e_fail "Escape changed the settings file"
 
 # 3. The choices, then 設定: exactly those values change.
-open_dialog
-click "$dialog" 470 57    # ﾗﾝﾀﾞﾑ
-click "$dialog" 470 117   # ﾌﾙｽｸﾘｰﾝ
-click "$dialog" 470 177   # ﾗｲﾝ
-click "$dialog" 226 222   # *.gif
-click "$dialog" 386 330   # 設定
+e2e_open_dialog
+e2e_click 470 57    # ﾗﾝﾀﾞﾑ
+e2e_click 470 117   # ﾌﾙｽｸﾘｰﾝ
+e2e_click 470 177   # ﾗｲﾝ
+e2e_click 226 222   # *.gif
+e2e_click 386 330   # 設定
 ends_with "設定"
 settings 1 1 1 1 >"$E2E_TMP/want.ini"
 cmp "$VARNOSCAPE_INI" "$E2E_TMP/want.ini" >&2 || e2e_fail "the saved file differs from the choices"
 
 # The same choices, the focus in the list, then Return.
 cp "$E2E_TMP/before.ini" "$VARNOSCAPE_INI"
-open_dialog
-click "$dialog" 470 57    # ﾗﾝﾀﾞﾑ
-click "$dialog" 470 117   # ﾌﾙｽｸﾘｰﾝ
-click "$dialog" 470 177   # ﾗｲﾝ
-click "$dialog" 226 222   # *.gif
-click "$dialog" 60 86     # the name in the list
+e2e_open_dialog
+e2e_click 470 57    # ﾗﾝﾀﾞﾑ
+e2e_click 470 117   # ﾌﾙｽｸﾘｰﾝ
+e2e_click 470 177   # ﾗｲﾝ
+e2e_click 226 222   # *.gif
+e2e_click 60 86     # the name in the list
 xdotool key Return
 ends_with "Return"
 cmp "$VARNOSCAPE_INI" "$E2E_TMP/want.ini" >&2 || e2e_fail "Return did not save the choices"
@@ -131,8 +112,8 @@ cmp "$VARNOSCAPE_INI" "$E2E_TMP/want.ini" >&2 || e2e_fail "Return did not save t
 # The keyboard alone: from "設定", six Tabs reach "*.gif", Space toggles it,
 # Return saves.
 cp "$E2E_TMP/before.ini" "$VARNOSCAPE_INI"
-open_dialog
-click "$dialog" 520 250   # the window's empty background: the keys go here
+e2e_open_dialog
+e2e_click 520 250   # the window's empty background: the keys go here
 xdotool key Tab Tab Tab Tab Tab Tab space Return
 ends_with "Tab, Space and Return"
 settings 0 0 0 1 >"$E2E_TMP/want.ini"
@@ -145,19 +126,19 @@ e2e_windows && { echo "PASS"; exit 0; }  # the chooser below is the desktop's
 mkdir -p "$E2E_TMP/bin"
 printf '#!/bin/sh\necho "%s"\n' "$other" >"$E2E_TMP/bin/zenity"
 chmod +x "$E2E_TMP/bin/zenity"
-PATH="$E2E_TMP/bin:$PATH" open_dialog
-click "$dialog" 60 62     # ﾌｫﾙﾀﾞ指定...
+PATH="$E2E_TMP/bin:$PATH" e2e_open_dialog
+e2e_click 60 62     # ﾌｫﾙﾀﾞ指定...
 import -window "$dialog" "$E2E_TMP/listed.png"
 # The count box shows 3 and the list three names: dark text in both (at
 # least 15 dark pixels of a digit in the box, which holds five).
 count_ink=$(convert "$E2E_TMP/listed.png" -crop 48x15+125+57 -threshold 30% -format '%[fx:(1-mean)*w*h]' info:)
 awk -v v="$count_ink" 'BEGIN {exit !(v >= 15)}' || e2e_fail "no count after choosing a folder"
-click "$dialog" 60 86     # the first name
+e2e_click 60 86     # the first name
 sleep 0.5
 import -window "$dialog" "$E2E_TMP/preview.png"
 # The preview frame is no longer the plain light grey of an empty frame.
 spread=$(convert "$E2E_TMP/preview.png" -crop 90x60+209+69 -format '%[fx:standard_deviation]' info:)
 awk -v v="$spread" 'BEGIN {exit !(v > 0.05)}' || e2e_fail "no preview after a click on a name"
-click "$dialog" 488 330   # ｷｬﾝｾﾙ
+e2e_click 488 330   # ｷｬﾝｾﾙ
 ends_with "ｷｬﾝｾﾙ after the preview"
 echo "PASS"

@@ -20,17 +20,6 @@ mkdir -p "$pics"
 for name in 0 ά έ 가 힣; do cp "$E2E_SAMPLES/landscape.jpg" "$pics/$name.jpg"; done
 e2e_write_ini "$pics"
 
-# open_dialog TITLE: starts /c and waits for its window; sets dialog, and
-# client_x, client_y to where the client area starts in it (Wine draws the
-# frame inside the X window).
-open_dialog() {
-  e2e_start /c
-  dialog=$(e2e_wait_window "$1" 30) || e2e_fail "no window titled '$1': $(cat "$E2E_TMP/saver.err")"
-  eval "$(xdotool getwindowgeometry --shell "$dialog")"
-  client_x=$(((WIDTH - 549) / 2))
-  client_y=$((HEIGHT - 385 - client_x))
-}
-
 # shot FILE: the dialog's client area, from the screen (Wine draws into a
 # child of the window it names).
 shot() {
@@ -57,7 +46,7 @@ close_dialog() {
 # 1. The list, at 24,80 (169 x 212) in the client area: a click on its
 # first row ("0.jpg") marks it in the selection's dark blue, which tells
 # where the rows lie and how tall they are. The four other names follow.
-open_dialog 'Varnoscapeの設定'
+e2e_open_dialog 'Varnoscapeの設定'
 row_top="" row_height=""
 for _ in $(seq 1 40); do
   xdotool mousemove --window "$dialog" $((client_x + 64)) $((client_y + 88)) click 1
@@ -126,7 +115,7 @@ if e2e_windows; then
   "$(command -v wine64 || echo /usr/lib/wine/wine64)" reg delete \
     'HKCU\Control Panel\Desktop\WindowMetrics' /v MessageFont /f >/dev/null 2>&1 || true
   bash "$(dirname "$0")/../../scripts/wine-run.sh" --end "$E2E_WINDOWS_BUILD"
-  LANG=en_US.UTF-8 open_dialog 'Varnoscape Settings'
+  LANG=en_US.UTF-8 e2e_open_dialog 'Varnoscape Settings'
   sleep 1
   shot "$E2E_TMP/label.png"
   verdict=$(pixels "$E2E_TMP/label.png" "200x29+26+298" | awk '

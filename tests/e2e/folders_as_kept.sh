@@ -38,19 +38,8 @@ saved() {  # SUBFOLDERS: the file a save writes for this folder
     "$1" "$escaped" | iconv -f UTF-8 -t CP932
 }
 
-open_dialog() {
-  e2e_start /c
-  dialog=$(e2e_wait_window 'Varnoscapeの設定' 30) || e2e_fail "no settings dialog: $(cat "$E2E_TMP/saver.err")"
-  eval "$(xdotool getwindowgeometry --shell "$dialog")"
-  client_x=$(((WIDTH - 549) / 2))
-  client_y=$((HEIGHT - 385 - client_x))
-}
-click() {
-  xdotool mousemove --window "$dialog" $(($1 + client_x)) $(($2 + client_y)) click 1
-  sleep 0.3
-}
 saved_with_button() {
-  click 386 330          # 設定
+  e2e_click 386 330          # 設定
   status=$(e2e_wait_exit "$E2E_PID" 10) || e2e_fail "the dialog did not close on 設定"
   [ "$status" = 0 ] || e2e_fail "the dialog ended with status $status"
 }
@@ -63,9 +52,10 @@ else
   mkdir -p "$E2E_TMP/bin"
   printf '#!/bin/sh\necho "%s"\n' "$root" >"$E2E_TMP/bin/zenity"
   chmod +x "$E2E_TMP/bin/zenity"
-  PATH="$E2E_TMP/bin:$PATH" open_dialog
-  click 60 62            # ﾌｫﾙﾀﾞ指定...
-  click 450 278          # ｻﾌﾞﾌｫﾙﾀﾞも
+  PATH="$E2E_TMP/bin:$PATH" e2e_open_dialog
+  e2e_click 60 62        # ﾌｫﾙﾀﾞ指定...
+  sleep 0.5
+  e2e_click 450 278          # ｻﾌﾞﾌｫﾙﾀﾞも
   saved_with_button
 fi
 cmp -s "$VARNOSCAPE_INI" <(saved 1) ||
@@ -97,7 +87,7 @@ end_saver
 
 # The dialog opens on the same choices and saves the same bytes.
 before=$(md5sum <"$VARNOSCAPE_INI")
-open_dialog
+e2e_open_dialog
 sleep 1
 saved_with_button
 [ "$(md5sum <"$VARNOSCAPE_INI")" = "$before" ] || e2e_fail "a save changed the settings file"

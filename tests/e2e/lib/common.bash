@@ -150,6 +150,26 @@ e2e_wait_window() {
   return 1
 }
 
+# e2e_open_dialog [TITLE]: starts /c and sets dialog to the id of the
+# settings dialog's window once it is up (not in a command substitution,
+# which would wait for the program), and client_x, client_y to where its
+# client area (549 x 385 at 100 %) starts in that window: Wine draws a
+# window's frame itself, inside its X window.
+e2e_open_dialog() {
+  e2e_start /c
+  dialog=$(e2e_wait_window "${1:-Varnoscapeの設定}" 30) ||
+    e2e_fail "no settings dialog: $(cat "$E2E_TMP/saver.err")"
+  eval "$(xdotool getwindowgeometry --shell "$dialog")"
+  client_x=$(((WIDTH - 549) / 2))
+  client_y=$((HEIGHT - 385 - client_x))
+}
+
+# e2e_click X Y: a left click at a point of the dialog's client area.
+e2e_click() {
+  xdotool mousemove --window "$dialog" $(($1 + client_x)) $(($2 + client_y)) click 1
+  sleep 0.15
+}
+
 # e2e_wait_exit PID [SECONDS]: waits for a process started by e2e_start to
 # end; prints its exit status, or fails when it still runs after the time.
 e2e_wait_exit() {
