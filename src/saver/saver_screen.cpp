@@ -107,7 +107,7 @@ void SaverScreen::no_pictures() {
 
 void SaverScreen::walk_catalogue() {
   // The black screen shows while the folders are walked, so that a key ends
-  // the saver already; the first picture follows once the walk is done.
+  // the saver already.
   if (!host_) {
     shown_ = true;
     p_.window_system().show_window(window_);
@@ -115,21 +115,39 @@ void SaverScreen::walk_catalogue() {
   struct Walk {
     PictureWalk walk;
     std::vector<std::string> found;
+    bool first_shown = false;
   };
   auto state = std::make_shared<Walk>(
-      Walk{PictureWalk(p_.system(), settings_.folder, settings_.kinds, true), {}});
+      Walk{PictureWalk(p_.system(), settings_.folder, settings_.kinds, true), {}, false});
   loop_.add(p_.system().now_us(), [this, state](int64_t now) -> std::optional<int64_t> {
-    if (!state->walk.step(kWalkNamesPerStep,
-                          [&](const std::string& path) { state->found.push_back(path); })) {
+    const bool done = state->walk.step(
+        kWalkNamesPerStep, [&](const std::string& path) { state->found.push_back(path); });
+    if (!done) {
+      // The walk finds the pictures in path order, so the first found is the
+      // first of the catalogue: it shows while the walk goes on.
+      if (!state->first_shown && !state->found.empty()) {
+        state->first_shown = true;
+        fill_catalogue(catalogue_, {state->found.front()});
+        make_play_order(show_.play_order, 1, 0, rng_);
+        start_loading();
+      }
       return now;  // on after a look at the input
     }
     fill_catalogue(catalogue_, std::move(state->found));
     if (catalogue_.count == 0) {
       no_pictures();
-    } else {
-      make_play_order(show_.play_order, catalogue_.count, settings_.picture_order, rng_);
-      start_loading();
+      return std::nullopt;
     }
+    make_play_order(show_.play_order, catalogue_.count, settings_.picture_order, rng_);
+    if (!state->first_shown) {
+      start_loading();
+      return std::nullopt;
+    }
+    // In name order the picture shown was the first: the show goes on after
+    // it. In random order the new order starts from its beginning.
+    show_.position = settings_.picture_order == 0 ? 1 : 0;
+    // Drawn, or in its pause: the next picture is made ready meanwhile.
+    if (!load_ && !next_ && catalogue_.count > 1) prepare_next_picture();
     return std::nullopt;
   });
 }

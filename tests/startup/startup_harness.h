@@ -31,6 +31,7 @@ class RunPlatform : public OffscreenPlatform {
   int load_ms = 0;
   std::atomic<int> loads_ended{0};
   int folders_listed = 0;
+  int folders_listed_at_first_load = -1;
 
   // The program's immediate end, which a test catches.
   struct EndedNow {
@@ -42,6 +43,7 @@ class RunPlatform : public OffscreenPlatform {
   PictureResult picture_for(const std::string& path, const PictureView&, std::stop_token) override {
     if (load_ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(load_ms));
     ++loads_ended;
+    if (loads.empty()) folders_listed_at_first_load = folders_listed;
     loads.push_back(path);
     auto it = pictures.find(path);
     if (it == pictures.end()) return PictureResult::failure("cannot be read");
