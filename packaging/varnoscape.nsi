@@ -16,10 +16,11 @@
 ;                                        "Use Varnoscape as my screen saver"
 ;   HKCU\Software\Varnoscape             PreviousScreenSaver: the saver
 ;                                        before ours (absent: there was none)
-; The settings file, Varnoscape.ini, is the user's, in %APPDATA%\Varnoscape or
-; beside the program (which keeps it there while its folder is writable, as
-; this one is): no installer or uninstaller touches it, nor any other file the
-; user adds, and the folder stays while it holds one.
+; The settings file, Varnoscape.ini, is the user's, in %APPDATA%\Varnoscape
+; (a copy in %LOCALAPPDATA%\Programs keeps it there, though its folder is
+; writable): no installer or uninstaller touches it, nor any file the user
+; adds beside the program (such as the settings file of a portable copy), and
+; the folder stays while it holds one.
 ;
 ; Exit codes: 0 done, 1 cancelled by the user, 2 failed. /S installs and
 ; uninstalls without a window, with the defaults. An NSIS uninstaller

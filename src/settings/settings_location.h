@@ -15,8 +15,10 @@ struct SettingsLocation {
 };
 
 // VARNOSCAPE_INI when set and not empty; else "Varnoscape.ini" in the
-// program's folder when that folder is writable (a portable copy); else the
-// per-user place: <user config folder>/varnoscape/Varnoscape.ini
+// program's folder when that folder is writable (a portable copy) and, on
+// Windows, not in %LOCALAPPDATA%\Programs (where installers put per-user
+// programs, writable yet no portable copy); else the per-user place:
+// <user config folder>/varnoscape/Varnoscape.ini
 // (%APPDATA%\Varnoscape\Varnoscape.ini on Windows).
 SettingsLocation settings_location(System& p);
 

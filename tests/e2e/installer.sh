@@ -3,11 +3,13 @@
 # own: CPack makes it from the Windows build; /S installs without a word into
 # %LOCALAPPDATA%\Programs\Varnoscape, makes it the screen saver (remembering
 # the one before) and writes the entry of Settings -> Apps; the installed
-# saver opens its settings dialog from there; an update over it keeps the
-# user's choices; the uninstaller, run as the entry's QuietUninstallString
-# says, takes away what was installed and nothing else, and gives the saver
-# before ours back only while ours was still the one. A failed install or
-# uninstall says so in its exit code and changes nothing.
+# saver opens its settings dialog from there, and saving it writes the
+# user's settings in %APPDATA%\Varnoscape, not in its writable install
+# folder; an update over it keeps the user's choices; the uninstaller, run
+# as the entry's QuietUninstallString says, takes away what was installed
+# and nothing else (the settings stay), and gives the saver before ours back
+# only while ours was still the one. A failed install or uninstall says so
+# in its exit code and changes nothing.
 # editions: windows
 source "$(dirname "$0")/lib/common.bash"
 e2e_setup "$1" 1024x768
@@ -105,7 +107,8 @@ dir_unix=$(in_prefix winepath -u "$dir" | tr -d '\r')
 settings_unix=$(in_prefix winepath -u "$appdata\\Varnoscape" | tr -d '\r')
 [ -n "$dir_unix" ] && [ -n "$settings_unix" ] || e2e_fail "winepath gave no Unix names"
 
-# The user's own: another saver, and a settings file in the per-user place.
+# The user's own: another saver, and a settings file in the per-user place,
+# which stays as it is until the user saves the settings (and then as saved).
 in_prefix reg add "$desktop" /v SCRNSAVE.EXE /t REG_SZ /d "$other_saver" /f >/dev/null
 mkdir -p "$settings_unix"
 printf '[Section]\r\n画像のﾌｫﾙﾀﾞ=C:\\pictures\r\n' | iconv -f UTF-8 -t CP932 >"$settings_unix/Varnoscape.ini"
@@ -206,6 +209,27 @@ installed_as_wanted "REG_SZ $dir\\Varnoscape.scr"
 value_is "$own_key" PreviousScreenSaver "REG_SZ $other_saver"
 settings_untouched "the install"
 
+# open_dialog: the installed saver's settings dialog; sets dialog to its
+# window id once it is up, and client_x, client_y to where its client area
+# (549 x 385) starts in that window: Wine draws the frame inside it.
+open_dialog() {
+  e2e_start /c
+  dialog=$(e2e_wait_window 'Varnoscapeの設定' 30) ||
+    e2e_fail "no settings dialog from the installed saver: $(cat "$E2E_TMP/saver.err")"
+  eval "$(xdotool getwindowgeometry --shell "$dialog")"
+  client_x=$(((WIDTH - 549) / 2))
+  client_y=$((HEIGHT - 385 - client_x))
+}
+
+# click X Y: a left click at that point of the dialog's client area. It also
+# gives the dialog the keyboard (Wine takes no keys sent to a window, only
+# typed ones) back from any window Wine brought up meanwhile, such as the
+# one its debugger opens now and then under load.
+click() {
+  xdotool mousemove --window "$dialog" $(($1 + client_x)) $(($2 + client_y)) click 1
+  sleep 0.15
+}
+
 # 3. The installed saver runs from there. While it does, its uninstaller
 #    fails, saying so, and changes nothing.
 cat >"$E2E_TMP/installed-scr" <<EOF
@@ -214,16 +238,32 @@ cd "$out" && exec env -u VARNOSCAPE_INI bash "$wine_run" "$dir\\Varnoscape.scr" 
 EOF
 chmod +x "$E2E_TMP/installed-scr"
 E2E_SAVER="$E2E_TMP/installed-scr"
-e2e_start /c
-e2e_wait_window 'Varnoscapeの設定' 30 >/dev/null ||
-  e2e_fail "no settings dialog from the installed saver: $(cat "$E2E_TMP/saver.err")"
+open_dialog
 status=0
 in_prefix "$dir\\Uninstall.exe" /S "_?=$dir" || status=$?
 [ "$status" -ne 0 ] || e2e_fail "the uninstaller exited with 0 while the saver ran"
 installed_as_wanted "REG_SZ $dir\\Varnoscape.scr"
+click 520 250  # the window's empty background
 xdotool key Escape
 status=$(e2e_wait_exit "$E2E_PID" 10) || e2e_fail "the settings dialog did not close"
 [ "$status" = 0 ] || e2e_fail "the installed saver's dialog ended with $status"
+settings_untouched "the dialog closed with Escape"
+
+# 3b. Saved with "設定", the installed saver's settings go to the per-user
+#     place, though its own folder is writable: the uninstaller leaves them
+#     there and a new install finds them. Nothing goes beside it.
+open_dialog
+click 386 330  # 設定
+status=$(e2e_wait_exit "$E2E_PID" 10) ||
+  e2e_fail "the settings dialog did not close on 設定: $(cat "$E2E_TMP/saver.err")"
+[ "$status" = 0 ] || e2e_fail "the installed saver's saved dialog ended with $status"
+installed_as_wanted "REG_SZ $dir\\Varnoscape.scr"
+iconv -f CP932 -t UTF-8 "$settings_unix/Varnoscape.ini" | grep -q '^描画方法=' ||
+  e2e_fail "the save did not reach $appdata\\Varnoscape\\Varnoscape.ini: $(iconv -f CP932 -t UTF-8 "$settings_unix/Varnoscape.ini")"
+# From here on the saved file is the user's, which no install or uninstall
+# may change.
+cp "$settings_unix/Varnoscape.ini" "$E2E_TMP/settings.ini"
+settings_untouched "the save"
 
 # 4. An update keeps ours the saver, and the one before it as remembered.
 install "silent update"
@@ -236,8 +276,9 @@ uninstall "silent uninstall"
 value_is "$desktop" SCRNSAVE.EXE "REG_SZ $other_saver"
 
 # 6. Installed again; the user then picks another saver and keeps a file of
-#    their own beside the program (the settings file of a copy whose folder
-#    is writable). An update keeps both, and the uninstall leaves both.
+#    their own beside the program (say the settings file of a portable copy,
+#    which the installed one does not read). An update keeps both, and the
+#    uninstall leaves both.
 install "install again"
 chosen='C:\windows\system32\chosen.scr'
 in_prefix reg add "$desktop" /v SCRNSAVE.EXE /t REG_SZ /d "$chosen" /f >/dev/null

@@ -16,6 +16,7 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -538,6 +539,61 @@ TEST(SettingsLocation, WindowsSpelling) {
   p.set_program_folder("D:\\");
   p.writable = {"D:\\"};
   EXPECT_EQ(settings_location(p).path, "D:\\\\Varnoscape.ini");
+}
+
+// A copy in %LOCALAPPDATA%\Programs was put there by an installer: its
+// folder is writable, yet its settings stay with the user's, where an
+// uninstall leaves them. Any other writable folder holds a portable copy.
+TEST(SettingsLocation, InstalledCopyKeepsItsSettingsPerUser) {
+  const std::string local = "C:\\Users\\u\\AppData\\Local";
+  struct Case {
+    PathStyle style;
+    std::optional<std::string> local_appdata;
+    std::string program_folder;
+    bool per_user;
+  };
+  const Case cases[] = {
+      {kWindowsPaths, local, local + "\\Programs\\Varnoscape", true},
+      {kWindowsPaths, local, "c:\\users\\U\\APPDATA\\local\\PROGRAMS\\Varnoscape", true},
+      {kWindowsPaths, local, "C:/Users/u/AppData/Local/Programs/Varnoscape", true},
+      {kWindowsPaths, "C:/Users/u/AppData/Local/", local + "\\Programs\\Tools\\Varnoscape", true},
+      {kWindowsPaths, local + "\\", local + "\\\\Programs\\Varnoscape", true},
+      {kWindowsPaths, local, local + "\\Programs", true},
+      {kWindowsPaths, local, "D:\\Varnoscape", false},
+      {kWindowsPaths, local, local + "\\Varnoscape", false},
+      {kWindowsPaths, local, local + "\\ProgramsX\\Varnoscape", false},
+      {kWindowsPaths, local, local + "\\Programs.old\\Varnoscape", false},
+      {kWindowsPaths, std::nullopt, local + "\\Programs\\Varnoscape", false},
+      {kWindowsPaths, "", local + "\\Programs\\Varnoscape", false},
+      // Linux has no such place, whatever the environment says.
+      {kPosixPaths, "/home/u/.local", "/home/u/.local/Programs/varnoscape", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.program_folder + " with LOCALAPPDATA " + c.local_appdata.value_or("unset"));
+    PlacesPlatform p;
+    p.style = c.style;
+    p.set_env("VARNOSCAPE_INI", std::nullopt);
+    p.set_env("LOCALAPPDATA", c.local_appdata);
+    p.set_program_folder(c.program_folder);
+    p.writable = {c.program_folder};
+    const std::string sep(1, c.style.separator);
+    const std::string config =
+        c.style.separator == '\\' ? "C:\\Users\\u\\AppData\\Roaming" : "/home/u/.config";
+    p.set_user_config_folder(config);
+    const std::string per_user =
+        config + sep + (c.style.separator == '\\' ? "Varnoscape" : "varnoscape");
+    const SettingsLocation where = settings_location(p);
+    if (c.per_user) {
+      EXPECT_EQ(where.path, per_user + sep + "Varnoscape.ini");
+      EXPECT_EQ(where.per_user_folder, per_user);
+    } else {
+      EXPECT_EQ(where.path, c.program_folder + sep + "Varnoscape.ini");
+      EXPECT_EQ(where.per_user_folder, "");
+    }
+    // The file the environment names still comes first.
+    p.set_env("VARNOSCAPE_INI", "E:\\named.ini");
+    EXPECT_EQ(settings_location(p).path, "E:\\named.ini");
+  }
 }
 
 TEST(SettingsLocation, SaveCreatesThePerUserFolder) {
