@@ -209,27 +209,6 @@ installed_as_wanted "REG_SZ $dir\\Varnoscape.scr"
 value_is "$own_key" PreviousScreenSaver "REG_SZ $other_saver"
 settings_untouched "the install"
 
-# open_dialog: the installed saver's settings dialog; sets dialog to its
-# window id once it is up, and client_x, client_y to where its client area
-# (549 x 385) starts in that window: Wine draws the frame inside it.
-open_dialog() {
-  e2e_start /c
-  dialog=$(e2e_wait_window 'Varnoscapeの設定' 30) ||
-    e2e_fail "no settings dialog from the installed saver: $(cat "$E2E_TMP/saver.err")"
-  eval "$(xdotool getwindowgeometry --shell "$dialog")"
-  client_x=$(((WIDTH - 549) / 2))
-  client_y=$((HEIGHT - 385 - client_x))
-}
-
-# click X Y: a left click at that point of the dialog's client area. It also
-# gives the dialog the keyboard (Wine takes no keys sent to a window, only
-# typed ones) back from any window Wine brought up meanwhile, such as the
-# one its debugger opens now and then under load.
-click() {
-  xdotool mousemove --window "$dialog" $(($1 + client_x)) $(($2 + client_y)) click 1
-  sleep 0.15
-}
-
 # 3. The installed saver runs from there. While it does, its uninstaller
 #    fails, saying so, and changes nothing.
 cat >"$E2E_TMP/installed-scr" <<EOF
@@ -238,12 +217,12 @@ cd "$out" && exec env -u VARNOSCAPE_INI bash "$wine_run" "$dir\\Varnoscape.scr" 
 EOF
 chmod +x "$E2E_TMP/installed-scr"
 E2E_SAVER="$E2E_TMP/installed-scr"
-open_dialog
+e2e_open_dialog
 status=0
 in_prefix "$dir\\Uninstall.exe" /S "_?=$dir" || status=$?
 [ "$status" -ne 0 ] || e2e_fail "the uninstaller exited with 0 while the saver ran"
 installed_as_wanted "REG_SZ $dir\\Varnoscape.scr"
-click 520 250  # the window's empty background
+e2e_click 520 250  # the window's empty background
 xdotool key Escape
 status=$(e2e_wait_exit "$E2E_PID" 10) || e2e_fail "the settings dialog did not close"
 [ "$status" = 0 ] || e2e_fail "the installed saver's dialog ended with $status"
@@ -252,8 +231,8 @@ settings_untouched "the dialog closed with Escape"
 # 3b. Saved with "設定", the installed saver's settings go to the per-user
 #     place, though its own folder is writable: the uninstaller leaves them
 #     there and a new install finds them. Nothing goes beside it.
-open_dialog
-click 386 330  # 設定
+e2e_open_dialog
+e2e_click 386 330  # 設定
 status=$(e2e_wait_exit "$E2E_PID" 10) ||
   e2e_fail "the settings dialog did not close on 設定: $(cat "$E2E_TMP/saver.err")"
 [ "$status" = 0 ] || e2e_fail "the installed saver's saved dialog ended with $status"

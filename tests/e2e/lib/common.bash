@@ -164,7 +164,9 @@ e2e_open_dialog() {
   client_y=$((HEIGHT - 385 - client_x))
 }
 
-# e2e_click X Y: a left click at a point of the dialog's client area.
+# e2e_click X Y: a left click at a point of the dialog's client area. It
+# also gives the dialog the keyboard back from any window Wine brought up
+# meanwhile (Wine takes no keys sent to a window, only typed ones).
 e2e_click() {
   xdotool mousemove --window "$dialog" $(($1 + client_x)) $(($2 + client_y)) click 1
   sleep 0.15
