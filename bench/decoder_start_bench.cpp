@@ -86,16 +86,8 @@ void print_lines(const std::string& text, std::initializer_list<const char*> sta
 // the decoder's /proc status and limits once it has confined itself, and
 // stops the load.
 void show_a_decoder_at_work(const std::string& folder) {
-  vs::samples::WmfWriter w;
-  w.map_mode(8);
-  w.window_ext(2000, 2000);
-  w.begin_shapes();
-  for (int i = 0; i < 30000; ++i) {
-    w.brush(static_cast<uint32_t>(i * 2654435761u) & 0xFFFFFF);
-    w.ellipse(-i % 50, -i % 70, 2000 + i % 30, 2000 + i % 40);
-  }
   const std::string path = folder + "/slow.wmf";
-  std::ofstream(path, std::ios::binary) << w.finish();
+  std::ofstream(path, std::ios::binary) << vs::samples::slow_metafile();
   std::stop_source stop;
   std::atomic<bool> ended{false};
   std::thread load([&] {

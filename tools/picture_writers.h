@@ -235,4 +235,18 @@ class WmfWriter {
   bool has_brush_ = false;
 };
 
+// A metafile that keeps libwmf busy for seconds: large ellipses, over and
+// over.
+inline std::string slow_metafile() {
+  WmfWriter w;
+  w.map_mode(8);
+  w.window_ext(2000, 2000);
+  w.begin_shapes();
+  for (int i = 0; i < 30000; ++i) {
+    w.brush(static_cast<uint32_t>(i * 2654435761u) & 0xFFFFFF);
+    w.ellipse(-i % 50, -i % 70, 2000 + i % 30, 2000 + i % 40);
+  }
+  return w.finish();
+}
+
 }  // namespace vs::samples

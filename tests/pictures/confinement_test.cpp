@@ -76,6 +76,20 @@ void hide_landlock() {
   seccomp_release(ctx);
 }
 
+// All a forked child wrote to the pipe `out` until it ended, and how it
+// ended.
+std::string what_child_said(pid_t pid, int out[2], int& status) {
+  close(out[1]);
+  std::string said;
+  char buffer[4096];
+  for (ssize_t n; (n = read(out[0], buffer, sizeof buffer)) > 0;) {
+    said.append(buffer, static_cast<size_t>(n));
+  }
+  close(out[0]);
+  waitpid(pid, &status, 0);
+  return said;
+}
+
 // Runs the attempt in a child confined as the decoder is, the picture on
 // its standard input; what it said.
 std::string attempt_confined(const std::function<std::string()>& attempt,
@@ -99,16 +113,9 @@ std::string attempt_confined(const std::function<std::string()>& attempt,
     (void)!write(1, said.data(), said.size());
     _exit(0);
   }
-  close(out[1]);
   close(in);
-  std::string said;
-  char buffer[4096];
-  for (ssize_t n; (n = read(out[0], buffer, sizeof buffer)) > 0;) {
-    said.append(buffer, static_cast<size_t>(n));
-  }
-  close(out[0]);
   int status = 0;
-  waitpid(pid, &status, 0);
+  std::string said = what_child_said(pid, out, status);
   if (!WIFEXITED(status)) said += std::string("ended by SIG") + sigabbrev_np(WTERMSIG(status));
   return said;
 }
@@ -410,20 +417,6 @@ TEST_F(EveryKind, DecodesConfinedAsItDoesHere) {
   EXPECT_GE(decoded, 2 * 30);
 }
 
-// A metafile that keeps libwmf busy for seconds: large ellipses, over and
-// over.
-std::string slow_metafile() {
-  samples::WmfWriter w;
-  w.map_mode(8);
-  w.window_ext(2000, 2000);
-  w.begin_shapes();
-  for (int i = 0; i < 30000; ++i) {
-    w.brush(static_cast<uint32_t>(i * 2654435761u) & 0xFFFFFF);
-    w.ellipse(-i % 50, -i % 70, 2000 + i % 30, 2000 + i % 40);
-  }
-  return w.finish();
-}
-
 using samples::decoder_children;
 
 // A decoder this process started that has confined itself, or 0 (a
@@ -465,7 +458,7 @@ std::string limit_line(const std::string& limits, const std::string& key) {
 TEST(Confinement, TheRealDecoderIsSeenConfinedWhileItDecodes) {
   testing::TempFolder folder;
   const std::string path = folder / "slow.wmf";
-  std::ofstream(path, std::ios::binary) << slow_metafile();
+  std::ofstream(path, std::ios::binary) << samples::slow_metafile();
   std::stop_source stop;
   PictureResult result;
   std::atomic<bool> ended{false};
@@ -521,7 +514,7 @@ TEST(Confinement, TheRealDecoderIsSeenConfinedWhileItDecodes) {
 TEST(Confinement, TheSaversDecoderIsReadyBeforeItsPictureAndConfinedWithIt) {
   testing::TempFolder folder;
   const std::string slow = folder / "slow.wmf";
-  std::ofstream(slow, std::ios::binary) << slow_metafile();
+  std::ofstream(slow, std::ios::binary) << samples::slow_metafile();
   int out[2];
   ASSERT_EQ(pipe2(out, O_CLOEXEC), 0);
   const pid_t pid = fork();
@@ -567,15 +560,8 @@ TEST(Confinement, TheSaversDecoderIsReadyBeforeItsPictureAndConfinedWithIt) {
     (void)!write(out[1], wrong.data(), wrong.size());
     _exit(0);
   }
-  close(out[1]);
-  std::string wrong;
-  char buffer[4096];
-  for (ssize_t n; (n = read(out[0], buffer, sizeof buffer)) > 0;) {
-    wrong.append(buffer, static_cast<size_t>(n));
-  }
-  close(out[0]);
   int status = 0;
-  waitpid(pid, &status, 0);
+  const std::string wrong = what_child_said(pid, out, status);
   EXPECT_TRUE(WIFEXITED(status)) << "the test's child ended by a signal";
   EXPECT_EQ(wrong, "");
 }

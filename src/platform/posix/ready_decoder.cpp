@@ -54,16 +54,28 @@ std::unique_ptr<Ready> start_ready(ChildSpec spec) {
   return ready;
 }
 
+// A socket message of one buffer with room for one descriptor, as the
+// picture is sent and received.
+struct DescriptorMessage {
+  DescriptorMessage(void* bytes, size_t size) : data{bytes, size} {
+    message.msg_iov = &data;
+    message.msg_iovlen = 1;
+    message.msg_control = control;
+    message.msg_controllen = sizeof control;
+  }
+  DescriptorMessage(const DescriptorMessage&) = delete;
+  DescriptorMessage& operator=(const DescriptorMessage&) = delete;
+
+  iovec data;
+  alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int))] = {};
+  msghdr message{};
+};
+
 // The view's argument, with the picture's descriptor beside it.
 bool send_picture(int socket, int picture, std::string_view view) {
   std::string text = view.empty() ? std::string("-") : std::string(view);
-  iovec data{text.data(), text.size()};
-  alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int))] = {};
-  msghdr message{};
-  message.msg_iov = &data;
-  message.msg_iovlen = 1;
-  message.msg_control = control;
-  message.msg_controllen = sizeof control;
+  DescriptorMessage m(text.data(), text.size());
+  msghdr& message = m.message;
   cmsghdr* rights = CMSG_FIRSTHDR(&message);
   rights->cmsg_level = SOL_SOCKET;
   rights->cmsg_type = SCM_RIGHTS;
@@ -165,13 +177,8 @@ void start_ready_decoder(const ChildSpec& waiting) {
 
 bool receive_picture(std::string& view) {
   char text[64];
-  iovec data{text, sizeof text};
-  alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int))] = {};
-  msghdr message{};
-  message.msg_iov = &data;
-  message.msg_iovlen = 1;
-  message.msg_control = control;
-  message.msg_controllen = sizeof control;
+  DescriptorMessage m(text, sizeof text);
+  msghdr& message = m.message;
   ssize_t n;
   do {
     n = ::recvmsg(0, &message, MSG_CMSG_CLOEXEC);
