@@ -22,16 +22,6 @@ std::optional<std::string> path_at(const SlideShow& show, const Catalogue& catal
   return std::nullopt;
 }
 
-// The picture at a position, without its path, to be fitted to the screen.
-NextPicture picture_at(const SlideShow& show, const Settings& settings, int16_t position) {
-  NextPicture next;
-  next.position = position;
-  next.view = saver_view(show, settings);
-  next.shown_width = show.fitted.width();
-  next.shown_height = show.fitted.height();
-  return next;
-}
-
 }  // namespace
 
 PictureView saver_view(const SlideShow& show, const Settings& settings) {
@@ -40,8 +30,12 @@ PictureView saver_view(const SlideShow& show, const Settings& settings) {
 
 NextPicture plan_next_picture(const SlideShow& show, const Settings& settings,
                               const Catalogue& catalogue) {
-  NextPicture next = picture_at(show, settings, position_after(show));
+  NextPicture next;
+  next.position = position_after(show);
   next.path = path_at(show, catalogue, next.position);
+  next.view = saver_view(show, settings);
+  next.shown_width = show.fitted.width();
+  next.shown_height = show.fitted.height();
   return next;
 }
 
@@ -78,25 +72,13 @@ void show_next_picture(SlideShow& show, const NextPicture& next, PictureResult l
   }
 }
 
-std::optional<std::string> begin_next_picture(SlideShow& show, const Catalogue& catalogue) {
-  show.position = position_after(show);
-  show.fitted.fill_rect(0, 0, show.fitted.width(), show.fitted.height(), 0);
-  return path_at(show, catalogue, show.position);
-}
-
-void finish_next_picture(SlideShow& show, const Settings& settings, const Catalogue& catalogue,
-                         PictureResult loaded, RandomSource& rng) {
-  const NextPicture next = picture_at(show, settings, show.position);
-  Surface fitted = fit_next_picture(next, loaded, show);
-  show_next_picture(show, next, std::move(loaded), std::move(fitted), settings, catalogue, rng);
-}
-
 void next_picture(SlideShow& show, const Settings& settings, const Catalogue& catalogue,
                   const PictureLoader& load, RandomSource& rng) {
-  std::optional<std::string> path = begin_next_picture(show, catalogue);
+  const NextPicture next = plan_next_picture(show, settings, catalogue);
   PictureResult loaded =
-      path ? load(*path, saver_view(show, settings)) : PictureResult::failure("no picture");
-  finish_next_picture(show, settings, catalogue, std::move(loaded), rng);
+      next.path ? load(*next.path, next.view) : PictureResult::failure("no picture");
+  Surface fitted = fit_next_picture(next, loaded, show);
+  show_next_picture(show, next, std::move(loaded), std::move(fitted), settings, catalogue, rng);
 }
 
 }  // namespace vs

@@ -37,7 +37,7 @@ using PictureLoader =
 // The picture that follows the one shown, made ready while that one is drawn:
 // which it is, and the screen it is loaded and fitted for.
 struct NextPicture {
-  // Its position in the play order (as begin_next_picture advances it).
+  // Its position in the play order: the one after the picture shown.
   int16_t position = 0;
   std::optional<std::string> path;  // nothing: the play order has no such entry
   PictureView view;                 // the screen, as saver_view gave it
@@ -66,17 +66,7 @@ void show_next_picture(SlideShow& show, const NextPicture& next, PictureResult l
                        Surface fitted, const Settings& settings, const Catalogue& catalogue,
                        RandomSource& rng);
 
-// The same step in halves for callers that load in between: the first
-// advances the position, clears the fitted picture and names the file to load
-// (nothing when the play order has no such entry).
-std::optional<std::string> begin_next_picture(SlideShow& show, const Catalogue& catalogue);
-// The second, once the load has answered: fits it (a picture that could not
-// be loaded leaves `loaded` as it was, so the previous picture is fitted
-// again, and under the own-size rule for pictures within the screen the
-// fitted picture stays black) and shows it.
-void finish_next_picture(SlideShow& show, const Settings& settings, const Catalogue& catalogue,
-                         PictureResult loaded, RandomSource& rng);
-// Both halves with the load in between, for callers that may wait for it.
+// The three with the load in between, for callers that may wait for it.
 void next_picture(SlideShow& show, const Settings& settings, const Catalogue& catalogue,
                   const PictureLoader& load, RandomSource& rng);
 

@@ -189,12 +189,10 @@ SaveResult save_settings(System& p, Settings& settings, const std::string& folde
   // folder key is emptied.
   std::optional<std::string> cp932_folder = utf8_to_cp932(s.folder);
   const std::string unicode_folder = cp932_folder ? std::string() : escaped_utf8(s.folder);
+  // A line break fits no line: the folder as it is, which the writer refuses.
   const bool folder_fits = s.folder.find_first_of("\r\n") == std::string::npos;
-  if (folder_fits) {
-    put(keys[2], ini::write_value(file, kSection, file_key(keys[2]), cp932_folder.value_or("")));
-  } else {
-    put(keys[2], ini::write_value(file, kSection, file_key(keys[2]), s.folder));
-  }
+  put(keys[2], ini::write_value(file, kSection, file_key(keys[2]),
+                                folder_fits ? cp932_folder.value_or("") : s.folder));
   for (size_t i = 0; i < kFirstKinds; ++i) put_number(keys[3 + i], s.kinds[i]);
   put_number(keys[7], s.drawing_method);
   // A file that never held a later kind's key keeps not holding it while

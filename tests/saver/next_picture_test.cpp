@@ -245,10 +245,13 @@ TEST(NextPicture, AChangedScreenHasThePreparedPictureLoadedAgain) {
                             show.screen_width = 200;
                             show.screen_height = 100;
                             show.play_order = r.order;
-                            show.position = 1;
                             FixedRandom same;
-                            finish_next_picture(show, r.settings, r.catalogue,
-                                                PictureResult::success(r.p.pictures["/p/2"]), same);
+                            next_picture(
+                                show, r.settings, r.catalogue,
+                                [&](const std::string&, const PictureView&) {
+                                  return PictureResult::success(r.p.pictures["/p/2"]);
+                                },
+                                same);
                             return show.fitted;
                           }()))
       << "fitted to the new screen";

@@ -28,7 +28,7 @@ namespace vs {
 inline constexpr char kDecodePictureSwitch[] = "--decode-picture";
 
 struct DecoderLaunch {
-  std::wstring program;  // the .scr that answers kDecodePictureSwitch
+  std::wstring program;          // the .scr that answers kDecodePictureSwitch
   int wall_ms = kDecoderWallMs;  // the child is ended after this long
   // The most memory the child may commit.
   uint64_t memory = kDecoderMemoryBytes;
